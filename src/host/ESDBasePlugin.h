@@ -1,0 +1,34 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+class ESDConnectionManager;
+
+// What the connection knows of the plugin: one operation per host event.
+// Calls arrive on the connection's thread, one at a time, in the host's order;
+// an operation may raise, which drops that one message. References are valid
+// only for the duration of the call.
+class ESDBasePlugin {
+public:
+    virtual ~ESDBasePlugin() {}
+
+    virtual void OnKeyDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                           const std::string& device) = 0;
+    virtual void OnKeyUp(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                         const std::string& device) = 0;
+    virtual void OnWillAppear(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                              const std::string& device) = 0;
+    virtual void OnWillDisappear(const std::string& action, const std::string& context,
+                                 const nlohmann::json& payload, const std::string& device) = 0;
+    virtual void OnDeviceDidConnect(const std::string& device, const nlohmann::json& deviceInfo) = 0;
+    virtual void OnDeviceDidDisconnect(const std::string& device) = 0;
+    virtual void OnSendToPlugin(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                                const std::string& device) = 0;
+
+    void SetConnectionManager(ESDConnectionManager* manager) { connectionManager = manager; }
+
+protected:
+    ESDConnectionManager* connectionManager = nullptr;
+};

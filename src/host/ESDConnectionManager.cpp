@@ -1,0 +1,67 @@
+#include "host/ESDConnectionManager.h"
+
+#include "host/ESDBasePlugin.h"
+#include "host/HostMessages.h"
+
+#include <websocketpp/client.hpp>
+#include <websocketpp/config/asio_no_tls_client.hpp>
+
+using Client = websocketpp::client<websocketpp::config::asio_client>;
+
+struct ESDConnectionManager::Endpoint {
+    Client client;
+    websocketpp::connection_hdl connectionHandle;
+};
+
+ESDConnectionManager::ESDConnectionManager(int port, const std::string& pluginUuid, const std::string& registerEvent,
+                                           ESDBasePlugin* plugin)
+    : port(port), pluginUuid(pluginUuid), registerEvent(registerEvent), endpoint(new Endpoint), plugin(plugin) {}
+
+ESDConnectionManager::~ESDConnectionManager() = default;
+
+void ESDConnectionManager::Run() {
+    Client& client = endpoint->client;
+    try {
+        client.clear_access_channels(websocketpp::log::alevel::all);
+        client.clear_error_channels(websocketpp::log::elevel::all);
+        client.init_asio();
+
+        client.set_open_handler([this](websocketpp::connection_hdl handle) {
+            Client& client = endpoint->client;
+            websocketpp::lib::error_code ignored;
+            // Without it, a key image can wait tens of milliseconds behind
+            // Nagle's algorithm. The socket exists only once the connection is open.
+            if (Client::connection_ptr connection = client.get_con_from_hdl(handle, ignored)) {
+                connection->get_raw_socket().set_option(websocketpp::lib::asio::ip::tcp::no_delay(true), ignored);
+            }
+            client.send(endpoint->connectionHandle, BuildRegistrationMessage(registerEvent, pluginUuid),
+                        websocketpp::frame::opcode::text, ignored);
+        });
+        client.set_fail_handler([](websocketpp::connection_hdl) {});
+        client.set_close_handler([](websocketpp::connection_hdl) {});
+        client.set_message_handler([this](websocketpp::connection_hdl, Client::message_ptr message) {
+            if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
+            DispatchHostMessage(*plugin, message->get_payload());
+        });
+
+        websocketpp::lib::error_code error;
+        Client::connection_ptr connection = client.get_connection("ws://127.0.0.1:" + std::to_string(port), error);
+        if (error) return;
+        endpoint->connectionHandle = connection->get_handle();
+        client.connect(connection);
+        client.run();
+    } catch (const std::exception&) {  // websocketpp::exception, or asio's own
+        // The connection is over; start-up ends the process.
+    }
+}
+
+void ESDConnectionManager::SendSetImage(const std::string& image, const std::string& context) {
+    websocketpp::lib::error_code ignored;
+    Client::connection_ptr connection = endpoint->client.get_con_from_hdl(endpoint->connectionHandle, ignored);
+    if (!connection) return;
+    // The message is written straight into the library's buffer: a megabyte
+    // of Base64 is copied once on its way to the socket.
+    Client::message_ptr message = connection->get_message(websocketpp::frame::opcode::text, 0);
+    AppendSetImageMessage(message->get_raw_payload(), image, context);
+    connection->send(message);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+class ESDBasePlugin;
+
+// The JSON texts exchanged with the host, apart from the socket that carries them.
+
+// {"event":<registerEvent>,"uuid":<pluginUuid>}
+std::string BuildRegistrationMessage(const std::string& registerEvent, const std::string& pluginUuid);
+
+// Appends the "setImage" message for `context` to `out`, byte for byte what
+// the JSON library writes for {"context","event":"setImage","payload":{"image",
+// "target":0}}, where "image" is the image behind the PNG data-URL prefix
+// unless it already starts with it (an empty image stays empty).
+void AppendSetImageMessage(std::string& out, const std::string& image, const std::string& context);
+
+// Decodes one text message and calls the matching operation of the plugin.
+// Never raises: a message that cannot be handled, or whose operation raises,
+// is dropped.
+void DispatchHostMessage(ESDBasePlugin& plugin, const std::string& text);

@@ -1,0 +1,26 @@
+// The host starts the plugin with -port, -pluginUUID, -registerEvent and
+// -info; the process runs until the connection to the host ends. Exit code 1
+// means the command line was rejected.
+#include "host/ESDConnectionManager.h"
+#include "main/CommandLine.h"
+#include "plugin/MouseInjection.h"
+#include "plugin/MyStreamDeckPlugin.h"
+#include "support/Localizer.h"
+
+int main(int argc, const char* argv[]) {
+    const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
+    if (!line) return 1;
+
+    // These live as long as the process: the cursor-move worker may still be
+    // running when main returns.
+    auto* plugin = new MyStreamDeckPlugin();
+    const std::string language = ReadLanguage(line->info);
+    if (gLocalizer == nullptr) gLocalizer = new Localizer(language);
+    auto* connectionManager = new ESDConnectionManager(line->port, line->pluginUuid, line->registerEvent, plugin);
+    plugin->SetConnectionManager(connectionManager);
+    connectionManager->Run();
+
+    // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive us.
+    ReleasePressedButtons();
+    return 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+// Everything the plugin asks of the operating system. The input calls keep the
+// names, arguments and values of the Windows user-input API so that the code
+// above this layer reads the same on every system; each backend (win32, x11,
+// recording) is one file, chosen by the build at link time.
+namespace platform {
+
+// mouse_event flags.
+constexpr std::uint32_t MOUSEEVENTF_LEFTDOWN = 0x0002;
+constexpr std::uint32_t MOUSEEVENTF_LEFTUP = 0x0004;
+constexpr std::uint32_t MOUSEEVENTF_RIGHTDOWN = 0x0008;
+constexpr std::uint32_t MOUSEEVENTF_RIGHTUP = 0x0010;
+constexpr std::uint32_t MOUSEEVENTF_MIDDLEDOWN = 0x0020;
+constexpr std::uint32_t MOUSEEVENTF_MIDDLEUP = 0x0040;
+constexpr std::uint32_t MOUSEEVENTF_XDOWN = 0x0080;
+constexpr std::uint32_t MOUSEEVENTF_XUP = 0x0100;
+constexpr std::uint32_t MOUSEEVENTF_WHEEL = 0x0800;
+constexpr std::uint32_t MOUSEEVENTF_HWHEEL = 0x1000;
+
+// mouse_event data values naming an extra button.
+constexpr std::int32_t XBUTTON1 = 0x0001;
+constexpr std::int32_t XBUTTON2 = 0x0002;
+
+// One wheel notch in mouse_event data units.
+constexpr std::int32_t WHEEL_DELTA = 120;
+
+// GetSystemMetrics indices.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+
+struct Point {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+// Injects one mouse event at the current cursor position. dx and dy are
+// relative motion (unused by the plugin, always 0); data carries the wheel
+// amount (signed, 120 per notch) or the extra button.
+void mouse_event(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::int32_t data,
+                 std::uintptr_t extraInfo);
+
+// Puts the cursor at screen pixel (x, y) of the primary display; the system clamps.
+bool SetCursorPos(int x, int y);
+
+// Reads the cursor position; false when the system cannot tell.
+bool GetCursorPos(Point& point);
+
+// SM_CXSCREEN / SM_CYSCREEN: the primary display's size in pixels, 0 when unknown.
+int GetSystemMetrics(int index);
+
+// Full path of the running executable in the system's own notation, empty when
+// the system cannot tell.
+std::string GetExecutablePath();
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// fopen for a path in Windows notation: where the system's separator is the
+// forward slash, backslashes are taken as separators. Null when it fails.
+UniqueFile OpenFile(const std::string& path, const char* mode);
+
+// Waits on a monotonic clock; zero or less returns at once.
+void SleepMilliseconds(int milliseconds);
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#include "support/Localizer.h"
+
+#include "host/JsonMembers.h"
+#include "platform/Platform.h"
+#include "support/PluginPaths.h"
+
+#include <cstdio>
+
+Localizer* gLocalizer = nullptr;
+
+Localizer::Localizer(const std::string& language) {
+    try {
+        const std::string folder = GetPluginFolder();
+        if (language.empty() || folder.empty()) return;
+        const platform::UniqueFile file = platform::OpenFile(JoinPath(folder, language + ".json"), "r");
+        if (!file) return;
+        GetObjectMember(ParseJsonDocument(file.get()), "Localization", table);
+    } catch (...) {
+        // An unreadable or malformed file leaves the table null, which is all
+        // the plugin needs to know.
+    }
+}

@@ -1,0 +1,269 @@
+// The real executables against a host written here: what goes over the wire,
+// what reaches the input layer, and how the process ends.
+#include "PluginProcess.h"
+#include "TestHost.h"
+#include "support/Base64.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kDeadline = 5s;
+
+// A folder laid out as the plugin folder: icons\arrow_2red.png and a picture file.
+class PluginFolder {
+public:
+    PluginFolder() : path(fs::temp_directory_path() / ("deckmouse-connection-" + std::to_string(getpid()))) {
+        fs::create_directories(path / "icons");
+        icon = std::string("\x89PNG\r\n\x1a\n\0icon", 13);
+        std::ofstream(path / "icons" / "arrow_2red.png", std::ios::binary) << icon;
+        picture = std::string(3 * 1024 + 1, 'p');
+        std::ofstream(path / "picture.png", std::ios::binary) << picture;
+    }
+    ~PluginFolder() { fs::remove_all(path); }
+
+    fs::path path;
+    std::string icon;
+    std::string picture;
+};
+
+std::string Base64Of(const std::string& bytes) {
+    return EncodeBase64(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<std::int32_t>(bytes.size()));
+}
+
+std::string SetImage(const std::string& context, const std::string& bytes) {
+    return json{{"context", context},
+                {"event", "setImage"},
+                {"payload", {{"image", "data:image/png;base64," + Base64Of(bytes)}, {"target", 0}}}}
+        .dump();
+}
+
+json Event(const std::string& event, const std::string& context, const json& payload = json::object()) {
+    return {{"event", event}, {"context", context}, {"action", "org.deckmouse.mouse"}, {"device", "DEV"},
+            {"payload", payload}};
+}
+
+json Appear(const std::string& context, const std::string& command) {
+    return Event("willAppear", context,
+                 {{"settings",
+                   {{"my_mouse_event", command}, {"my_sleep", "0"}, {"my_offset_x", "0"}, {"my_offset_y", "0"},
+                    {"my_wheel", "120"}, {"my_repeat_loops", "0"}, {"my_icon_name", "arrow"},
+                    {"my_icon_color", "red"}, {"my_icon_color_id", "2"}}}});
+}
+
+// The recording build's log of input calls: one line per call, "what args... time".
+std::vector<std::string> RecordedCalls(const fs::path& log, const std::string& what) {
+    std::vector<std::string> calls;
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(what + " ", 0) == 0) calls.push_back(line.substr(0, line.rfind(' ')));
+    }
+    return calls;
+}
+
+// Waits until the log holds `count` calls of `what`.
+bool WaitForCalls(const fs::path& log, const std::string& what, std::size_t count) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (RecordedCalls(log, what).size() < count) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class ConnectionTest : public testing::Test {
+protected:
+    // Starts `executable` against the host, working in the plugin folder, and
+    // checks its registration.
+    std::unique_ptr<PluginProcess> Start(const std::string& executable) {
+        auto process = std::make_unique<PluginProcess>(executable, HostArguments(host.Port()), folder.path.string(),
+                                                       std::map<std::string, std::string>{
+                                                           {"DECKMOUSE_RECORDING_LOG", log.string()}});
+        EXPECT_TRUE(host.WaitForConnection(kDeadline));
+        EXPECT_EQ(host.NextMessage(kDeadline), R"({"event":"registerPlugin","uuid":"PLUGIN-UUID-1"})");
+        return process;
+    }
+
+    PluginFolder folder;
+    fs::path log = folder.path / "input.log";
+    TestHost host;
+};
+
+TEST(CommandLineExitCodes, RejectedLinesEndAtOnceWithCode1) {
+    const std::vector<std::vector<std::string>> rejected = {
+        {},
+        {"-port", "1234", "-pluginUUID", "u", "-registerEvent", "r", "-info"},
+        {"-port", "1234", "-pluginUUID", "u", "-registerEvent", "r", "-info", "{}", "extra"},
+        {"-port", "0", "-pluginUUID", "u", "-registerEvent", "r", "-info", "{}"},
+        {"-Port", "1234", "-pluginUUID", "u", "-registerEvent", "r", "-info", "{}"},
+        {"-port", "1234", "-pluginUUID", "u", "-registerEvent", "r", "-info", ""},
+    };
+    for (const auto& arguments : rejected) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        PluginProcess process(DECKMOUSE_EXE, arguments);
+        EXPECT_EQ(process.WaitForExit(kDeadline), 1);
+        EXPECT_EQ(process.Output(), "");
+    }
+}
+
+TEST(CommandLineExitCodes, PortTheConnectionCannotUseEndsWithCode0) {
+    for (const char* port : {"65536", "-1"}) {
+        SCOPED_TRACE(port);
+        PluginProcess process(DECKMOUSE_EXE, {"-port", port, "-pluginUUID", "u", "-registerEvent", "r", "-info", "x"});
+        EXPECT_EQ(process.WaitForExit(kDeadline), 0);
+    }
+}
+
+TEST(CommandLineExitCodes, RefusedHandshakeEndsWithCode0) {
+    TestHost refusing(true);
+    PluginProcess process(DECKMOUSE_EXE, HostArguments(refusing.Port()));
+    EXPECT_EQ(process.WaitForExit(kDeadline), 0);
+}
+
+TEST_F(ConnectionTest, IconAtAppearanceAndImageFromTheSettingsPage) {
+    auto plugin = Start(DECKMOUSE_EXE);
+    host.Send(Appear("ctx\"1", "MOUSE_LEFT_CLICK").dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("ctx\"1", folder.icon));
+
+    host.Send(Event("sendToPlugin", "ctx\"1", {{"background-image", (folder.path / "picture.png").string()}}).dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("ctx\"1", folder.picture));
+
+    // A missing icon is reported on the console and nothing is sent.
+    json missing = Appear("ctx2", "MOUSE_LEFT_CLICK");
+    missing["payload"]["settings"]["my_icon_name"] = "none";
+    host.Send(missing.dump());
+    host.Send(Event("sendToPlugin", "ctx\"1", {{"background-image", (folder.path / "picture.png").string()}}).dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("ctx\"1", folder.picture));
+    EXPECT_EQ(plugin->Output(), "Unable to open file icons\\none_2red.png");
+}
+
+TEST_F(ConnectionTest, EventsReachTheirOperations) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    host.Send(Appear("click", "MOUSE_LEFT_CLICK").dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Appear("wheel", "MOUSE_WHEEL_DOWN").dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "click").dump());
+    host.Send(Event("keyUp", "click").dump());
+    host.Send(Event("keyDown", "wheel").dump());
+    host.Send(Event("willDisappear", "click").dump());
+    host.Send(Event("keyDown", "click").dump());  // forgotten: nothing happens
+    host.Send(Event("sendToPlugin", "wheel", {{"my_wheel", "-360"}}).dump());
+    host.Send(Event("keyDown", "wheel").dump());
+    host.Send(Event("deviceDidConnect", "").dump());
+    host.Send(Event("deviceDidDisconnect", "").dump());
+    host.Send(Event("keyDown", "wheel").dump());
+    ASSERT_TRUE(WaitForCalls(log, "mouse_event", 5));
+    EXPECT_EQ(RecordedCalls(log, "mouse_event"),
+              (std::vector<std::string>{"mouse_event 2 0", "mouse_event 4 0", "mouse_event 2048 120",
+                                        "mouse_event 2048 -360", "mouse_event 2048 -360"}));
+}
+
+TEST_F(ConnectionTest, WhatCannotBeHandledIsDroppedAndTheConnectionStays) {
+    auto plugin = Start(DECKMOUSE_EXE);
+    const std::string deep = std::string(300000, '[') + std::string(300000, ']');
+    const std::vector<std::string> dropped = {
+        "not json",
+        R"({"event":"willAppear","context":"x"} trailing)",
+        R"({"event":"WillAppear","context":"x","payload":{"settings":{"my_icon_name":"arrow","my_icon_color":"red","my_icon_color_id":"2"}}})",
+        R"({"event":"willAppear","context":"x","payload":{"settings":{"my_icon_name":5}}})",
+        R"({"event":"keyDown","context":"nobody"})",
+        R"({"event":"willAppear","context":"x","payload":)" + deep + "}",
+        deep,
+        "{\"event\":\"sendToPlugin\",\"context\":\"x\",\"payload\":{\"background-image\":\"" +
+            std::string(20 * 1000 * 1000, 'a') + "\"}}",
+        "[1,2,3]",
+        "\"text\"",
+    };
+    for (const std::string& text : dropped) host.Send(text);
+    host.SendBinary(Appear("binary", "MOUSE_LEFT_CLICK").dump());
+    host.Send(Appear("after", "MOUSE_LEFT_CLICK").dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("after", folder.icon)) << "nothing was answered before it";
+    EXPECT_FALSE(host.NextMessage(100ms));
+}
+
+TEST_F(ConnectionTest, HostClosingEndsTheProcessWithCode0AndNoButtonLeftDown) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    host.Send(Appear("down", "MOUSE_LEFT_DOWN").dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    json x2 = Appear("x2", "MOUSE_X2_DOWN");
+    host.Send(x2.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "down").dump());
+    host.Send(Event("keyDown", "x2").dump());
+    ASSERT_TRUE(WaitForCalls(log, "mouse_event", 2));
+    host.Close();
+    EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
+    EXPECT_EQ(RecordedCalls(log, "mouse_event"),
+              (std::vector<std::string>{"mouse_event 2 0", "mouse_event 128 2", "mouse_event 4 0", "mouse_event 256 2"}));
+}
+
+// Threads and voluntary context switches of a running process, from /proc.
+struct Schedule {
+    std::size_t threads = 0;
+    long long voluntarySwitches = 0;
+};
+
+Schedule ReadSchedule(pid_t pid) {
+    Schedule schedule;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : fs::directory_iterator(tasks)) {
+        ++schedule.threads;
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                schedule.voluntarySwitches += std::stoll(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    return schedule;
+}
+
+TEST_F(ConnectionTest, OneWorkerHoweverManyKeysAppearAndNoWakeUpsWhileIdle) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    host.Send(Appear("first", "MOUSE_CURSOR_MOVE").dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    const std::size_t threadsWithOneKey = ReadSchedule(plugin->Pid()).threads;
+    for (int i = 0; i < 1000; ++i) host.Send(Appear("key" + std::to_string(i), "MOUSE_CURSOR_MOVE").dump());
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(host.NextMessage(kDeadline)) << i;
+    EXPECT_EQ(ReadSchedule(plugin->Pid()).threads, threadsWithOneKey);
+
+    const Schedule before = ReadSchedule(plugin->Pid());
+    std::this_thread::sleep_for(500ms);
+    const Schedule after = ReadSchedule(plugin->Pid());
+    EXPECT_LE(after.voluntarySwitches - before.voluntarySwitches, 5) << "the idle plugin keeps waking up";
+}
+
+TEST_F(ConnectionTest, HeldMoveStopsWhenItsKeyDisappears) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    json move = Appear("move", "MOUSE_CURSOR_MOVE");
+    move["payload"]["settings"]["my_offset_x"] = "2";
+    move["payload"]["settings"]["my_sleep"] = "4";
+    host.Send(move.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "move").dump());
+    ASSERT_TRUE(WaitForCalls(log, "SetCursorPos", 10));
+    host.Send(Event("willDisappear", "move").dump());
+    // The press blocks the plugin for one pass, then the disappearance is handled.
+    std::this_thread::sleep_for(300ms);
+    const std::size_t steps = RecordedCalls(log, "SetCursorPos").size();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(RecordedCalls(log, "SetCursorPos").size(), steps) << "the cursor kept moving";
+}
+
+}  // namespace

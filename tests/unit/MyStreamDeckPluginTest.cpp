@@ -1,0 +1,153 @@
+#include "host/ESDConnectionManager.h"
+#include "plugin/ActiveMouseCommand.h"
+#include "plugin/MyStreamDeckPlugin.h"
+#include "RecordedInput.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace platform;
+using nlohmann::json;
+
+namespace {
+
+json Settings(const std::string& command, const std::string& x = "0", const std::string& y = "0") {
+    return {{"my_mouse_event", command}, {"my_sleep", "0"},       {"my_offset_x", x},
+            {"my_offset_y", y},          {"my_wheel", "0"},       {"my_repeat_loops", "0"}};
+}
+
+json Appearance(const json& settings) { return {{"settings", settings}}; }
+
+// A plugin as start-up links it, to a connection that is never run: images
+// go nowhere, everything else is real.
+class PluginTest : public testing::Test {
+protected:
+    void SetUp() override {
+        recording::Reset();
+        SetKeyHeld(false);
+        plugin.SetConnectionManager(&connection);
+    }
+
+    std::vector<Injected> Press(const std::string& context) {
+        plugin.OnKeyDown("org.deckmouse.mouse", context, json(), "device");
+        return Describe(TakeInputCalls());
+    }
+
+    MyStreamDeckPlugin plugin;
+    ESDConnectionManager connection{1, "uuid", "registerPlugin", &plugin};
+};
+
+const std::vector<Injected> kPlacedAt12 = {{"SetCursorPos", {1, 2}}};
+
+TEST_F(PluginTest, PressPerformsTheSettingsStoredAtAppearance) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_EQ(Press("key"), kPlacedAt12);
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "held until the key's release";
+    plugin.OnKeyUp("", "another key", json(), "");
+    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
+}
+
+TEST_F(PluginTest, PressOfAnUnknownKeyDoesNothing) {
+    SetKeyHeld(true);
+    EXPECT_TRUE(Press("never shown").empty());
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld);
+}
+
+TEST_F(PluginTest, SecondAppearanceKeepsTheFirstSettings) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "8", "9")), "");
+    EXPECT_EQ(Press("key"), kPlacedAt12);
+}
+
+TEST_F(PluginTest, ContextsDifferingInCaseAreDifferentKeys) {
+    plugin.OnWillAppear("", "Key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_TRUE(Press("key").empty());
+    plugin.OnWillAppear("", "", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_EQ(Press(""), kPlacedAt12) << "the empty context is a key like any other";
+}
+
+TEST_F(PluginTest, AppearanceWithANumberStoresNothingAndLeavesTheTableUsable) {
+    json bad = Settings("MOUSE_CURSOR_POS", "1", "2");
+    bad["my_sleep"] = 250;
+    EXPECT_THROW(plugin.OnWillAppear("", "bad", Appearance(bad), ""), json::type_error);
+    EXPECT_TRUE(Press("bad").empty());
+    plugin.OnWillAppear("", "good", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_EQ(Press("good"), kPlacedAt12);
+}
+
+TEST_F(PluginTest, PressWhoseNumbersDoNotConvertRaisesAndSetsNothing) {
+    json settings = Settings("MOUSE_LEFT_DOWN");
+    settings["my_offset_y"] = "down";
+    plugin.OnWillAppear("", "key", Appearance(settings), "");
+    EXPECT_THROW(plugin.OnKeyDown("", "key", json(), ""), std::invalid_argument);
+    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
+    EXPECT_TRUE(TakeInputCalls().empty());
+}
+
+TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    SetKeyHeld(true);
+    plugin.OnWillDisappear("", "key", json(), "");
+    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
+    EXPECT_TRUE(Press("key").empty());
+    plugin.OnWillDisappear("", "not shown", json(), "");  // no error
+}
+
+TEST_F(PluginTest, DeviceEvents) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    SetKeyHeld(true);
+    plugin.OnDeviceDidConnect("device", json{{"size", {{"columns", 5}}}});
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "a connecting device changes nothing";
+    plugin.OnDeviceDidDisconnect("device");
+    EXPECT_FALSE(GetActiveMouseCommand().keyHeld) << "a disconnected device sends no release";
+    EXPECT_EQ(Press("key"), kPlacedAt12);
+}
+
+TEST_F(PluginTest, SettingsUpdateReachesTheNextPress) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    plugin.OnSendToPlugin("", "key", json{{"my_offset_x", "40"}}, "");
+    EXPECT_EQ(Press("key"), (std::vector<Injected>{{"SetCursorPos", {40, 2}}}));
+}
+
+TEST_F(PluginTest, BadSettingsUpdateChangesNothing) {
+    plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_THROW(plugin.OnSendToPlugin("", "key", json{{"my_offset_x", "40"}, {"my_wheel", 120}}, ""),
+                 json::type_error);
+    EXPECT_EQ(Press("key"), kPlacedAt12) << "fields before the bad member were kept from the stored entry";
+}
+
+TEST_F(PluginTest, SettingsUpdateForAnUnknownKeyOrWithoutConnectionIsDropped) {
+    plugin.OnSendToPlugin("", "never shown", json{{"my_offset_x", "40"}}, "");
+    plugin.OnWillAppear("", "never shown", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    EXPECT_EQ(Press("never shown"), kPlacedAt12);
+
+    MyStreamDeckPlugin unlinked;
+    unlinked.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    unlinked.OnSendToPlugin("", "key", json{{"my_offset_x", "40"}}, "");
+    unlinked.OnKeyDown("", "key", json(), "");
+    EXPECT_EQ(Describe(TakeInputCalls()), kPlacedAt12);
+}
+
+TEST_F(PluginTest, MissingIconIsReportedAndUnreadableImageStillStoresTheUpdate) {
+    json settings = Settings("MOUSE_CURSOR_POS", "1", "2");
+    settings["my_icon_name"] = "arrow";
+    settings["my_icon_color"] = "red";
+    settings["my_icon_color_id"] = "2";
+    testing::internal::CaptureStdout();
+    plugin.OnWillAppear("", "key", Appearance(settings), "");
+    plugin.OnSendToPlugin("", "key", json{{"my_offset_y", "9"}, {"background-image", "no/such/image.png"}}, "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Unable to open file icons\\arrow_2red.pngUnable to open file no/such/image.png");
+    EXPECT_EQ(Press("key"), (std::vector<Injected>{{"SetCursorPos", {1, 9}}}));
+}
+
+TEST_F(PluginTest, IconNeedsBothNameAndColour) {
+    json settings = Settings("MOUSE_CURSOR_POS");
+    settings["my_icon_name"] = "arrow";
+    testing::internal::CaptureStdout();
+    plugin.OnWillAppear("", "key", Appearance(settings), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no file is opened without a colour";
+}
+
+}  // namespace
