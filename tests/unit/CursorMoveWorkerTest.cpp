@@ -57,7 +57,9 @@ TEST_F(CursorMoveWorkerTest, HeldMoveStepsFromTheRealCursorAtThePauseCadence) {
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i));
         EXPECT_EQ(steps[i].args, (std::vector<std::int64_t>{100 + 5 * (static_cast<long>(i) + 1), 50 - (static_cast<long>(i) + 1)}));
-        if (i > 0) EXPECT_GE(MillisecondsBetween(steps[i - 1].time, steps[i].time), 10);
+        if (i > 0) {
+            EXPECT_GE(MillisecondsBetween(steps[i - 1].time, steps[i].time), 10);
+        }
     }
 }
 
@@ -112,22 +114,31 @@ TEST_F(CursorMoveWorkerTest, SecondPressReplacesTheMoveAndItsReleaseStopsIt) {
     EXPECT_TRUE(Placements(recording::TakeCalls()).empty());
 }
 
-TEST_F(CursorMoveWorkerTest, UnreadableCursorStepsFromTheLastKnownPosition) {
-    recording::SetGetCursorPosFails(true);
+TEST_F(CursorMoveWorkerTest, UnreadableCursorStepsFromTheLastPositionSeen) {
     recording::SetCursor(500, 500);
-    LoadActiveMouseCommand(Move("3", "4", "1000"));
-    Hold(std::chrono::milliseconds(30));
-    const auto steps = Placements(recording::TakeCalls());
-    ASSERT_EQ(steps.size(), 1u);
-    EXPECT_EQ(steps[0].args, (std::vector<std::int64_t>{3, 4})) << "never seen: steps from (0, 0)";
+    LoadActiveMouseCommand(Move("3", "4", "0"));
+    Hold(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto seen = Placements(recording::TakeCalls());
+    ASSERT_FALSE(seen.empty());
+
+    recording::SetGetCursorPosFails(true);
+    recording::SetCursor(0, 0);
+    Hold(std::chrono::milliseconds(20));
+    const auto blind = Placements(recording::TakeCalls());
+    ASSERT_FALSE(blind.empty());
+    // Every blind step starts again from the last position read, wherever the cursor went.
+    for (const auto& step : blind) EXPECT_EQ(step.args, seen.back().args);
 }
 
 TEST_F(CursorMoveWorkerTest, HugeOffsetsStayWithinTheCoordinateRange) {
     recording::SetCursor(2000, -2000);
-    LoadActiveMouseCommand(Move("2147483647", "-2147483648", "1000"));
-    Hold(std::chrono::milliseconds(30));
+    LoadActiveMouseCommand(Move("2147483647", "-2147483648", "0"));
+    SetKeyHeld(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    SetKeyHeld(false);
     const auto steps = Placements(recording::TakeCalls());
-    ASSERT_EQ(steps.size(), 1u);
+    ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps[0].args, (std::vector<std::int64_t>{2147483647, -2147483648LL}));
 }
 

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what building and testing deckmouse needs on Debian, once.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
+  libx11-dev libxtst-dev libxi-dev xvfb xauth xinput xdotool
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

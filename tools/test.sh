@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds deckmouse and runs every test: the release build's unit, connection
+# and X11 tests, then the unit tests under AddressSanitizer with
+# UndefinedBehaviorSanitizer and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh
+
+for preset in linux asan tsan; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
