@@ -3,7 +3,7 @@
 # each step did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup-debian.sh
+source tools/setup-debian.sh
 
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target deckmouse deckmouse_recording deckmouse_scripted_session

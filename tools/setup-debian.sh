@@ -6,6 +6,7 @@ packages=(
   cmake g++ make pkg-config
   libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
   libx11-dev libxtst-dev libxi-dev xvfb xauth xinput xdotool
+  g++-mingw-w64-x86-64-posix wine64
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -16,4 +17,14 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine keeps its Windows folder in a prefix; making one takes a while, so it
+# is made once and reused.
+export WINEPREFIX="${WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
 fi

@@ -1,6 +1,7 @@
 #include "support/FileLoading.h"
 
 #include "support/Base64.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +21,7 @@ class FileLoadingTest : public testing::Test {
 protected:
     void SetUp() override {
         originalCwd = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "deckmouse-fileloading-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        dir = MakeTempDirectory("deckmouse-fileloading");
     }
 
     void TearDown() override {
@@ -67,7 +66,7 @@ TEST_F(FileLoadingTest, ReturnsTheFileBytesUnchangedAsBase64) {
     } cases[] = {
         {"text.txt", "foobar", "Zm9vYmFy"},
         {"crlf.txt", "a\r\nb\r", "YQ0KYg0="},               // no line-end translation
-        {"nul.bin", std::string("\0\0\0x\0", 5), "AAAAeAA="},  // NUL bytes do not end the file
+        {"zeros.bin", std::string("\0\0\0x\0", 5), "AAAAeAA="},  // NUL bytes do not end the file
         {"ctrlz.bin", "\x1a" "after", "GmFmdGVy"},
         {"all.bin", allBytes, ExpectedBase64(allBytes)},
     };

@@ -1,0 +1,30 @@
+// The settings page's own rules and texts, read from the repo sources.
+import fs from 'node:fs';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { REPO, readJson } from './bundle.mjs';
+
+const require = createRequire(import.meta.url);
+
+export const BUNDLE_SRC = path.join(REPO, 'bundle');
+export const logic = require(path.join(BUNDLE_SRC, 'pi', 'logic.js'));
+export const iconData = readJson(path.join(BUNDLE_SRC, 'icons-src', 'icons.json'));
+export const LANGUAGES = ['en', 'de', 'es', 'fr', 'ja', 'ko', 'zh_CN', 'zh_TW'];
+
+// Every English text the page can put on screen.
+export function pageStrings() {
+  const html = fs.readFileSync(path.join(BUNDLE_SRC, 'pi', 'index.html'), 'utf8');
+  const set = new Set();
+  for (const m of html.matchAll(/data-i18n="([^"]*)"/g)) set.add(m[1]);
+  for (const g of logic.GROUPS) set.add(g.label);
+  for (const c of logic.COMMANDS) {
+    set.add(c.label);
+    for (const v of Object.values(c.fields)) if (typeof v === 'string') set.add(v);
+    const help = logic.helpFor(c.name);
+    if (help) set.add(help);
+  }
+  for (const i of iconData.icons) set.add(i.label);
+  for (const p of iconData.palette) set.add(p.label);
+  set.add(logic.INVALID_NUMBER);
+  return set;
+}

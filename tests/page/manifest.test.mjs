@@ -1,0 +1,112 @@
+// The manifest checker itself: it must reject each way of breaking the host rules.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { assemble, readJson } from './lib/bundle.mjs';
+import { checkManifest, checkLinuxManifest } from './lib/manifest-check.mjs';
+
+let work;
+let plugin;
+let base;
+let linux;
+
+before(() => {
+  work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-manifest-'));
+  const exe = path.join(work, 'exe');
+  fs.writeFileSync(exe, 'x');
+  plugin = assemble(path.join(work, 'out'), { windowsExe: exe, linuxExe: exe });
+  base = readJson(path.join(plugin, 'manifest.json'));
+  linux = readJson(path.join(plugin, 'manifest.linux.json'));
+});
+
+after(() => fs.rmSync(work, { recursive: true, force: true }));
+
+const clone = (v) => JSON.parse(JSON.stringify(v));
+
+test('the plugin manifest states the agreed identity', () => {
+  assert.equal(base.UUID, 'org.deckmouse');
+  assert.equal(base.Name, 'deckmouse');
+  assert.equal(base.Category, base.Name);
+  assert.equal(base.CodePath, 'bin/deckmouse.exe');
+  assert.equal(base.Version, '1.0.0.0');
+  assert.deepEqual(base.Software, { MinimumVersion: '6.5' });
+  assert.deepEqual(base.OS, [{ Platform: 'windows', MinimumVersion: '10' }]);
+  assert.deepEqual(base.Actions.map((a) => [a.UUID, a.Controllers]), [['org.deckmouse.mouse', ['Keypad']]]);
+  assert.ok(!('URL' in base));
+  assert.equal(linux.CodePathLin, 'bin/deckmouse');
+});
+
+test('accepted variants pass', () => {
+  const cases = [
+    ['as shipped', (m) => m],
+    ['SDK 3', (m) => { m.SDKVersion = 3; }],
+    ['oldest host', (m) => { m.Software.MinimumVersion = '6.4'; }],
+    ['newest host', (m) => { m.Software.MinimumVersion = '7.4'; }],
+    ['windows and mac', (m) => { m.OS.push({ Platform: 'mac', MinimumVersion: '12' }); }],
+    ['no category', (m) => { delete m.Category; delete m.CategoryIcon; }],
+  ];
+  for (const [name, change] of cases) {
+    const m = clone(base);
+    change(m);
+    assert.deepEqual(checkManifest(m, plugin), [], name);
+  }
+});
+
+test('each broken manifest is rejected with the matching complaint', () => {
+  const cases = [
+    ['required member missing', (m) => { delete m.Author; }, /missing Author/],
+    ['unknown member', (m) => { m.Colour = 'red'; }, /unknown member Colour/],
+    ['upper-case UUID', (m) => { m.UUID = 'org.DeckMouse'; }, /UUID/],
+    ['UUID with one part', (m) => { m.UUID = 'deckmouse'; }, /UUID/],
+    ['three-part version', (m) => { m.Version = '1.0.0'; }, /Version/],
+    ['version with letters', (m) => { m.Version = '1.0.0.beta'; }, /Version/],
+    ['SDK 4', (m) => { m.SDKVersion = 4; }, /SDKVersion/],
+    ['SDK as text', (m) => { m.SDKVersion = '2'; }, /SDKVersion/],
+    ['host too old', (m) => { m.Software.MinimumVersion = '6.3'; }, /outside 6.4..7.4/],
+    ['host too new', (m) => { m.Software.MinimumVersion = '7.5'; }, /outside 6.4..7.4/],
+    ['host version as number', (m) => { m.Software.MinimumVersion = 6.5; }, /outside/],
+    ['linux in manifest.json', (m) => { m.OS = [{ Platform: 'linux', MinimumVersion: '1' }]; }, /Platform/],
+    ['no OS entry', (m) => { m.OS = []; }, /one or two/],
+    ['three OS entries', (m) => { m.OS = [...m.OS, { Platform: 'mac', MinimumVersion: '12' }, { Platform: 'mac', MinimumVersion: '13' }]; }, /one or two/],
+    ['OS version as number', (m) => { m.OS[0].MinimumVersion = 10; }, /MinimumVersion must be text/],
+    ['category not the name', (m) => { m.Category = 'Mouse'; }, /Category must equal Name/],
+    ['category without icon', (m) => { delete m.CategoryIcon; }, /needs a CategoryIcon/],
+    ['image with extension', (m) => { m.Icon = 'images/plugin.png'; }, /without extension/],
+    ['image not laid out', (m) => { m.Icon = 'images/missing'; }, /images\/missing.png not in the bundle/],
+    ['state image not laid out', (m) => { m.Actions[0].States[0].Image = 'images/gone'; }, /States\[0\]\.Image/],
+    ['page not laid out', (m) => { m.PropertyInspectorPath = 'pi/none.html'; }, /PropertyInspectorPath/],
+    ['program not laid out', (m) => { m.CodePath = 'bin/other.exe'; }, /CodePath: bin\/other.exe/],
+    ['linux member in manifest.json', (m) => { m.CodePathLin = 'bin/deckmouse'; }, /belongs in manifest.linux.json/],
+    ['action outside the plugin', (m) => { m.Actions[0].UUID = 'org.other.mouse'; }, /start with the plugin UUID/],
+    ['action without states', (m) => { delete m.Actions[0].States; }, /missing States/],
+    ['state without image', (m) => { m.Actions[0].States = [{}]; }, /missing Image/],
+    ['unknown action member', (m) => { m.Actions[0].Hotkey = 'F1'; }, /unknown member Hotkey/],
+    ['unknown controller', (m) => { m.Actions[0].Controllers = ['Pedal']; }, /Controllers/],
+    ['no actions', (m) => { m.Actions = []; }, /Actions/],
+  ];
+  for (const [name, change, complaint] of cases) {
+    const m = clone(base);
+    change(m);
+    const errors = checkManifest(m, plugin);
+    assert.ok(errors.some((e) => complaint.test(e)), `${name}: ${JSON.stringify(errors)}`);
+  }
+});
+
+test('the Linux manifest is checked on its own rules', () => {
+  assert.deepEqual(checkLinuxManifest(linux, base, plugin), []);
+  const cases = [
+    ['no CodePathLin', (l) => { delete l.CodePathLin; }, /missing CodePathLin/],
+    ['program not laid out', (l) => { l.CodePathLin = 'bin/none'; }, /CodePathLin: bin\/none/],
+    ['no linux entry', (l) => { l.OS = [{ Platform: 'windows', MinimumVersion: '10' }]; }, /no linux entry/],
+    ['unknown member', (l) => { l.Shell = 'bash'; }, /unknown member Shell/],
+    ['other UUID', (l) => { l.UUID = 'org.other'; }, /UUID differs/],
+  ];
+  for (const [name, change, complaint] of cases) {
+    const l = clone(linux);
+    change(l);
+    const errors = checkLinuxManifest(l, base, plugin);
+    assert.ok(errors.some((e) => complaint.test(e)), `${name}: ${JSON.stringify(errors)}`);
+  }
+});

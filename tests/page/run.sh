@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the test dependencies and runs the bundle, manifest and settings-page tests.
+#   bash tests/page/run.sh
+# Optional: WINDOWS_EXE / LINUX_EXE name real executables to lay out in the bundle
+# under test (stand-in files are used otherwise); CHROMIUM overrides /usr/bin/chromium.
+# Needs the Debian packages cmake, nodejs, npm, librsvg2-bin and chromium.
+set -euo pipefail
+cd "$(dirname "$0")"
+here=$(pwd)
+repo=$(cd ../.. && pwd)
+
+missing=()
+for tool in node npm cmake rsvg-convert "${CHROMIUM:-/usr/bin/chromium}"; do
+  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+if ((${#missing[@]})); then
+  echo "run.sh: missing ${missing[*]} (apt-get install cmake nodejs npm librsvg2-bin chromium)" >&2
+  exit 2
+fi
+
+# playwright-core never fetches a browser; the variable only guards against
+# a dependency that might try.
+export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
+if [[ -f package-lock.json ]]; then
+  npm ci --no-audit --no-fund --loglevel=error
+else
+  npm install --no-audit --no-fund --loglevel=error
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/deckmouse-page-tests.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+win=${WINDOWS_EXE:-}
+lin=${LINUX_EXE:-}
+if [[ -z "$win" ]]; then win="$work/deckmouse.exe"; printf 'stand-in' >"$win"; fi
+if [[ -z "$lin" ]]; then lin="$work/deckmouse"; printf '#!/bin/sh\n' >"$lin"; fi
+
+cmake -DSOURCE_DIR="$repo" -DOUT_DIR="$work/out" -DWINDOWS_EXE="$win" -DLINUX_EXE="$lin" \
+      -P "$repo/bundle/assemble.cmake" >/dev/null
+export DECKMOUSE_PLUGIN_DIR="$work/out/org.deckmouse.sdPlugin"
+node "$here/lib/manifest-check.mjs" "$DECKMOUSE_PLUGIN_DIR"
+
+# One file at a time: the machine has two cores and Chromium wants one of them.
+node --test --test-concurrency=1 --test-timeout=300000 \
+  logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs
