@@ -7,7 +7,11 @@ packages=(
   libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
   libx11-dev libxtst-dev libxi-dev xvfb xauth xinput xdotool
   g++-mingw-w64-x86-64-posix wine64
+  librsvg2-bin chromium
 )
+# Node.js with npm may come from another source than Debian; Debian's own
+# packages stand in where there is none.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")

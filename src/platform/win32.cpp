@@ -1,4 +1,5 @@
 // Windows backend: the user-input and module calls themselves.
+#include "platform/GrowingBuffer.h"
 #include "platform/Platform.h"
 
 #include <windows.h>
@@ -24,19 +25,10 @@ bool GetCursorPos(Point& point) {
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 std::string GetExecutablePath() {
-    // A path longer than MAX_PATH is cut to fit without an error, so the
-    // buffer grows until the whole path and its terminator fit.
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::string();
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        if (path.size() >= 32768) return std::string();  // beyond the longest path Windows has
-        path.resize(path.size() * 2);
-    }
+    // A path longer than the buffer comes back cut, without an error.
+    return ReadIntoGrowingBuffer([](char* buffer, std::size_t size) {
+        return static_cast<long long>(::GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size)));
+    });
 }
 
 }  // namespace platform

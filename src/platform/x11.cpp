@@ -1,6 +1,7 @@
 // Linux backend: injects through the XTest extension of the X display named by
 // DISPLAY. Without a usable display every input call does nothing, so the
 // plugin still runs and answers the host.
+#include "platform/GrowingBuffer.h"
 #include "platform/Platform.h"
 
 #include <X11/Xlib.h>
@@ -146,16 +147,9 @@ int GetSystemMetrics(int index) {
 }
 
 std::string GetExecutablePath() {
-    std::string path(4096, '\0');
-    for (;;) {
-        const ssize_t length = readlink("/proc/self/exe", &path[0], path.size());
-        if (length < 0) return std::string();
-        if (static_cast<std::size_t>(length) < path.size()) {
-            path.resize(static_cast<std::size_t>(length));
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return ReadIntoGrowingBuffer([](char* buffer, std::size_t size) {
+        return static_cast<long long>(readlink("/proc/self/exe", buffer, size));
+    });
 }
 
 }  // namespace platform

@@ -126,4 +126,14 @@ TEST_F(FileLoadingTest, DirectoryGivesEmptyText) {
     EXPECT_EQ(LoadCapturing((dir / "folder").string(), printed), "");
 }
 
+TEST_F(FileLoadingTest, FileTooLargeForTheEncoderIsRefusedLikeAMemoryError) {
+    // Sparse: takes no disk space, and is refused before anything is read.
+    const fs::path huge = dir / "huge.png";
+    std::ofstream(huge).close();
+    fs::resize_file(huge, static_cast<std::uintmax_t>(kMaxBase64InputLength) + 1);
+    std::string printed;
+    EXPECT_EQ(LoadCapturing(huge.string(), printed), "");
+    EXPECT_EQ(printed, "Memory error!");
+}
+
 }  // namespace

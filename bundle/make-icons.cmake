@@ -1,0 +1,81 @@
+# Renders the plugin's images from the SVG drawings in bundle/icons-src.
+#
+#   cmake -DOUT_DIR=<plugin folder> [-DSOURCE_DIR=<repo>] [-DRSVG=<rsvg-convert>]
+#         -P bundle/make-icons.cmake
+#
+# Writes into OUT_DIR:
+#   icons/<name>_<id><word>.png   144x144, every icon of icons.json in every palette colour
+#   images/<image>.png, @2x.png   plugin, category, action list and key state images
+#   pi/icons-data.js              icons.json as a script, so the settings page offers
+#                                 exactly the files rendered here
+# Needs rsvg-convert (Debian package librsvg2-bin).
+
+cmake_minimum_required(VERSION 3.19) # string(JSON)
+
+if(NOT DEFINED SOURCE_DIR OR SOURCE_DIR STREQUAL "")
+  get_filename_component(SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+endif()
+if(NOT DEFINED OUT_DIR OR OUT_DIR STREQUAL "")
+  message(FATAL_ERROR "make-icons: OUT_DIR is required")
+endif()
+if(NOT DEFINED RSVG OR RSVG STREQUAL "")
+  find_program(RSVG rsvg-convert)
+endif()
+if(NOT RSVG)
+  message(FATAL_ERROR "make-icons: rsvg-convert not found (apt-get install librsvg2-bin)")
+endif()
+
+set(src "${SOURCE_DIR}/bundle/icons-src")
+set(work "${OUT_DIR}/.icons-work")
+file(MAKE_DIRECTORY "${OUT_DIR}/icons" "${OUT_DIR}/images" "${OUT_DIR}/pi" "${work}")
+
+function(render svg png size)
+  execute_process(
+    COMMAND "${RSVG}" --width=${size} --height=${size} --keep-aspect-ratio
+            --output "${png}" "${svg}"
+    RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "make-icons: rsvg-convert failed on ${svg}: ${err}")
+  endif()
+endfunction()
+
+file(READ "${src}/icons.json" data)
+string(JSON n_colours LENGTH "${data}" palette)
+string(JSON n_icons LENGTH "${data}" icons)
+math(EXPR last_colour "${n_colours} - 1")
+math(EXPR last_icon "${n_icons} - 1")
+
+set(count 0)
+foreach(i RANGE ${last_icon})
+  string(JSON name GET "${data}" icons ${i} name)
+  if(NOT EXISTS "${src}/${name}.svg")
+    message(FATAL_ERROR "make-icons: no drawing ${src}/${name}.svg for icon '${name}'")
+  endif()
+  foreach(c RANGE ${last_colour})
+    string(JSON id GET "${data}" palette ${c} id)
+    string(JSON word GET "${data}" palette ${c} word)
+    # Read by configure_file as the @COLOR@ placeholder of the drawing.
+    string(JSON COLOR GET "${data}" palette ${c} hex)
+    set(base "${name}_${id}${word}")
+    configure_file("${src}/${name}.svg" "${work}/${base}.svg" @ONLY)
+    render("${work}/${base}.svg" "${OUT_DIR}/icons/${base}.png" 144)
+    math(EXPR count "${count} + 1")
+  endforeach()
+endforeach()
+
+# name, then 1x size; the host looks for a @2x file at twice the size beside each image.
+foreach(pair action:20 category:28 key:72 plugin:256)
+  string(REPLACE ":" ";" pair "${pair}")
+  list(GET pair 0 image)
+  list(GET pair 1 size)
+  math(EXPR size2 "${size} * 2")
+  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}.png" ${size})
+  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}@2x.png" ${size2})
+endforeach()
+
+file(WRITE "${OUT_DIR}/pi/icons-data.js"
+  "// Generated from bundle/icons-src/icons.json by make-icons.cmake.\n"
+  "window.DECKMOUSE_ICONS = ${data};\n")
+
+file(REMOVE_RECURSE "${work}")
+message(STATUS "make-icons: ${count} key icons and 4 images in ${OUT_DIR}")
