@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds deckmouse and plays a short host session against it, printing what
-# each step did.
+# Builds deckmouse and runs the demo: the plugin installed from its bundle,
+# driven by the host simulator on a virtual display, key by key.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/setup-debian.sh
+tools/setup-debian.sh
 
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target deckmouse deckmouse_recording deckmouse_scripted_session
-build/linux/tests/deckmouse_scripted_session build/linux/tests/deckmouse_recording
+cmake --build --preset linux --target deckmouse deckmouse_x11_recorder
+npm ci --prefix tools/host-sim --no-audit --no-fund --loglevel=error
+node tools/host-sim/demo.js --linux build/linux/deckmouse --out build/demo

@@ -148,9 +148,9 @@
     if (help) setText($('help'), help);
 
     for (const field of FIELDS) {
-      const spec = cmd.fields[field.id];
-      field.row.hidden = !spec;
-      if (typeof spec === 'string') setText(field.caption, spec);
+      const caption = cmd.fields[field.id];
+      field.row.hidden = !caption;
+      if (typeof caption === 'string') setText(field.caption, caption);
       field.input.value = fieldValue(field);
       showError(field, false);
     }

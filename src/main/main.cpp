@@ -11,8 +11,7 @@ int main(int argc, const char* argv[]) {
     const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
     if (!line) return 1;
 
-    // These live as long as the process: the cursor-move worker may still be
-    // running when main returns.
+    // Created once and kept until the process ends.
     auto* plugin = new MyStreamDeckPlugin();
     const std::string language = ReadLanguage(line->info);
     if (gLocalizer == nullptr) gLocalizer = new Localizer(language);

@@ -107,7 +107,9 @@ void mouse_event(std::uint32_t flags, std::int32_t, std::int32_t, std::int32_t d
     if (flags & MOUSEEVENTF_HWHEEL) {
         Scroll(display, session.horizontalRemainder, data, kWheelRightButton, kWheelLeftButton);
     }
-    XFlush(display);
+    // Until the server has taken the events: a release sent just before the
+    // plugin exits would otherwise be lost with the connection.
+    XSync(display, False);
 }
 
 bool SetCursorPos(int x, int y) {
@@ -116,7 +118,7 @@ bool SetCursorPos(int x, int y) {
     if (session.display == nullptr) return false;
     // Motion through XTest, unlike a warp, reaches clients as device input.
     XTestFakeMotionEvent(session.display, DefaultScreen(session.display), x, y, CurrentTime);
-    XFlush(session.display);
+    XSync(session.display, False);
     return true;
 }
 

@@ -1,0 +1,191 @@
+#!/usr/bin/env node
+// The deckmouse demo: installs the plugin bundle into a temporary folder,
+// starts the plugin from it as the host would, shows a page of keys, presses
+// each one on the X display and prints what it did to the pointer. Writes a
+// picture of the deck page with the images the plugin sent, and one of the
+// pointer's path.
+//
+//   node tools/host-sim/demo.js --linux <deckmouse> [--windows <deckmouse.exe>]
+//        [--recorder <deckmouse_x11_recorder>] [--out <folder>] [--wine]
+//
+// --wine runs the Windows executable of the bundle under Wine instead.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { parseArgs } from 'node:util';
+import { SCREEN_HEIGHT, SCREEN_WIDTH } from './lib/display.js';
+import { Canvas } from './lib/picture.js';
+import { decodePng, encodeRgba } from './lib/png.js';
+import { Session } from './lib/session.js';
+
+const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+
+const { values: options } = parseArgs({
+  options: {
+    linux: { type: 'string' },
+    windows: { type: 'string' },
+    recorder: { type: 'string' },
+    out: { type: 'string', default: path.join(repo, 'build', 'demo') },
+    wine: { type: 'boolean', default: false },
+  },
+});
+
+const NUMBERS = { my_sleep: '0', my_offset_x: '0', my_offset_y: '0', my_wheel: '0', my_repeat_loops: '0' };
+
+// One page of a 5x2 deck: what each key is set to in its settings page.
+const KEYS = [
+  { title: 'Centre the pointer', settings: { my_mouse_event: 'MOUSE_CURSOR_RESET' }, icon: ['cursor_center', '8', 'white'] },
+  { title: 'Left click', settings: { my_mouse_event: 'MOUSE_LEFT_CLICK', my_sleep: '30' }, icon: ['click_left', '6', 'blue'] },
+  { title: 'Move right while held', settings: { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '4', my_sleep: '9' }, icon: ['cursor_move', '2', 'orange'], holdMs: 800 },
+  { title: 'Double right click', settings: { my_mouse_event: 'MOUSE_RIGHT_CLICK', my_sleep: '20', my_repeat_loops: '1' }, icon: ['click_right', '1', 'red'] },
+  { title: 'Scroll up two notches', settings: { my_mouse_event: 'MOUSE_WHEEL_UP', my_wheel: '240' }, icon: ['wheel_up', '4', 'green'] },
+  { title: 'Place the pointer at (300, 200)', settings: { my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '300', my_offset_y: '200' }, icon: ['cursor_place', '3', 'yellow'] },
+  { title: 'Move down-right while held', settings: { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '3', my_offset_y: '2', my_sleep: '4' }, icon: ['cursor_move', '7', 'purple'], holdMs: 600 },
+  { title: 'Press the left button', settings: { my_mouse_event: 'MOUSE_LEFT_DOWN' }, icon: ['button_down', '5', 'cyan'] },
+  { title: 'Release the left button', settings: { my_mouse_event: 'MOUSE_LEFT_UP' }, icon: ['button_up', '5', 'cyan'] },
+  { title: 'Scroll left one notch', settings: { my_mouse_event: 'MOUSE_HWHEEL_DOWN', my_wheel: '-120' }, icon: ['wheel_left', '4', 'green'] },
+];
+const COLUMNS = 5;
+
+function keySettings({ settings, icon: [name, id, colour] }) {
+  return { ...NUMBERS, ...settings, my_icon_name: name, my_icon_color_id: id, my_icon_color: colour };
+}
+
+// What the recorder saw, in words: "left down, left up", "wheel up 120 x2".
+function describeInput(events) {
+  const words = [];
+  for (const event of events) {
+    if (event.kind === 'button') words.push(`${event.button} ${event.down ? 'down' : 'up'}`);
+    if (event.kind === 'wheel') {
+      const direction = event.axis === 'vertical' ? (event.amount > 0 ? 'up' : 'down') : event.amount > 0 ? 'right' : 'left';
+      const last = words.at(-1);
+      const match = last?.match(/^wheel (\w+) x(\d+)$/);
+      if (match && match[1] === direction) words[words.length - 1] = `wheel ${direction} x${Number(match[2]) + 1}`;
+      else words.push(`wheel ${direction} x1`);
+    }
+  }
+  return words.join(', ');
+}
+
+function installBundle(folder) {
+  const windows = options.windows ?? path.join(repo, 'build', 'windows', 'deckmouse.exe');
+  const args = [`-DSOURCE_DIR=${repo}`, `-DOUT_DIR=${folder}`, `-DLINUX_EXE=${path.resolve(options.linux)}`];
+  if (fs.existsSync(windows)) args.push(`-DWINDOWS_EXE=${path.resolve(windows)}`);
+  execFileSync('cmake', [...args, '-P', path.join(repo, 'bundle', 'assemble.cmake')], { stdio: 'ignore' });
+  return path.join(folder, 'org.deckmouse.sdPlugin');
+}
+
+function deckPicture(images) {
+  const size = 144;
+  const gap = 24;
+  const rows = Math.ceil(KEYS.length / COLUMNS);
+  const canvas = new Canvas(COLUMNS * (size + gap) + gap, rows * (size + gap) + gap, [24, 24, 27]);
+  KEYS.forEach((key, index) => {
+    const left = gap + (index % COLUMNS) * (size + gap);
+    const top = gap + Math.floor(index / COLUMNS) * (size + gap);
+    canvas.fillRoundRect(left - 3, top - 3, size + 6, size + 6, 18, [0, 0, 0]);
+    const image = images.findLast((record) => record.context === key.context);
+    if (image) canvas.drawPicture(decodePng(image.bytes), left, top, size, size);
+  });
+  return canvas;
+}
+
+function pathPicture(points, clicks) {
+  const scale = 0.6;
+  const canvas = new Canvas(Math.round(SCREEN_WIDTH * scale), Math.round(SCREEN_HEIGHT * scale), [24, 24, 27]);
+  canvas.fillRect(0, Math.round((SCREEN_HEIGHT / 2) * scale), canvas.width, 1, [60, 60, 66]);
+  canvas.fillRect(Math.round((SCREEN_WIDTH / 2) * scale), 0, 1, canvas.height, [60, 60, 66]);
+  for (let i = 1; i < points.length; i++) {
+    const [a, b] = [points[i - 1], points[i]];
+    const t = i / points.length;
+    const colour = [80 + 175 * t, 160, 255 - 175 * t];
+    // A held move goes in small steps; anything farther is a placement,
+    // which jumps: drawn dashed.
+    if (Math.hypot(b.x - a.x, b.y - a.y) <= 20) {
+      canvas.line(a.x * scale, a.y * scale, b.x * scale, b.y * scale, 4, colour);
+      continue;
+    }
+    const dashes = Math.max(1, Math.floor((Math.hypot(b.x - a.x, b.y - a.y) * scale) / 12));
+    for (let d = 0; d < dashes; d += 2) {
+      const from = d / dashes;
+      const to = Math.min(1, (d + 1) / dashes);
+      canvas.line((a.x + (b.x - a.x) * from) * scale, (a.y + (b.y - a.y) * from) * scale,
+        (a.x + (b.x - a.x) * to) * scale, (a.y + (b.y - a.y) * to) * scale, 1.5, colour);
+    }
+  }
+  for (const click of clicks) canvas.ring(click.x * scale, click.y * scale, 9, 2.5, [255, 80, 80]);
+  if (points.length) {
+    canvas.dot(points[0].x * scale, points[0].y * scale, 6, [120, 220, 120]);
+    canvas.dot(points.at(-1).x * scale, points.at(-1).y * scale, 6, [255, 210, 80]);
+  }
+  return canvas;
+}
+
+async function main() {
+  if (!options.linux) throw new Error('--linux <path of the Linux deckmouse executable> is needed');
+  const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-demo-'));
+  fs.mkdirSync(options.out, { recursive: true });
+  let session;
+  try {
+    const pluginFolder = installBundle(scratch);
+    const plugin = path.join(pluginFolder, 'bin', options.wine ? 'deckmouse.exe' : 'deckmouse');
+    console.log(`installed the plugin bundle in ${pluginFolder}`);
+    const recorder = options.recorder ?? (options.wine
+      ? path.join(repo, 'build', 'windows', 'tools', 'deckmouse_input_recorder.exe')
+      : path.join(path.dirname(path.resolve(options.linux)), 'tools', 'deckmouse_x11_recorder'));
+    session = await Session.start({ plugin, wine: options.wine, recorder, cwd: pluginFolder, outDir: path.join(options.out, 'images') });
+    const { host } = session;
+    console.log(`the host listens on 127.0.0.1:${host.port}; the plugin registered as ${host.registration.text}`);
+    console.log(`display ${session.display}, ${SCREEN_WIDTH}x${SCREEN_HEIGHT}\n`);
+
+    KEYS.forEach((key, index) => {
+      key.context = `key-${index + 1}`;
+      host.willAppear(key.context, { settings: keySettings(key), coordinates: { column: index % COLUMNS, row: Math.floor(index / COLUMNS) } });
+    });
+    await host.waitForImage({ context: KEYS.at(-1).context, timeoutMs: 10000 });
+    console.log(`showed ${KEYS.length} keys; the plugin sent ${host.images.length} key images\n`);
+
+    await session.setCursor(100, 100);
+    const points = [await session.cursor()];
+    const clicks = [];
+    for (const [index, key] of KEYS.entries()) {
+      const before = await session.cursor();
+      const mark = session.recorder.mark();
+      host.keyDown(key.context);
+      if (key.holdMs) await new Promise((resolve) => setTimeout(resolve, key.holdMs));
+      host.keyUp(key.context);
+      await session.barrier();
+      const after = await session.cursor();
+      const events = session.recorder.since(mark);
+      const moves = events.filter((event) => event.kind === 'move');
+      points.push(...moves.map(({ x, y }) => ({ x, y })), after);
+      for (const event of events) if (event.kind === 'button' && event.down) clicks.push(after);
+      const input = describeInput(events);
+      const moved = before.x !== after.x || before.y !== after.y ? `pointer (${before.x}, ${before.y}) -> (${after.x}, ${after.y})` : `pointer stays at (${after.x}, ${after.y})`;
+      const steps = moves.length > 1 ? `, ${moves.length} steps while held ${key.holdMs} ms` : '';
+      console.log(`key ${index + 1} ${key.title} [${key.settings.my_mouse_event}]`);
+      console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}`);
+    }
+
+    const deck = path.join(options.out, 'deck-page.png');
+    fs.writeFileSync(deck, encodeRgba(deckPicture(host.images)));
+    const trail = path.join(options.out, 'pointer-path.png');
+    fs.writeFileSync(trail, encodeRgba(pathPicture(points, clicks)));
+    console.log(`\nthe host closes the connection`);
+    await host.closeConnection();
+    const { code } = await host.plugin.exited;
+    console.log(`the plugin ended with exit code ${code}`);
+    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
+    if (code !== 0) process.exitCode = 1;
+  } finally {
+    await session?.stop();
+    fs.rmSync(scratch, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => {
+  console.error(`demo failed: ${error.message}`);
+  process.exit(1);
+});

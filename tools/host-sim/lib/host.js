@@ -1,0 +1,306 @@
+// The Stream Deck host as a plugin sees it: a WebSocket server on the
+// loopback address, the command line that starts the plugin, the event
+// messages of the keys, and a relay for settings pages.
+import { EventEmitter } from 'node:events';
+import { randomUUID } from 'node:crypto';
+import fs from 'node:fs';
+import path from 'node:path';
+import { WebSocketServer } from 'ws';
+import { ChildProcess } from './process.js';
+import { launchCommand } from './wine.js';
+import { waitFor, withDeadline } from './wait.js';
+
+export const ACTION = 'org.deckmouse.mouse';
+export const DEVICE = 'E3C5B4F2A8D94A7C9F1D2B3A4C5D6E7F';
+export const PLUGIN_REGISTER_EVENT = 'registerPlugin';
+export const PAGE_REGISTER_EVENT = 'registerPropertyInspector';
+const PNG_PREFIX = 'data:image/png;base64,';
+
+function hostUuid() {
+  return randomUUID().replace(/-/g, '').toUpperCase();
+}
+
+export class StreamDeckHost extends EventEmitter {
+  constructor({ outDir, language = 'en', action = ACTION, device = DEVICE, pluginUuid = hostUuid() } = {}) {
+    super();
+    this.outDir = outDir;
+    this.language = language;
+    this.action = action;
+    this.device = device;
+    this.pluginUuid = pluginUuid;
+    this.origin = performance.now();
+    // What the plugin sent, in order: {time, text, binary, json}.
+    this.fromPlugin = [];
+    // What the host sent the plugin: {time, text|bytes}.
+    this.toPlugin = [];
+    // Decoded "setImage" messages: {time, context, target, bytes, file}.
+    this.images = [];
+    this.registration = undefined;
+    this.protocolErrors = [];
+    // Per key context: the settings the host would hand to its next
+    // willAppear, and the coordinates it was shown at.
+    this.keys = new Map();
+    this.pages = new Map();
+    this.fromPages = [];
+    this.plugin = undefined;
+    this.pluginSocket = undefined;
+    // Contexts whose images are recorded but not written to outDir.
+    this.unsavedContexts = new Set();
+  }
+
+  // Milliseconds since the host was created, for logs.
+  now() {
+    return performance.now() - this.origin;
+  }
+
+  async listen() {
+    this.server = new WebSocketServer({ host: '127.0.0.1', port: 0 });
+    await new Promise((resolve, reject) => {
+      this.server.once('listening', resolve);
+      this.server.once('error', reject);
+    });
+    this.port = this.server.address().port;
+    this.server.on('connection', (socket) => this.#accept(socket));
+    return this.port;
+  }
+
+  // The JSON text of "-info": only application.language matters to the
+  // plugin, the rest is what a host typically reports.
+  infoText() {
+    return JSON.stringify({
+      application: { font: 'Segoe UI', language: this.language, platform: 'windows', platformVersion: '10.0.19045', version: '6.5.0.19000' },
+      colors: { buttonPressedBackgroundColor: '#303030FF', highlightColor: '#0078FFFF' },
+      devicePixelRatio: 2,
+      devices: [{ id: this.device, name: 'Stream Deck', size: { columns: 5, rows: 3 }, type: 0 }],
+      plugin: { uuid: 'org.deckmouse', version: '1.0.0.0' },
+    });
+  }
+
+  commandLine() {
+    return ['-port', String(this.port), '-pluginUUID', this.pluginUuid, '-registerEvent', PLUGIN_REGISTER_EVENT,
+      '-info', this.infoText()];
+  }
+
+  // Starts the plugin executable with the host's command line. `cwd` is the
+  // plugin folder (where icons/ is); `wine` runs a Windows build.
+  launch({ exe, wine = false, cwd = path.dirname(exe), env = process.env }) {
+    if (!this.port) throw new Error('listen() first');
+    const { command, args } = launchCommand(exe, this.commandLine(), { wine });
+    this.plugin = new ChildProcess(command, args, { cwd, env, name: 'plugin' });
+    this.plugin.child.stdout.on('data', (chunk) => this.emit('stdout', { time: this.now(), text: String(chunk) }));
+    this.plugin.exited.then((result) => this.emit('exit', { time: this.now(), ...result }));
+    return this.plugin;
+  }
+
+  // Resolves once the plugin has connected and sent its first message.
+  async waitForRegistration(timeoutMs = 15000) {
+    if (this.registration) return this.registration;
+    const registered = new Promise((resolve) => this.once('registered', resolve));
+    const ended = this.plugin.exited.then(({ code, signal }) => {
+      throw new Error(`plugin ended (${code ?? signal}) before registering; stdout: ${JSON.stringify(this.plugin.stdout)}; stderr: ${this.plugin.stderr}`);
+    });
+    return withDeadline(Promise.race([registered, ended]), timeoutMs, 'the plugin to register');
+  }
+
+  #accept(socket) {
+    socket.once('message', (data, isBinary) => {
+      const text = isBinary ? undefined : data.toString('utf8');
+      let message;
+      try {
+        message = JSON.parse(text);
+      } catch {
+        message = undefined;
+      }
+      if (message?.event === PAGE_REGISTER_EVENT) {
+        this.#acceptPage(socket, message, text);
+        return;
+      }
+      this.#acceptPlugin(socket, text, message);
+    });
+  }
+
+  #acceptPlugin(socket, text, message) {
+    const expected = JSON.stringify({ event: PLUGIN_REGISTER_EVENT, uuid: this.pluginUuid });
+    if (this.pluginSocket) {
+      this.protocolErrors.push(`a second plugin connection registered with ${text}`);
+      socket.close();
+      return;
+    }
+    this.pluginSocket = socket;
+    this.registration = { time: this.now(), text, json: message, exact: text === expected, expected };
+    if (!this.registration.exact) this.protocolErrors.push(`registration was ${JSON.stringify(text)}, expected ${expected}`);
+    socket.on('message', (data, isBinary) => this.#fromPlugin(data, isBinary));
+    socket.on('close', () => {
+      this.pluginClosed = this.now();
+      this.emit('plugin-closed');
+    });
+    this.emit('registered', this.registration);
+  }
+
+  #fromPlugin(data, isBinary) {
+    const entry = { time: this.now(), binary: isBinary };
+    if (isBinary) {
+      entry.bytes = Buffer.from(data);
+      this.protocolErrors.push('the plugin sent a binary frame');
+    } else {
+      entry.text = data.toString('utf8');
+      try {
+        entry.json = JSON.parse(entry.text);
+      } catch {
+        this.protocolErrors.push(`the plugin sent text that is not JSON: ${entry.text.slice(0, 200)}`);
+      }
+    }
+    this.fromPlugin.push(entry);
+    this.emit('plugin-message', entry);
+    if (entry.json?.event === 'setImage') this.#recordImage(entry);
+  }
+
+  #recordImage(entry) {
+    const { context, payload } = entry.json;
+    const image = typeof payload?.image === 'string' ? payload.image : '';
+    const record = { time: entry.time, context, target: payload?.target, dataUrl: image.startsWith(PNG_PREFIX) };
+    record.bytes = Buffer.from(record.dataUrl ? image.slice(PNG_PREFIX.length) : '', 'base64');
+    if (this.outDir && record.bytes.length && !this.unsavedContexts.has(context)) {
+      fs.mkdirSync(this.outDir, { recursive: true });
+      const name = `${String(this.images.length + 1).padStart(3, '0')}-${String(context).replace(/[^\w.-]+/g, '_')}.png`;
+      record.file = path.join(this.outDir, name);
+      fs.writeFileSync(record.file, record.bytes);
+    }
+    this.images.push(record);
+    this.emit('image', record);
+  }
+
+  // Sends one message to the plugin: an object is sent as JSON text, a
+  // string as it is (malformed text included), a Buffer as a binary frame.
+  // Returns the host time just before the send.
+  send(message) {
+    if (!this.pluginSocket || this.pluginSocket.readyState !== this.pluginSocket.OPEN) {
+      throw new Error('the plugin is not connected');
+    }
+    const time = this.now();
+    if (Buffer.isBuffer(message)) {
+      this.pluginSocket.send(message, { binary: true });
+      this.toPlugin.push({ time, bytes: message });
+    } else {
+      const text = typeof message === 'string' ? message : JSON.stringify(message);
+      this.pluginSocket.send(text);
+      this.toPlugin.push({ time, text });
+    }
+    return time;
+  }
+
+  keyEvent(event, context, payload = {}) {
+    return this.send({ event, action: this.action, context, device: this.device, payload });
+  }
+
+  // Shows a key. Without `settings` the key gets what the host has stored
+  // for it (from an earlier willAppear or from its settings page).
+  willAppear(context, { settings, coordinates = { column: 0, row: 0 } } = {}) {
+    const key = this.#key(context);
+    if (settings !== undefined) key.settings = settings;
+    key.coordinates = coordinates;
+    return this.keyEvent('willAppear', context, { settings: key.settings, coordinates, isInMultiAction: false });
+  }
+
+  willDisappear(context) {
+    const key = this.#key(context);
+    return this.keyEvent('willDisappear', context, { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false });
+  }
+
+  keyDown(context) {
+    const key = this.#key(context);
+    return this.keyEvent('keyDown', context, { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false });
+  }
+
+  keyUp(context) {
+    const key = this.#key(context);
+    return this.keyEvent('keyUp', context, { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false });
+  }
+
+  sendToPlugin(context, payload) {
+    return this.send({ event: 'sendToPlugin', action: this.action, context, payload });
+  }
+
+  deviceDidConnect(device = this.device, deviceInfo = { name: 'Stream Deck', type: 0, size: { columns: 5, rows: 3 } }) {
+    return this.send({ event: 'deviceDidConnect', device, deviceInfo });
+  }
+
+  deviceDidDisconnect(device = this.device) {
+    return this.send({ event: 'deviceDidDisconnect', device });
+  }
+
+  #key(context) {
+    if (!this.keys.has(context)) this.keys.set(context, { settings: {}, coordinates: { column: 0, row: 0 } });
+    return this.keys.get(context);
+  }
+
+  // A settings page for `context`: the arguments the host would pass to the
+  // page's connectElgatoStreamDeckSocket. The page connects to this server.
+  openPropertyInspector(context) {
+    const uuid = hostUuid();
+    const key = this.#key(context);
+    this.pages.set(uuid, { context, socket: undefined });
+    const actionInfo = { action: this.action, context, device: this.device,
+      payload: { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false } };
+    return { port: this.port, uuid, registerEvent: PAGE_REGISTER_EVENT, info: this.infoText(), actionInfo: JSON.stringify(actionInfo) };
+  }
+
+  #acceptPage(socket, message, text) {
+    const page = this.pages.get(message.uuid);
+    const expected = JSON.stringify({ event: PAGE_REGISTER_EVENT, uuid: message.uuid });
+    if (!page) {
+      this.protocolErrors.push(`a settings page registered with an unknown uuid: ${text}`);
+      socket.close();
+      return;
+    }
+    if (text !== expected) this.protocolErrors.push(`page registration was ${text}, expected ${expected}`);
+    page.socket = socket;
+    socket.on('message', (data, isBinary) => this.#fromPage(message.uuid, page, data, isBinary));
+    this.emit('page-registered', { uuid: message.uuid, context: page.context });
+  }
+
+  // The host's relay: setSettings is stored for the key's next willAppear,
+  // sendToPlugin reaches the plugin under the key's own context.
+  #fromPage(uuid, page, data, isBinary) {
+    const entry = { time: this.now(), uuid, context: page.context, text: isBinary ? undefined : data.toString('utf8') };
+    try {
+      entry.json = JSON.parse(entry.text);
+    } catch {
+      this.protocolErrors.push(`a settings page sent a message that is not JSON: ${entry.text}`);
+    }
+    this.fromPages.push(entry);
+    const message = entry.json;
+    if (message?.event === 'setSettings' && message.payload && typeof message.payload === 'object') {
+      this.#key(page.context).settings = message.payload;
+      this.emit('settings', { context: page.context, settings: message.payload });
+    } else if (message?.event === 'sendToPlugin') {
+      this.send({ event: 'sendToPlugin', context: page.context, action: message.action ?? this.action, payload: message.payload ?? {} });
+    }
+    this.emit('page-message', entry);
+  }
+
+  async waitForImage({ context, count = 1, after = 0, timeoutMs = 5000 } = {}) {
+    return waitFor(() => {
+      const images = this.images.filter((image) => image.time >= after && (context === undefined || image.context === context));
+      return images.length >= count ? images : undefined;
+    }, { timeoutMs, what: `${count} setImage message(s)${context === undefined ? '' : ` for ${context}`}` });
+  }
+
+  async waitForStdout(text, timeoutMs = 5000) {
+    return waitFor(() => this.plugin.stdout.includes(text), { timeoutMs, what: `${JSON.stringify(text)} on the plugin's stdout (got ${JSON.stringify(this.plugin.stdout)})` });
+  }
+
+  // Ends the connection from the host's side, as the host does when it
+  // quits, and waits for the plugin to exit.
+  async closeConnection({ timeoutMs = 10000 } = {}) {
+    if (this.pluginSocket && this.pluginSocket.readyState === this.pluginSocket.OPEN) this.pluginSocket.close(1000);
+    return this.plugin.waitForExit(timeoutMs);
+  }
+
+  async stop() {
+    for (const page of this.pages.values()) page.socket?.terminate();
+    if (this.pluginSocket) this.pluginSocket.terminate();
+    if (this.plugin) await this.plugin.stop();
+    if (this.server) await new Promise((resolve) => this.server.close(resolve));
+  }
+}

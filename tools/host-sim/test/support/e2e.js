@@ -1,0 +1,74 @@
+// The build under test, chosen by the environment, and helpers shared by
+// the end-to-end scenarios:
+//   DECKMOUSE_PLUGIN    the plugin executable (default: the Linux build)
+//   DECKMOUSE_WINE=1    run it under Wine (the Windows build)
+//   DECKMOUSE_RECORDER  the input recorder, or "xinput" on Linux
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { Session, isButtonOrWheel } from '../../lib/index.js';
+
+const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
+
+export function buildUnderTest(env = process.env) {
+  const wine = env.DECKMOUSE_WINE === '1';
+  const name = wine ? 'windows' : 'linux';
+  const buildDir = path.join(REPO, 'build', name);
+  const plugin = env.DECKMOUSE_PLUGIN || path.join(buildDir, wine ? 'deckmouse.exe' : 'deckmouse');
+  const recorder = env.DECKMOUSE_RECORDER
+    || path.join(buildDir, 'tools', wine ? 'deckmouse_input_recorder.exe' : 'deckmouse_x11_recorder');
+  const build = { name, wine, plugin, recorder, perNotchWheel: !wine };
+  // `skip` for everything, `needsRecorder` for the scenarios that watch input.
+  if (!fs.existsSync(plugin)) build.skip = `${name} build: no plugin executable at ${plugin} (set DECKMOUSE_PLUGIN)`;
+  if (recorder !== 'xinput' && !fs.existsSync(recorder)) {
+    build.recorder = undefined;
+    build.noRecorder = `${name} build: no input recorder at ${recorder} (set DECKMOUSE_RECORDER)`;
+  }
+  build.needsRecorder = build.skip || build.noRecorder;
+  return build;
+}
+
+export function startSession(build, options = {}) {
+  return Session.start({ plugin: build.plugin, wine: build.wine, recorder: build.recorder, ...options });
+}
+
+// The nine settings, all texts; a row overrides what it needs.
+export function settings(overrides = {}) {
+  return {
+    my_mouse_event: '', my_sleep: '0', my_offset_x: '0', my_offset_y: '0', my_wheel: '120',
+    my_repeat_loops: '0', my_icon_name: '', my_icon_color: '', my_icon_color_id: '', ...overrides,
+  };
+}
+
+// A button or wheel event as a short text: "left down", "wheel vertical +120".
+export function inputText(event) {
+  if (event.kind === 'button') return `${event.button} ${event.down ? 'down' : 'up'}`;
+  return `wheel ${event.axis} ${event.amount > 0 ? '+' : ''}${event.amount}`;
+}
+
+// How the input stack reports one wheel event of `amount`: X delivers one
+// event per notch, a Windows hook one event with the whole amount.
+export function wheelAsSeen(build, axis, amount) {
+  if (!build.perNotchWheel) return [`wheel ${axis} ${amount > 0 ? '+' : ''}${amount}`];
+  const notches = Math.trunc(Math.abs(amount) / 120);
+  return Array.from({ length: notches }, () => `wheel ${axis} ${amount > 0 ? '+' : '-'}120`);
+}
+
+// Presses and releases a key, waits until the plugin has finished the
+// command, then collects the button and wheel events that followed: all of
+// `expectedCount`, and then whatever else arrives within a settle window.
+export async function pressAndCollect(session, context, { expectedCount = 0, settleMs = 150, timeoutMs = 3000 } = {}) {
+  const { host, recorder } = session;
+  const mark = recorder.mark();
+  const sentAt = host.keyDown(context);
+  host.keyUp(context);
+  await session.barrier();
+  await recorder.waitForEvents(mark, (events) => events.length >= expectedCount, { timeoutMs, filter: isButtonOrWheel, what: `${expectedCount} button/wheel events` });
+  await recorder.settle(settleMs);
+  return { sentAt, events: recorder.since(mark, isButtonOrWheel) };
+}
+
+// Figures worth reading in the test output, not asserted.
+export function report(t, line) {
+  t.diagnostic(line);
+}
