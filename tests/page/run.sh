@@ -3,6 +3,9 @@
 #   bash tests/page/run.sh
 # Optional: WINDOWS_EXE / LINUX_EXE name real executables to lay out in the bundle
 # under test (stand-in files are used otherwise); CHROMIUM overrides /usr/bin/chromium.
+# With a real LINUX_EXE the page is also run against that plugin on a private Xvfb
+# (plugin.test.mjs; needs xvfb and xdotool, and the input recorder from
+# tools/ beside LINUX_EXE or DECKMOUSE_RECORDER for the wheel case).
 # Needs the Debian packages cmake, nodejs, npm, librsvg2-bin and chromium.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -26,6 +29,8 @@ if [[ -f package-lock.json ]]; then
 else
   npm install --no-audit --no-fund --loglevel=error
 fi
+# The host simulator that plays the host for the page and the plugin together.
+npm ci --prefix "$repo/tools/host-sim" --no-audit --no-fund --loglevel=error
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/deckmouse-page-tests.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -43,3 +48,12 @@ node "$here/lib/manifest-check.mjs" "$DECKMOUSE_PLUGIN_DIR"
 # One file at a time: the machine has two cores and Chromium wants one of them.
 node --test --test-concurrency=1 --test-timeout=300000 \
   logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs
+
+if [[ -n "${LINUX_EXE:-}" && -f "$LINUX_EXE" && -x "$LINUX_EXE" ]]; then
+  for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "run.sh: missing $tool (apt-get install xvfb xdotool)" >&2; exit 2; }
+  done
+  node --test --test-timeout=300000 plugin.test.mjs
+else
+  echo "run.sh: skipping plugin.test.mjs (the page against the running plugin): set LINUX_EXE to a built deckmouse"
+fi

@@ -43,6 +43,16 @@ function listen(server) {
   });
 }
 
+// The http half alone, for a host that brings its own WebSocket endpoint.
+export async function serveFolder(root) {
+  const web = http.createServer(serveStatic(root));
+  const port = await listen(web);
+  return {
+    baseUrl: `http://127.0.0.1:${port}/`,
+    close: () => new Promise((r) => { web.closeAllConnections(); web.close(r); }),
+  };
+}
+
 export async function startFakeHost({ root }) {
   const web = http.createServer(serveStatic(root));
   const httpPort = await listen(web);
