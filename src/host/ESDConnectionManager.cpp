@@ -30,8 +30,7 @@ void ESDConnectionManager::Run() {
         client.clear_error_channels(websocketpp::log::elevel::all);
         client.init_asio();
 
-        client.set_open_handler([this](websocketpp::connection_hdl handle) {
-            Client& client = endpoint->client;
+        client.set_open_handler([this, &client](websocketpp::connection_hdl handle) {
             websocketpp::lib::error_code ignored;
             // Without it, a key image can wait tens of milliseconds behind
             // Nagle's algorithm. The socket exists only once the connection is open.
@@ -41,8 +40,8 @@ void ESDConnectionManager::Run() {
             client.send(endpoint->connectionHandle, BuildRegistrationMessage(registerEvent, pluginUuid),
                         websocketpp::frame::opcode::text, ignored);
         });
-        client.set_fail_handler([](websocketpp::connection_hdl) {});
-        client.set_close_handler([](websocketpp::connection_hdl) {});
+        // A failed or closed connection needs no handler: the loop runs out
+        // of work and Run returns.
         client.set_message_handler([this](websocketpp::connection_hdl, Client::message_ptr message) {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
             DispatchHostMessage(*plugin, message->get_payload());
