@@ -35,4 +35,4 @@ done
 
 echo "== end to end"
 DECKMOUSE_WINEPREFIX="$WINEPREFIX" tools/host-sim/run-e2e.sh \
-  --linux build/linux/deckmouse --windows build/windows/deckmouse.exe
+  --linux "$PWD/build/linux/deckmouse" --windows "$PWD/build/windows/deckmouse.exe"
