@@ -3,11 +3,16 @@
 // means the command line was rejected.
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
+#include "platform/Platform.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/Localizer.h"
 
 int main(int argc, const char* argv[]) {
+    // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
+    // us, however we are ended.
+    platform::CallBeforeTermination(EndInput);
+
     const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
     if (!line) return 1;
 
@@ -19,7 +24,9 @@ int main(int argc, const char* argv[]) {
     plugin->SetConnectionManager(connectionManager);
     connectionManager->Run();
 
-    // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive us.
-    ReleasePressedButtons();
+    // The host is gone: the releases go out first, so that a command still
+    // running cannot press anything after them.
+    EndInput();
+    plugin->StopKeyCommands();
     return 0;
 }

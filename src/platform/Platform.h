@@ -70,4 +70,10 @@ UniqueFile OpenFile(const std::string& path, const char* mode);
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);
 
+// When the process is asked to end (SIGTERM, SIGINT or SIGHUP; on Windows a
+// console control event), calls `finish` once, on a thread of its own, and
+// then ends the process as the request would have. Call it first thing in
+// main, before any other thread exists.
+void CallBeforeTermination(void (*finish)());
+
 }  // namespace platform

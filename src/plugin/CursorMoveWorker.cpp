@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "plugin/ActiveMouseCommand.h"
+#include "plugin/MouseInjection.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,8 +33,7 @@ void CursorMoveWorker() {
         const ActiveMouseCommand active = WaitForHeldCommand(kCursorMoveCommand);
         platform::Point current;
         if (platform::GetCursorPos(current)) remembered = current;
-        platform::SetCursorPos(OffsetCoordinate(remembered.x, active.offsetX),
-                               OffsetCoordinate(remembered.y, active.offsetY));
+        MoveCursorTo(OffsetCoordinate(remembered.x, active.offsetX), OffsetCoordinate(remembered.y, active.offsetY));
         platform::SleepMilliseconds(active.pauseMs);
         platform::SleepMilliseconds(1);
     }

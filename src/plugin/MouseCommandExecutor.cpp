@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
+#include "plugin/StopSignal.h"
 
 #include <cstdint>
 #include <string>
@@ -55,36 +56,39 @@ const Command* FindCommand(const Command (&commands)[N], const std::string& name
     return nullptr;
 }
 
-void PerformPass(const PassCommand& command, const ActiveMouseCommand& active) {
+// False when a stop cut the press short: the button stays down for the end
+// of input to release.
+bool PerformPass(const PassCommand& command, const ActiveMouseCommand& active, const StopSignal& stop) {
     if (command.releaseFlags == 0) {
         InjectMouseEvent(command.flags, active.wheelAmount);
-        return;
+        return true;
     }
     InjectMouseEvent(command.flags, command.data);
-    SleepMilliseconds(active.pauseMs);
+    if (!stop.Wait(active.pauseMs)) return false;
     InjectMouseEvent(command.releaseFlags, command.data);
+    return true;
 }
 
 void PerformSingleShot(const ActiveMouseCommand& active) {
     if (const ButtonCommand* button = FindCommand(kButtonCommands, active.commandName)) {
         InjectMouseEvent(button->flags, button->data);
     } else if (active.commandName == "MOUSE_CURSOR_POS") {
-        SetCursorPos(active.offsetX, active.offsetY);
+        MoveCursorTo(active.offsetX, active.offsetY);
     } else if (active.commandName == "MOUSE_CURSOR_RESET") {
         const int width = GetSystemMetrics(SM_CXSCREEN);
         const int height = GetSystemMetrics(SM_CYSCREEN);
-        SetCursorPos(width / 2, height / 2);
+        MoveCursorTo(width / 2, height / 2);
     }
 }
 
 }  // namespace
 
-void ExecuteMouseCommand() {
+void ExecuteMouseCommand(const StopSignal& stop) {
     const ActiveMouseCommand active = GetActiveMouseCommand();
     const PassCommand* pass = FindCommand(kPassCommands, active.commandName);
     for (std::int32_t i = 0; i < active.passCount; ++i) {
-        if (pass != nullptr) PerformPass(*pass, active);
-        SleepMilliseconds(kPassWaitMs);
+        if (pass != nullptr && !PerformPass(*pass, active, stop)) return;
+        if (!stop.Wait(kPassWaitMs)) return;
     }
     PerformSingleShot(active);
 }

@@ -3,7 +3,10 @@
 // Every pass of a key press ends with this wait, whatever the command.
 constexpr int kPassWaitMs = 200;
 
+class StopSignal;
+
 // Performs the active mouse command on the calling thread: its passes, each
 // ending with a wait of kPassWaitMs, then its single-shot action. Returns when
-// all is done. Names that are not commands inject nothing but still wait.
-void ExecuteMouseCommand();
+// all is done, or at the first wait after a stop is requested, injecting
+// nothing more. Names that are not commands inject nothing but still wait.
+void ExecuteMouseCommand(const StopSignal& stop);

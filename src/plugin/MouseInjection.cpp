@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -20,27 +21,56 @@ const Button kButtons[] = {
     {platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
 };
 
-bool pressed[std::size(kButtons)] = {};
+// Key commands, the held-move worker and the end of the process (a signal
+// among them) all inject: one lock orders them, so that nothing slips in
+// after the final releases.
+struct InputState {
+    std::mutex mutex;
+    bool pressed[std::size(kButtons)] = {};
+    bool ended = false;
+};
+
+// Never destroyed: a worker may still be injecting while the process exits.
+InputState& State() {
+    static InputState* state = new InputState();
+    return *state;
+}
 
 // The X flags serve both extra buttons; the data tells which.
 bool Concerns(const Button& button, std::int32_t data) {
     return button.data == 0 || (data & button.data) != 0;
 }
 
-}  // namespace
-
-void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
+void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
     platform::mouse_event(flags, 0, 0, data, 0);
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
         const Button& button = kButtons[i];
         if (!Concerns(button, data)) continue;
-        if (flags & button.downFlag) pressed[i] = true;
-        if (flags & button.upFlag) pressed[i] = false;
+        if (flags & button.downFlag) state.pressed[i] = true;
+        if (flags & button.upFlag) state.pressed[i] = false;
     }
 }
 
-void ReleasePressedButtons() {
+}  // namespace
+
+void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
+    InputState& state = State();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    if (!state.ended) InjectLocked(state, flags, data);
+}
+
+bool MoveCursorTo(int x, int y) {
+    InputState& state = State();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    return !state.ended && platform::SetCursorPos(x, y);
+}
+
+void EndInput() {
+    InputState& state = State();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    if (state.ended) return;
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (pressed[i]) InjectMouseEvent(kButtons[i].upFlag, kButtons[i].data);
+        if (state.pressed[i]) InjectLocked(state, kButtons[i].upFlag, kButtons[i].data);
     }
+    state.ended = true;
 }

@@ -2,21 +2,33 @@
 
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseCommandExecutor.h"
+#include "plugin/StopSignal.h"
 
 #include <mutex>
 
 void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& context, const nlohmann::json&,
                                    const std::string&) {
-    // The table is the only source of a press's settings.
+    // The table is the only source of a press's settings, as they stand when
+    // the press arrives.
     if (!table.Find(context)) return;
-    LoadActiveMouseCommand(table.At(context));
-    SetKeyHeld(true);
-    ExecuteMouseCommand();
+    keyCommands.Post(KeyCommandThread::Kind::Press, [settings = table.At(context)](const StopSignal& stop) {
+        LoadActiveMouseCommand(settings);
+        SetKeyHeld(true);
+        ExecuteMouseCommand(stop);
+    });
 }
+
+void MyStreamDeckPlugin::EndHold() {
+    keyCommands.Post(KeyCommandThread::Kind::Release, [](const StopSignal&) { SetKeyHeld(false); });
+}
+
+void MyStreamDeckPlugin::WaitForKeyCommands() { keyCommands.WaitUntilIdle(); }
+
+void MyStreamDeckPlugin::StopKeyCommands() { keyCommands.Stop(); }
 
 void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string&, const nlohmann::json&, const std::string&) {
     // The release of any key ends the hold of whichever key was pressed last.
-    SetKeyHeld(false);
+    EndHold();
 }
 
 void MyStreamDeckPlugin::OnWillAppear(const std::string&, const std::string& context, const nlohmann::json& payload,
@@ -36,14 +48,14 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& 
     }
     // Hosts drop the release of a key that is taken away while held; without
     // this a held move would go on for ever.
-    SetKeyHeld(false);
+    EndHold();
 }
 
 void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::json&) {}
 
 void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string&) {
     // A device unplugged while a key is held never sends that key's release.
-    SetKeyHeld(false);
+    EndHold();
 }
 
 void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& context, const nlohmann::json& payload,

@@ -2,11 +2,14 @@
 
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
+#include "plugin/KeyCommandThread.h"
 
 #include <string>
 
 // The mouse action: keeps each key's settings, performs a key's mouse command
-// when it is pressed and shows its icon when it appears.
+// when it is pressed and shows its icon when it appears. Presses, releases,
+// disappearances and unplugged devices take effect on the key-command
+// thread, in the order they arrived; everything else at once.
 class MyStreamDeckPlugin : public ESDBasePlugin {
 public:
     void OnKeyDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
@@ -26,9 +29,20 @@ public:
     // cursor-move worker runs. The key must be in the table.
     void UpdateKeyImage(const std::string& context);
 
+    // Returns once the key events received so far have taken effect.
+    void WaitForKeyCommands();
+
+    // Cuts a running command short at its next wait and ignores later key
+    // events; for the end of the connection.
+    void StopKeyCommands();
+
 private:
+    // Ends the hold of the key pressed last, after the presses queued before.
+    void EndHold();
+
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
 
     ContextTable table;
+    KeyCommandThread keyCommands;  // last: its work ends before the rest goes
 };

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -210,6 +211,43 @@ TEST_F(ConnectionTest, HostClosingEndsTheProcessWithCode0AndNoButtonLeftDown) {
     EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
     EXPECT_EQ(RecordedCalls(log, "mouse_event"),
               (std::vector<std::string>{"mouse_event 2 0", "mouse_event 128 2", "mouse_event 4 0", "mouse_event 256 2"}));
+}
+
+// A press that would go on for a minute (a click held 60 s, passes without
+// end) neither keeps the plugin alive nor injects anything once the host has
+// gone, but the release of the button it holds; the image asked for just
+// after it is not held up either.
+TEST_F(ConnectionTest, HostClosingCutsALongCommandShort) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    json click = Appear("click", "MOUSE_LEFT_CLICK");
+    click["payload"]["settings"]["my_sleep"] = "60000";
+    click["payload"]["settings"]["my_repeat_loops"] = "2147483647";
+    host.Send(click.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "click").dump());
+    host.Send(Event("sendToPlugin", "click", {{"background-image", (folder.path / "picture.png").string()}}).dump());
+    EXPECT_EQ(host.NextMessage(1s), SetImage("click", folder.picture));
+    ASSERT_TRUE(WaitForCalls(log, "mouse_event", 1));
+    host.Close();
+    EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
+    EXPECT_EQ(RecordedCalls(log, "mouse_event"), (std::vector<std::string>{"mouse_event 2 0", "mouse_event 4 0"}));
+}
+
+// Asked to end while a button it pressed is down, the plugin releases it
+// first, and still ends as the signal says.
+TEST_F(ConnectionTest, TerminationSignalsReleaseTheButtonsPressed) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove(log);
+        auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+        host.Send(Appear("down", "MOUSE_RIGHT_DOWN").dump());
+        ASSERT_TRUE(host.NextMessage(kDeadline));
+        host.Send(Event("keyDown", "down").dump());
+        ASSERT_TRUE(WaitForCalls(log, "mouse_event", 1));
+        kill(plugin->Pid(), signal);
+        EXPECT_EQ(plugin->WaitForExit(kDeadline), 128 + signal);
+        EXPECT_EQ(RecordedCalls(log, "mouse_event"), (std::vector<std::string>{"mouse_event 8 0", "mouse_event 16 0"}));
+    }
 }
 
 // Threads and voluntary context switches of a running process, from /proc.

@@ -2,11 +2,13 @@
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseCommandExecutor.h"
 #include "plugin/MouseInjection.h"
+#include "plugin/StopSignal.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 using namespace platform;
 using Clock = std::chrono::steady_clock;
@@ -36,7 +38,7 @@ protected:
     std::vector<recording::Call> Press(const ActionSettings& settings) {
         LoadActiveMouseCommand(settings);
         started = Clock::now();
-        ExecuteMouseCommand();
+        ExecuteMouseCommand(StopSignal());
         finished = Clock::now();
         return TakeInputCalls();
     }
@@ -91,8 +93,6 @@ TEST_F(ExecutorTest, EachCommandInjectsItsEventsInOnePass) {
         SCOPED_TRACE(c.command + " wheel " + c.wheel);
         EXPECT_EQ(Describe(Press(Settings(c.command, "0", "0", c.wheel))), c.expected);
         EXPECT_GE(MillisecondsBetween(started, finished), kPassWaitMs);
-        ReleasePressedButtons();
-        recording::TakeCalls();
     }
 }
 
@@ -193,7 +193,7 @@ TEST(LoadActiveMouseCommand, FailedConversionKeepsTheFieldsAfterIt) {
     EXPECT_EQ(active.wheelAmount, 120);
 }
 
-TEST(MouseInjection, ReleasesExactlyTheButtonsLeftPressed) {
+TEST(MouseInjection, EndReleasesExactlyTheButtonsLeftPressedThenLetsNothingThrough) {
     recording::Reset();
     InjectMouseEvent(MOUSEEVENTF_LEFTDOWN, 0);
     InjectMouseEvent(MOUSEEVENTF_XDOWN, XBUTTON2);
@@ -203,12 +203,42 @@ TEST(MouseInjection, ReleasesExactlyTheButtonsLeftPressed) {
     InjectMouseEvent(MOUSEEVENTF_WHEEL, 120);
     recording::TakeCalls();
 
-    ReleasePressedButtons();
+    EndInput();
     const auto released = Describe(TakeInputCalls());
     EXPECT_EQ(released, (std::vector<Injected>{Event(MOUSEEVENTF_LEFTUP, 0), Event(MOUSEEVENTF_XUP, XBUTTON2)}));
 
-    ReleasePressedButtons();
-    EXPECT_TRUE(TakeInputCalls().empty()) << "a button released once is not released again";
+    InjectMouseEvent(MOUSEEVENTF_MIDDLEDOWN, 0);
+    EXPECT_FALSE(MoveCursorTo(5, 5));
+    EndInput();
+    EXPECT_TRUE(TakeInputCalls().empty()) << "input after the end, or a second release";
+}
+
+// A stop requested while a command waits: the command returns within a wait
+// slice and injects nothing more; the button it holds is the end of input's
+// to release.
+TEST_F(ExecutorTest, StopEndsACommandAtItsNextWait) {
+    struct StopCase {
+        std::string command;
+        std::string sleep;
+        std::vector<Injected> before;
+    };
+    const std::vector<StopCase> cases = {
+        {"MOUSE_LEFT_CLICK", "60000", {Event(MOUSEEVENTF_LEFTDOWN, 0)}},  // inside a press
+        {"MOUSE_WHEEL_UP", "0", {Event(MOUSEEVENTF_WHEEL, 120)}},          // between passes
+        {"MOUSE_LEFT_DOWN", "0", {}},                                      // before the single shot
+    };
+    for (const StopCase& c : cases) {
+        SCOPED_TRACE(c.command);
+        LoadActiveMouseCommand(Settings(c.command, c.sleep, "2147483647", "120"));
+        StopSignal stop;
+        std::thread command([&] { ExecuteMouseCommand(stop); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const Clock::time_point requested = Clock::now();
+        stop.Request();
+        command.join();
+        EXPECT_LT(MillisecondsBetween(requested, Clock::now()), 50);
+        EXPECT_EQ(Describe(TakeInputCalls()), c.before);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "host/ESDConnectionManager.h"
+#include "platform/Platform.h"
 #include "plugin/ActiveMouseCommand.h"
+#include "plugin/MouseCommandExecutor.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "RecordedInput.h"
 
@@ -31,7 +33,13 @@ protected:
 
     std::vector<Injected> Press(const std::string& context) {
         plugin.OnKeyDown("org.deckmouse.mouse", context, json(), "device");
+        plugin.WaitForKeyCommands();
         return Describe(TakeInputCalls());
+    }
+
+    void Release(const std::string& context) {
+        plugin.OnKeyUp("", context, json(), "");
+        plugin.WaitForKeyCommands();
     }
 
     MyStreamDeckPlugin plugin;
@@ -44,8 +52,30 @@ TEST_F(PluginTest, PressPerformsTheSettingsStoredAtAppearance) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     EXPECT_EQ(Press("key"), kPlacedAt12);
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "held until the key's release";
-    plugin.OnKeyUp("", "another key", json(), "");
+    Release("another key");
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
+}
+
+// The connection goes on while a press waits out its passes, and what came
+// after the press changes nothing of it.
+TEST_F(PluginTest, PressReturnsAtOnceAndLaterEventsTakeEffectInArrivalOrder) {
+    plugin.OnWillAppear("", "click", Appearance(Settings("MOUSE_LEFT_CLICK")), "");
+    plugin.OnWillAppear("", "place", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    const auto sent = std::chrono::steady_clock::now();
+    plugin.OnKeyDown("", "click", json(), "");
+    plugin.OnKeyUp("", "click", json(), "");
+    plugin.OnKeyDown("", "place", json(), "");
+    plugin.OnSendToPlugin("", "place", json{{"my_offset_x", "40"}}, "");
+    plugin.OnWillDisappear("", "place", json(), "");
+    EXPECT_LT(MillisecondsBetween(sent, std::chrono::steady_clock::now()), kPassWaitMs)
+        << "the events waited for the click's pass";
+    plugin.WaitForKeyCommands();
+    const auto calls = TakeInputCalls();
+    EXPECT_EQ(Describe(calls), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}},
+                                                      {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}},
+                                                      {"SetCursorPos", {1, 2}}}));
+    EXPECT_GE(MillisecondsBetween(calls[1].time, calls[2].time), 2 * kPassWaitMs) << "the passes overlapped";
+    EXPECT_FALSE(GetActiveMouseCommand().keyHeld) << "the disappearance came after the second press";
 }
 
 TEST_F(PluginTest, PressOfAnUnknownKeyDoesNothing) {
@@ -80,7 +110,8 @@ TEST_F(PluginTest, PressWhoseNumbersDoNotConvertRaisesAndSetsNothing) {
     json settings = Settings("MOUSE_LEFT_DOWN");
     settings["my_offset_y"] = "down";
     plugin.OnWillAppear("", "key", Appearance(settings), "");
-    EXPECT_THROW(plugin.OnKeyDown("", "key", json(), ""), std::invalid_argument);
+    // Raised on the key-command thread, where it drops that one press.
+    EXPECT_TRUE(Press("key").empty());
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
     EXPECT_TRUE(TakeInputCalls().empty());
 }
@@ -89,6 +120,7 @@ TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     SetKeyHeld(true);
     plugin.OnWillDisappear("", "key", json(), "");
+    plugin.WaitForKeyCommands();
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
     EXPECT_TRUE(Press("key").empty());
     plugin.OnWillDisappear("", "not shown", json(), "");  // no error
@@ -100,6 +132,7 @@ TEST_F(PluginTest, DeviceEvents) {
     plugin.OnDeviceDidConnect("device", json{{"size", {{"columns", 5}}}});
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "a connecting device changes nothing";
     plugin.OnDeviceDidDisconnect("device");
+    plugin.WaitForKeyCommands();
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld) << "a disconnected device sends no release";
     EXPECT_EQ(Press("key"), kPlacedAt12);
 }
@@ -126,6 +159,7 @@ TEST_F(PluginTest, SettingsUpdateForAnUnknownKeyOrWithoutConnectionIsDropped) {
     unlinked.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     unlinked.OnSendToPlugin("", "key", json{{"my_offset_x", "40"}}, "");
     unlinked.OnKeyDown("", "key", json(), "");
+    unlinked.WaitForKeyCommands();
     EXPECT_EQ(Describe(TakeInputCalls()), kPlacedAt12);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseCommandExecutor.h"
+#include "plugin/StopSignal.h"
 
 // Before Xlib, whose macros (None, Bool) break GoogleTest's templates.
 #include <gtest/gtest.h>
@@ -127,7 +128,7 @@ TEST(X11Input, ClickCommandArrivesAsButtonOne) {
     RawButtonListener listener;
     ASSERT_TRUE(listener.Ready());
     LoadActiveMouseCommand(Command("MOUSE_LEFT_CLICK"));
-    ExecuteMouseCommand();
+    ExecuteMouseCommand(StopSignal());
     EXPECT_EQ(listener.Collect(2, std::chrono::seconds(2)), Clicks(1, 1));
 }
 
@@ -136,7 +137,7 @@ TEST(X11Input, CursorResetCentresOnTheScreen) {
     ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 767);
     ASSERT_TRUE(SetCursorPos(10, 20));
     LoadActiveMouseCommand(Command("MOUSE_CURSOR_RESET"));
-    ExecuteMouseCommand();
+    ExecuteMouseCommand(StopSignal());
     Point cursor;
     ASSERT_TRUE(GetCursorPos(cursor));
     EXPECT_EQ(cursor.x, 682);
