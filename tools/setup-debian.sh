@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
-  libx11-dev libxtst-dev libxi-dev xvfb xauth xinput xdotool
+  libx11-dev libxtst-dev libxi-dev libxrandr-dev xvfb xauth xinput xdotool
   g++-mingw-w64-x86-64-posix wine64
   librsvg2-bin chromium
 )

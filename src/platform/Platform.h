@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Everything the plugin asks of the operating system. The input calls keep the
 // names, arguments and values of the Windows user-input API so that the code
@@ -53,6 +54,59 @@ bool GetCursorPos(Point& point);
 
 // SM_CXSCREEN / SM_CYSCREEN: the primary display's size in pixels, 0 when unknown.
 int GetSystemMetrics(int index);
+
+enum class MouseButton { Left, Middle, Right, X1, X2 };
+
+// One step of an input batch.
+struct InputEvent {
+    enum class Kind { MoveAbsolute, MoveRelative, ButtonDown, ButtonUp, Wheel, HWheel };
+    Kind kind = Kind::MoveAbsolute;
+    // MoveAbsolute: a desktop pixel, negative left of or above the primary
+    // display; MoveRelative: the motion, as a mouse would report it.
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    MouseButton button = MouseButton::Left;  // ButtonDown and ButtonUp
+    // Wheel and HWheel: signed, WHEEL_DELTA per notch, positive up and right.
+    std::int32_t amount = 0;
+
+    static InputEvent MoveTo(std::int32_t x, std::int32_t y) { return {Kind::MoveAbsolute, x, y}; }
+    static InputEvent MoveBy(std::int32_t dx, std::int32_t dy) { return {Kind::MoveRelative, dx, dy}; }
+    static InputEvent Down(MouseButton button) { return {Kind::ButtonDown, 0, 0, button}; }
+    static InputEvent Up(MouseButton button) { return {Kind::ButtonUp, 0, 0, button}; }
+    static InputEvent Wheel(std::int32_t amount) { return {Kind::Wheel, 0, 0, MouseButton::Left, amount}; }
+    static InputEvent HWheel(std::int32_t amount) { return {Kind::HWheel, 0, 0, MouseButton::Left, amount}; }
+};
+
+// Injects the events in order, back to back: one SendInput on Windows, which
+// lets no other input in between, where an absolute move lands on exactly its
+// pixel of the virtual desktop and wheel amounts below a notch pass as they
+// are; one run of XTest requests ended by one XSync on X11, where wheel
+// amounts are carried until they make whole notches, as mouse_event does.
+// False when the system refused the batch or there is no display.
+bool SendInputBatch(const std::vector<InputEvent>& events);
+
+// A display's rectangle in desktop pixels (those of SetCursorPos).
+struct Monitor {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool primary = false;
+};
+
+// The displays in the system's order, exactly one of them primary; empty when
+// the system cannot tell.
+std::vector<Monitor> GetMonitors();
+
+// The longest time, in ms, from one click to the next that still makes a
+// double-click. X11 has no such setting: there it is 100 ms, a gap from the
+// first release to the second press that every X toolkit pairs.
+int GetDoubleClickTimeMs();
+
+// True when the window in the foreground belongs to a process at a higher
+// integrity level than this one (an elevated program), which Windows does not
+// let injected input reach. Always false where there are no such levels.
+bool IsForegroundWindowElevated();
 
 // Full path of the running executable in the system's own notation, empty when
 // the system cannot tell.

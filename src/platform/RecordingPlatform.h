@@ -1,24 +1,33 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
-// The recording backend: a screen in memory that records every input call with
-// the monotonic time at which it was made. Tests set the cursor, the screen
-// size, the executable path and GetCursorPos failure, then read what the
-// plugin asked for.
+// The recording backend: a screen in memory that records every call with the
+// monotonic time at which it was made. Tests set the cursor, the screen size,
+// the monitors, the executable path, the system's answers and failures, then
+// read what the plugin asked for.
 namespace platform::recording {
 
 struct Call {
-    std::string what;                  // "mouse_event", "SetCursorPos", "GetCursorPos" or "GetSystemMetrics"
-    std::vector<std::int64_t> args;    // mouse_event: flags, data; SetCursorPos: x, y; GetSystemMetrics: index
+    // "mouse_event", "SetCursorPos" and "SendInput" inject; "GetCursorPos",
+    // "GetSystemMetrics", "GetMonitors", "GetDoubleClickTime" and
+    // "IsForegroundWindowElevated" read.
+    std::string what;
+    std::vector<std::int64_t> args;  // mouse_event: flags, data; SetCursorPos: x, y; GetSystemMetrics: index
+    std::vector<InputEvent> events;  // SendInput: the batch, in order
     std::chrono::steady_clock::time_point time;
 };
 
 // Clears the recorded calls and restores the defaults: cursor (0, 0), a
-// 1920x1080 screen, an empty executable path, GetCursorPos succeeding.
+// 1920x1080 screen that is the only monitor, a 500 ms double-click time, a
+// foreground window within reach, an empty executable path, GetCursorPos and
+// SendInput succeeding.
 void Reset();
 
 // The calls recorded since the last Reset or TakeCalls, oldest first; clears them.
@@ -26,7 +35,30 @@ std::vector<Call> TakeCalls();
 
 void SetCursor(int x, int y);
 void SetScreenSize(int width, int height);
+// Until the next Reset; before that, GetMonitors reports the screen as the one primary monitor.
+void SetMonitors(const std::vector<Monitor>& monitors);
+void SetDoubleClickTime(int milliseconds);
+void SetForegroundWindowElevated(bool elevated);
 void SetExecutablePath(const std::string& path);
 void SetGetCursorPosFails(bool fails);
+// The batch is recorded all the same, but the cursor stays.
+void SetSendInputFails(bool fails);
+
+// One event as text, as the log writes it: "move 10 -20", "relative 3 0",
+// "down left", "up x2", "wheel 60", "hwheel -120".
+std::string Describe(const InputEvent& event);
 
 }  // namespace platform::recording
+
+namespace platform {
+
+// Equal when they mean the same: fields that an event's kind does not use are ignored.
+inline bool operator==(const InputEvent& a, const InputEvent& b) {
+    return recording::Describe(a) == recording::Describe(b);
+}
+
+inline std::ostream& operator<<(std::ostream& out, const InputEvent& event) {
+    return out << recording::Describe(event);
+}
+
+}  // namespace platform

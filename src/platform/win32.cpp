@@ -24,6 +24,8 @@ bool GetCursorPos(Point& point) {
 
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
+int GetDoubleClickTimeMs() { return static_cast<int>(::GetDoubleClickTime()); }
+
 std::string GetExecutablePath() {
     // A path longer than the buffer comes back cut, without an error.
     return ReadIntoGrowingBuffer([](char* buffer, std::size_t size) {

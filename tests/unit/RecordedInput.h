@@ -6,25 +6,33 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the plugin injected, as the tests compare it: the input calls only
-// (mouse_event and SetCursorPos), without the reads.
+// (mouse_event, SetCursorPos and SendInput), without the reads.
 struct Injected {
+    Injected(std::string what, std::vector<std::int64_t> args, std::vector<platform::InputEvent> events = {})
+        : what(std::move(what)), args(std::move(args)), events(std::move(events)) {}
+
     std::string what;
     std::vector<std::int64_t> args;
+    std::vector<platform::InputEvent> events;  // SendInput's batch
 
-    bool operator==(const Injected& other) const { return what == other.what && args == other.args; }
+    bool operator==(const Injected& other) const {
+        return what == other.what && args == other.args && events == other.events;
+    }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Injected& injected) {
     out << injected.what;
     for (const std::int64_t arg : injected.args) out << ' ' << arg;
+    for (const platform::InputEvent& event : injected.events) out << ", " << event;
     return out;
 }
 
 inline bool IsInput(const platform::recording::Call& call) {
-    return call.what == "mouse_event" || call.what == "SetCursorPos";
+    return call.what == "mouse_event" || call.what == "SetCursorPos" || call.what == "SendInput";
 }
 
 inline std::vector<platform::recording::Call> TakeInputCalls() {
@@ -37,7 +45,7 @@ inline std::vector<platform::recording::Call> TakeInputCalls() {
 
 inline std::vector<Injected> Describe(const std::vector<platform::recording::Call>& calls) {
     std::vector<Injected> described;
-    for (const auto& call : calls) described.push_back({call.what, call.args});
+    for (const auto& call : calls) described.push_back({call.what, call.args, call.events});
     return described;
 }
 

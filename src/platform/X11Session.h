@@ -1,0 +1,47 @@
+#pragma once
+
+// What the X11 backend's files share: the display connection and the way
+// Windows buttons and wheel amounts become X buttons.
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <mutex>
+
+namespace platform::x11 {
+
+// X core buttons for what Windows calls left, middle, right, X1 and X2; the
+// wheels are buttons too, one click per notch.
+constexpr unsigned int kLeftButton = 1;
+constexpr unsigned int kMiddleButton = 2;
+constexpr unsigned int kRightButton = 3;
+constexpr unsigned int kWheelForwardButton = 4;
+constexpr unsigned int kWheelBackwardButton = 5;
+constexpr unsigned int kWheelLeftButton = 6;
+constexpr unsigned int kWheelRightButton = 7;
+constexpr unsigned int kX1Button = 8;
+constexpr unsigned int kX2Button = 9;
+
+class Session {
+public:
+    // The display is opened on first use, not at start-up, so registration
+    // with the host never waits for the X server. Null display when there is
+    // none, or it lacks XTest.
+    static Session& Get();
+
+    std::mutex mutex;  // Xlib is used from the event thread and the cursor worker
+    Display* display = nullptr;
+    long long verticalRemainder = 0;
+    long long horizontalRemainder = 0;
+
+private:
+    Session();
+};
+
+void SetButton(Display* display, unsigned int button, bool pressed);
+
+// Turns a signed amount into whole notches, keeping what is left of a notch
+// for the next event of the same wheel, as a high-resolution wheel would.
+void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigned int positiveButton,
+            unsigned int negativeButton);
+
+}  // namespace platform::x11
