@@ -3,10 +3,10 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang libclang-rt-14-dev
   libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
   libx11-dev libxtst-dev libxi-dev libxrandr-dev xvfb xauth xinput xdotool
-  g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-x86-64-posix wine
   librsvg2-bin chromium
 )
 # Node.js with npm may come from another source than Debian; Debian's own

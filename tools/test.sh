@@ -6,23 +6,24 @@
 #   - the plugin package, laid out and checked;
 #   - the unit tests under AddressSanitizer with UndefinedBehaviorSanitizer,
 #     and under ThreadSanitizer;
+#   - the libFuzzer targets, each for a bounded time on its seed corpus;
 #   - the end-to-end scenarios of both builds against the host simulator, on
 #     Xvfb, the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
+# Everything called below, by this script, the builds, ctest and the
+# end-to-end run, so that a missing program stops the run at once by name.
+tools/require-programs.sh cmake ctest make g++ clang++ \
+  x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
+  wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium
 
-# Wine keeps its Windows folder in a prefix; making one takes a while, so it
-# is made once and reused.
+# Wine keeps its Windows folder in a prefix, made once and reused.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
+tools/wine-prefix.sh "$WINEPREFIX"
 
-for preset in linux windows asan tsan; do
+for preset in linux windows asan tsan fuzz; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -2,6 +2,7 @@
 
 #include "host/ESDBasePlugin.h"
 #include "host/HostMessages.h"
+#include "host/ImageOutbox.h"
 #include "host/WebSocketMasking.h"
 
 #include <websocketpp/client.hpp>
@@ -11,10 +12,79 @@
 
 using Client = websocketpp::client<websocketpp::config::asio_client>;
 
+namespace {
+
+// Images go out while less than this waits unsent in the library's queue:
+// enough for a page of icons at once, little enough to hold for a host that
+// does not read. (The library hands the queue to the socket whole, so the
+// messages held are at most twice this plus two images.)
+constexpr std::size_t kUnsentLimit = 4 * 1024 * 1024;
+
+// How often a full queue is looked at again while images wait for room.
+constexpr long kRetryMilliseconds = 5;
+
+// The host's messages are small; a larger one ends the connection before it
+// is held in memory.
+constexpr std::size_t kMaxIncomingMessageSize = 1024 * 1024;
+
+}  // namespace
+
 struct ESDConnectionManager::Endpoint {
     Client client;
     websocketpp::connection_hdl connectionHandle;
     std::random_device maskingKeys;  // a client's masking keys must be unpredictable
+    ImageOutbox outbox;
+    bool retryScheduled = false;
+
+    Client::connection_ptr OpenConnection() {
+        websocketpp::lib::error_code ignored;
+        Client::connection_ptr connection = client.get_con_from_hdl(connectionHandle, ignored);
+        if (!connection || connection->get_state() != websocketpp::session::state::open) return nullptr;
+        return connection;
+    }
+
+    // Sends waiting images while the queue has room; when it has none, looks
+    // again shortly, and only then: nothing runs while nothing waits.
+    void SendWaitingImages() {
+        Client::connection_ptr connection = OpenConnection();
+        if (!connection) {
+            outbox.Clear();
+            return;
+        }
+        while (!outbox.Empty() && connection->get_buffered_amount() < kUnsentLimit) {
+            const ImageOutbox::Image image = *outbox.Take();
+            SendImage(connection, image.context, image.path);
+        }
+        if (outbox.Empty() || retryScheduled) return;
+        retryScheduled = true;
+        client.set_timer(kRetryMilliseconds, [this](const websocketpp::lib::error_code& error) {
+            retryScheduled = false;
+            if (!error) SendWaitingImages();
+        });
+    }
+
+    void SendImage(const Client::connection_ptr& connection, const std::string& context, const std::string& path) {
+        // The message is written straight into the library's buffer and framed
+        // here: the library would copy a megabyte of Base64 into a second buffer
+        // and mask it byte by byte, where masking in place, a word at a time,
+        // costs a fraction of that.
+        Client::message_ptr message = connection->get_message(websocketpp::frame::opcode::text, 0);
+        std::string& payload = message->get_raw_payload();
+        try {
+            if (!AppendSetImageMessage(payload, context, path)) return;
+        } catch (const std::exception&) {
+            return;  // out of memory, or a context the JSON library cannot write: this image is lost
+        }
+        websocketpp::frame::masking_key_type key;
+        key.i = maskingKeys();
+        MaskWebSocketPayload(payload, {static_cast<unsigned char>(key.c[0]), static_cast<unsigned char>(key.c[1]),
+                                       static_cast<unsigned char>(key.c[2]), static_cast<unsigned char>(key.c[3])});
+        message->set_header(websocketpp::frame::prepare_header(
+            websocketpp::frame::basic_header(websocketpp::frame::opcode::text, payload.size(), true, true),
+            websocketpp::frame::extended_header(payload.size(), key.i)));
+        message->set_prepared(true);
+        connection->send(message);
+    }
 };
 
 ESDConnectionManager::ESDConnectionManager(int port, const std::string& pluginUuid, const std::string& registerEvent,
@@ -29,6 +99,7 @@ void ESDConnectionManager::Run() {
         client.clear_access_channels(websocketpp::log::alevel::all);
         client.clear_error_channels(websocketpp::log::elevel::all);
         client.init_asio();
+        client.set_max_message_size(kMaxIncomingMessageSize);
 
         client.set_open_handler([this, &client](websocketpp::connection_hdl handle) {
             websocketpp::lib::error_code ignored;
@@ -46,6 +117,12 @@ void ESDConnectionManager::Run() {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
             DispatchHostMessage(*plugin, message->get_payload());
         });
+        // Every pong would wait behind what is unsent: a host that pings and
+        // does not read gets no answer rather than a queue that grows for ever.
+        client.set_ping_handler([this](websocketpp::connection_hdl, std::string) {
+            const Client::connection_ptr connection = endpoint->OpenConnection();
+            return connection && connection->get_buffered_amount() < kUnsentLimit;
+        });
 
         websocketpp::lib::error_code error;
         Client::connection_ptr connection = client.get_connection("ws://127.0.0.1:" + std::to_string(port), error);
@@ -58,24 +135,7 @@ void ESDConnectionManager::Run() {
     }
 }
 
-void ESDConnectionManager::SendSetImage(const std::string& image, const std::string& context) {
-    websocketpp::lib::error_code ignored;
-    Client::connection_ptr connection = endpoint->client.get_con_from_hdl(endpoint->connectionHandle, ignored);
-    if (!connection) return;
-    // The message is written straight into the library's buffer and framed
-    // here: the library would copy a megabyte of Base64 into a second buffer
-    // and mask it byte by byte, where masking in place, a word at a time,
-    // costs a fraction of that.
-    Client::message_ptr message = connection->get_message(websocketpp::frame::opcode::text, 0);
-    std::string& payload = message->get_raw_payload();
-    AppendSetImageMessage(payload, image, context);
-    websocketpp::frame::masking_key_type key;
-    key.i = endpoint->maskingKeys();
-    MaskWebSocketPayload(payload, {static_cast<unsigned char>(key.c[0]), static_cast<unsigned char>(key.c[1]),
-                                   static_cast<unsigned char>(key.c[2]), static_cast<unsigned char>(key.c[3])});
-    message->set_header(websocketpp::frame::prepare_header(
-        websocketpp::frame::basic_header(websocketpp::frame::opcode::text, payload.size(), true, true),
-        websocketpp::frame::extended_header(payload.size(), key.i)));
-    message->set_prepared(true);
-    connection->send(message);
+void ESDConnectionManager::SendImageFile(const std::string& path, const std::string& context) {
+    endpoint->outbox.Put(context, path);
+    endpoint->SendWaitingImages();
 }

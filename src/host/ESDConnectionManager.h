@@ -8,7 +8,8 @@ class ESDBasePlugin;
 // The plugin's one connection to the host: a WebSocket client on
 // ws://127.0.0.1:<port>. It registers on open, hands each text message to the
 // plugin and sends the key images. Only its own source file sees the
-// WebSocket library.
+// WebSocket library. What it holds for a host that stops reading is bounded:
+// a few megabytes of unsent messages, one waiting image path per key.
 class ESDConnectionManager {
 public:
     ESDConnectionManager(int port, const std::string& pluginUuid, const std::string& registerEvent,
@@ -20,8 +21,13 @@ public:
     // inside this call.
     void Run();
 
-    // Sends a "setImage" message for `context`; lost when no connection is open.
-    void SendSetImage(const std::string& image, const std::string& context);
+    // Sends a "setImage" message for `context` with the bytes of the image
+    // file at `path`, read when the message goes out: at once while the host
+    // keeps reading, otherwise once it has taken what was sent before. Until
+    // then only the path is kept, and a newer image for the same context
+    // replaces it. Lost when no connection is open. Call it on the
+    // connection's thread, from a plugin operation.
+    void SendImageFile(const std::string& path, const std::string& context);
 
 private:
     struct Endpoint;
@@ -29,6 +35,6 @@ private:
     int port;
     std::string pluginUuid;
     std::string registerEvent;
-    std::unique_ptr<Endpoint> endpoint;  // the client and the connection handle
+    std::unique_ptr<Endpoint> endpoint;  // the client, the connection handle and the waiting images
     ESDBasePlugin* plugin;
 };

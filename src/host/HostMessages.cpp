@@ -2,25 +2,9 @@
 
 #include "host/ESDBasePlugin.h"
 #include "host/JsonMembers.h"
-
-#include <algorithm>
+#include "support/FileLoading.h"
 
 namespace {
-
-const std::string kPngDataUrlPrefix = "data:image/png;base64,";
-
-bool StartsWithPngPrefix(const std::string& image) {
-    return image.compare(0, kPngDataUrlPrefix.size(), kPngDataUrlPrefix) == 0;
-}
-
-// True when the JSON library would write the text between its quotes as it
-// stands: no quote, backslash, control character or byte outside ASCII.
-bool NeedsNoEscaping(const std::string& text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte >= 0x80 || byte == '"' || byte == '\\';
-    });
-}
 
 void DispatchEnvelope(ESDBasePlugin& plugin, const nlohmann::json& document) {
     const std::string event = GetStringMember(document, "event", "");
@@ -55,25 +39,25 @@ std::string BuildRegistrationMessage(const std::string& registerEvent, const std
     return nlohmann::json{{"event", registerEvent}, {"uuid", pluginUuid}}.dump();
 }
 
-void AppendSetImageMessage(std::string& out, const std::string& image, const std::string& context) {
-    const bool addPrefix = !image.empty() && !StartsWithPngPrefix(image);
-    if (!NeedsNoEscaping(image)) {
-        // Rare: only texts the plugin did not encode itself get here.
-        nlohmann::json message{{"context", context},
-                               {"event", "setImage"},
-                               {"payload", {{"image", addPrefix ? kPngDataUrlPrefix + image : image}, {"target", 0}}}};
-        out += message.dump();
-        return;
-    }
-    // An image is a megabyte of Base64 that needs no escaping: write it once,
-    // straight into the message, instead of through the library's serializer.
-    const std::string head = "{\"context\":" + nlohmann::json(context).dump() + ",\"event\":\"setImage\",\"payload\":{\"image\":\"";
+bool AppendSetImageMessage(std::string& out, const std::string& context, const std::string& imagePath) {
+    ImageFile image(imagePath);
+    if (!image.HasContent()) return false;
+    // An image is a megabyte of Base64, which needs no escaping: it is encoded
+    // straight into the message, into room reserved once.
+    static const std::string dataUrlPrefix = "data:image/png;base64,";
     static const std::string tail = "\",\"target\":0}}";
-    out.reserve(out.size() + head.size() + (addPrefix ? kPngDataUrlPrefix.size() : 0) + image.size() + tail.size());
+    const std::string head =
+        "{\"context\":" + nlohmann::json(context).dump() + ",\"event\":\"setImage\",\"payload\":{\"image\":\"";
+    const std::size_t start = out.size();
+    out.reserve(start + head.size() + dataUrlPrefix.size() + image.Base64Length() + tail.size());
     out += head;
-    if (addPrefix) out += kPngDataUrlPrefix;
-    out += image;
+    out += dataUrlPrefix;
+    if (!image.AppendBase64(out)) {
+        out.resize(start);
+        return false;
+    }
     out += tail;
+    return true;
 }
 
 void DispatchHostMessage(ESDBasePlugin& plugin, const std::string& text) {

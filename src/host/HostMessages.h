@@ -11,9 +11,10 @@ std::string BuildRegistrationMessage(const std::string& registerEvent, const std
 
 // Appends the "setImage" message for `context` to `out`, byte for byte what
 // the JSON library writes for {"context","event":"setImage","payload":{"image",
-// "target":0}}, where "image" is the image behind the PNG data-URL prefix
-// unless it already starts with it (an empty image stays empty).
-void AppendSetImageMessage(std::string& out, const std::string& image, const std::string& context);
+// "target":0}}, where "image" is the PNG data URL of the bytes of the image
+// file at `imagePath`, read now. False, with `out` unchanged, when the file
+// gives no bytes (failures to open it are reported on the console).
+bool AppendSetImageMessage(std::string& out, const std::string& context, const std::string& imagePath);
 
 // Decodes one text message and calls the matching operation of the plugin.
 // Never raises: a message that cannot be handled, or whose operation raises,

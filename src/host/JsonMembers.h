@@ -21,7 +21,7 @@ std::string GetStringMember(const nlohmann::json& container, const std::string& 
 constexpr int kMaxJsonDepth = 512;
 
 // Parse one JSON document (nothing but white space after it), raising the
-// library's parse error, or std::length_error when it is nested deeper than
-// kMaxJsonDepth.
+// library's parse error, its out-of-range error for a number no double holds
+// (1e999), or std::length_error when it is nested deeper than kMaxJsonDepth.
 nlohmann::json ParseJsonDocument(const std::string& text);
 nlohmann::json ParseJsonDocument(std::FILE* file);

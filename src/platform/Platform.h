@@ -117,9 +117,21 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// fopen for a path in Windows notation: where the system's separator is the
-// forward slash, backslashes are taken as separators. Null when it fails.
-UniqueFile OpenFile(const std::string& path, const char* mode);
+struct RegularFile {
+    UniqueFile file;          // null when the open failed
+    std::uint64_t size = 0;   // in bytes, when it was opened
+};
+
+// Opens a regular file for reading, in binary mode, for a path in Windows
+// notation: where the system's separator is the forward slash, backslashes
+// are taken as separators. Fails for anything that could make a read wait or
+// never end: a FIFO, device or directory is refused without being read, and
+// so is a path holding a NUL character.
+RegularFile OpenRegularFile(const std::string& path);
+
+// Writes all `size` bytes to standard output, bypassing the C library's
+// buffer; may block while the reader does not read. False on failure.
+bool WriteStandardOutput(const char* data, std::size_t size);
 
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);

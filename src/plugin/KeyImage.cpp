@@ -6,11 +6,11 @@
 namespace {
 
 // "icons\<name>_<colour id><colour>.png", relative to the working directory,
-// which the host sets to the plugin folder. Each value counts up to its first NUL.
+// which the host sets to the plugin folder. A value holding a NUL makes a
+// path that no file has: it is refused when opened, not cut short into the
+// name of another file.
 std::string ComposeIconPath(const ActionSettings& settings) {
-    auto untilNul = [](const std::string& text) { return text.substr(0, text.find('\0')); };
-    return "icons\\" + untilNul(settings.my_icon_name) + "_" + untilNul(settings.my_icon_color_id) +
-           untilNul(settings.my_icon_color) + ".png";
+    return "icons\\" + settings.my_icon_name + "_" + settings.my_icon_color_id + settings.my_icon_color + ".png";
 }
 
 }  // namespace
@@ -24,6 +24,7 @@ void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
 }
 
 void MyStreamDeckPlugin::SendImageFromFile(const std::string& path, const std::string& context) {
-    const std::string image = LoadFileAsBase64(path);
-    if (!image.empty() && connectionManager != nullptr) connectionManager->SendSetImage(image, context);
+    // Opened now, so that a file that cannot be read is reported as it is
+    // asked for; read when the host can take the image.
+    if (ImageFile(path).HasContent() && connectionManager != nullptr) connectionManager->SendImageFile(path, context);
 }

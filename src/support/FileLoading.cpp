@@ -1,34 +1,39 @@
 #include "support/FileLoading.h"
 
-#include "platform/Platform.h"
 #include "support/Base64.h"
+#include "support/Log.h"
 
-#include <cstdio>
-#include <new>
+#include <memory>
 
-std::string LoadFileAsBase64(const std::string& path) {
-    platform::UniqueFile file = platform::OpenFile(path, "rb");
-    if (!file) {
-        std::printf("Unable to open file %s", path.c_str());
-        std::fflush(stdout);
-        return std::string();
+namespace {
+
+// Read and encoded a piece at a time, straight into the caller's text: a
+// multiple of three bytes, so that no padding falls between two pieces.
+constexpr std::size_t kPieceSize = 3 * 16 * 1024;
+
+}  // namespace
+
+ImageFile::ImageFile(const std::string& path) : opened(platform::OpenRegularFile(path)) {
+    if (!opened.file) {
+        LogLine("Unable to open file " + EscapeControlCharacters(path));
+    } else if (opened.size > kMaxImageFileSize) {
+        LogLine("Memory error!");
+        opened = platform::RegularFile();
     }
-    std::fseek(file.get(), 0, SEEK_END);
-    const long size = std::ftell(file.get());
-    std::fseek(file.get(), 0, SEEK_SET);
-    // A file whose Base64 length would not fit the encoder is refused like
-    // one that does not fit in memory.
-    std::unique_ptr<unsigned char[]> buffer;
-    if (size >= 0 && size <= kMaxBase64InputLength) {
-        buffer.reset(new (std::nothrow) unsigned char[static_cast<std::size_t>(size) + 1]);
+}
+
+bool ImageFile::AppendBase64(std::string& out) {
+    if (!HasContent()) return false;
+    const std::size_t start = out.size();
+    const auto piece = std::make_unique<unsigned char[]>(kPieceSize);
+    // A file that shrank since it was opened gives the bytes it still has.
+    for (std::size_t left = static_cast<std::size_t>(opened.size); left > 0;) {
+        const std::size_t wanted = left < kPieceSize ? left : kPieceSize;
+        const std::size_t read = std::fread(piece.get(), 1, wanted, opened.file.get());
+        out += EncodeBase64(piece.get(), static_cast<std::int32_t>(read));
+        if (read < wanted) break;
+        left -= read;
     }
-    if (!buffer) {
-        std::printf("Memory error!");
-        std::fflush(stdout);
-        return std::string();
-    }
-    // A file that shrank since it was measured gives the bytes it still has.
-    const std::size_t delivered = std::fread(buffer.get(), 1, static_cast<std::size_t>(size), file.get());
-    file.reset();
-    return EncodeBase64(buffer.get(), static_cast<std::int32_t>(delivered));
+    opened = platform::RegularFile();
+    return out.size() > start;
 }

@@ -12,7 +12,7 @@ Localizer::Localizer(const std::string& language) {
     try {
         const std::string folder = GetPluginFolder();
         if (language.empty() || folder.empty()) return;
-        const platform::UniqueFile file = platform::OpenFile(JoinPath(folder, language + ".json"), "r");
+        const platform::UniqueFile file = platform::OpenRegularFile(JoinPath(folder, language + ".json")).file;
         if (!file) return;
         GetObjectMember(ParseJsonDocument(file.get()), "Localization", table);
     } catch (...) {

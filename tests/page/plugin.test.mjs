@@ -140,11 +140,13 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     assert.deepEqual(session.host.keys.get(context).settings, stored, 'the host stored something else');
   }
 
-  // Presses and releases the key; returns once the plugin has finished the command.
+  // Presses and releases the key; returns once the plugin has finished the
+  // command: every key here makes its input within the first pass, so the
+  // command is over once the input has been quiet for longer than a pass.
   async function press(context) {
     session.host.keyDown(context);
     session.host.keyUp(context);
-    await session.barrier();
+    await session.settle();
   }
 
   // Presses the key from a far corner and reports where the pointer ended.
@@ -154,8 +156,8 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     return session.cursor();
   }
 
-  // The images the plugin set on the key after `since`, once the plugin has
-  // handled everything in front of the barrier.
+  // The images the plugin set on the key after `since`, once the plugin's
+  // connection has handled everything in front of the barrier.
   async function imagesSince(context, since) {
     await session.barrier();
     return session.host.images.filter((image) => image.context === context && image.time >= since);

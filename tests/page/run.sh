@@ -6,20 +6,12 @@
 # With a real LINUX_EXE the page is also run against that plugin on a private Xvfb
 # (plugin.test.mjs; needs xvfb and xdotool, and the input recorder from
 # tools/ beside LINUX_EXE or DECKMOUSE_RECORDER for the wheel case).
-# Needs the Debian packages cmake, nodejs, npm, librsvg2-bin and chromium.
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 repo=$(cd ../.. && pwd)
 
-missing=()
-for tool in node npm cmake rsvg-convert "${CHROMIUM:-/usr/bin/chromium}"; do
-  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
-done
-if ((${#missing[@]})); then
-  echo "run.sh: missing ${missing[*]} (apt-get install cmake nodejs npm librsvg2-bin chromium)" >&2
-  exit 2
-fi
+"$repo/tools/require-programs.sh" node npm cmake rsvg-convert "${CHROMIUM:-/usr/bin/chromium}"
 
 # playwright-core never fetches a browser; the variable only guards against
 # a dependency that might try.
@@ -46,14 +38,11 @@ export DECKMOUSE_PLUGIN_DIR="$work/out/org.deckmouse.sdPlugin"
 node "$here/lib/manifest-check.mjs" "$DECKMOUSE_PLUGIN_DIR"
 
 # One file at a time: the machine has two cores and Chromium wants one of them.
-node --test --test-concurrency=1 --test-timeout=300000 \
-  logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs
+"$repo/tools/run-node-tests.sh" 300 logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs
 
 if [[ -n "${LINUX_EXE:-}" && -f "$LINUX_EXE" && -x "$LINUX_EXE" ]]; then
-  for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "run.sh: missing $tool (apt-get install xvfb xdotool)" >&2; exit 2; }
-  done
-  node --test --test-timeout=300000 plugin.test.mjs
+  "$repo/tools/require-programs.sh" Xvfb xdotool
+  "$repo/tools/run-node-tests.sh" 300 plugin.test.mjs
 else
   echo "run.sh: skipping plugin.test.mjs (the page against the running plugin): set LINUX_EXE to a built deckmouse"
 fi

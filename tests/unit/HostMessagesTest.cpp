@@ -2,10 +2,15 @@
 
 #include "host/ESDBasePlugin.h"
 #include "host/JsonMembers.h"
+#include "support/Base64.h"
+#include "ConsoleCapture.h"
+#include "TempDirectory.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -230,67 +235,82 @@ std::string LibrarySetImage(const std::string& context, const std::string& image
     return json{{"context", context}, {"event", "setImage"}, {"payload", {{"image", image}, {"target", 0}}}}.dump();
 }
 
+std::string Base64Of(const std::string& bytes) {
+    return EncodeBase64(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<std::int32_t>(bytes.size()));
+}
+
+// An image file in a directory of its own, removed afterwards.
+class ImageFileOnDisk {
+public:
+    explicit ImageFileOnDisk(const std::string& bytes) : dir(MakeTempDirectory("deckmouse-hostmessages")) {
+        std::ofstream(dir / "image.png", std::ios::binary) << bytes;
+    }
+    ~ImageFileOnDisk() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string Path() const { return (dir / "image.png").string(); }
+
+private:
+    std::filesystem::path dir;
+};
+
 TEST(AppendSetImageMessageTest, MatchesTheLibrarySerialisationByteForByte) {
     const std::string prefix = "data:image/png;base64,";
+    std::string large;
+    for (int i = 0; i < 3 << 19; ++i) large += static_cast<char>(i * 7);
     const struct {
         const char* name;
-        std::string image;
+        std::string bytes;
         std::string context;
-        std::string expectedImage;
     } cases[] = {
-        {"plain base64", "iVBORw0KGgo=", "CTX", prefix + "iVBORw0KGgo="},
-        {"already prefixed", prefix + "iVBORw0KGgo=", "CTX", prefix + "iVBORw0KGgo="},
-        {"prefix alone", prefix, "CTX", prefix},
-        {"empty image", "", "CTX", ""},
-        {"shorter than the prefix", "data:image", "CTX", prefix + "data:image"},
-        {"prefix in another case", "DATA:image/png;base64,AAAA", "CTX", prefix + "DATA:image/png;base64,AAAA"},
-        {"other data URL", "data:image/jpeg;base64,AAAA", "CTX", prefix + "data:image/jpeg;base64,AAAA"},
-        {"context with quote", "AAAA", "a\"b", prefix + "AAAA"},
-        {"context with backslash", "AAAA", "a\\b", prefix + "AAAA"},
-        {"context with control characters", "AAAA", std::string("\x01\t\n\x1f\x7f", 5), prefix + "AAAA"},
-        {"context with NUL", "AAAA", std::string("a\0b", 3), prefix + "AAAA"},
-        {"context non-ASCII", "AAAA", "\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80", prefix + "AAAA"},
-        {"empty context", "AAAA", "", prefix + "AAAA"},
-        {"image with quote", "AA\"AA", "CTX", prefix + "AA\"AA"},
-        {"image with newline", "AAAA\nBBBB", "CTX", prefix + "AAAA\nBBBB"},
-        {"image with backslash", "AA\\AA", "CTX", prefix + "AA\\AA"},
-        {"image non-ASCII", "AA\xc3\xa4", "CTX", prefix + "AA\xc3\xa4"},
-        {"prefixed image needing escapes", prefix + "\"\n", "c\"", prefix + "\"\n"},
-        {"image with slash", "ab/cd+/==", "CTX", prefix + "ab/cd+/=="},
+        {"PNG bytes", std::string("\x89PNG\r\n\x1a\n\0icon", 13), "CTX"},
+        {"bytes that are quotes and backslashes", "\"\\\"\\", "CTX"},
+        {"one byte", "x", "CTX"},
+        {"context with quote", "AAAA", "a\"b"},
+        {"context with backslash", "AAAA", "a\\b"},
+        {"context with control characters", "AAAA", std::string("\x01\t\n\x1f\x7f", 5)},
+        {"context with NUL", "AAAA", std::string("a\0b", 3)},
+        {"context non-ASCII", "AAAA", "\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80"},
+        {"empty context", "AAAA", ""},
+        {"one and a half MiB", large, "ctx"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const ImageFileOnDisk file(c.bytes);
         std::string out;
-        AppendSetImageMessage(out, c.image, c.context);
-        EXPECT_EQ(out, LibrarySetImage(c.context, c.expectedImage));
+        EXPECT_TRUE(AppendSetImageMessage(out, c.context, file.Path()));
+        EXPECT_TRUE(out == LibrarySetImage(c.context, prefix + Base64Of(c.bytes)));
     }
 }
 
 TEST(AppendSetImageMessageTest, AppendsToWhatIsAlreadyThere) {
+    const ImageFileOnDisk file("image bytes");
+    std::string out = "earlier message";
+    EXPECT_TRUE(AppendSetImageMessage(out, "one", file.Path()));
+    EXPECT_TRUE(AppendSetImageMessage(out, "two", file.Path()));
+    const std::string image = "data:image/png;base64," + Base64Of("image bytes");
+    EXPECT_EQ(out, "earlier message" + LibrarySetImage("one", image) + LibrarySetImage("two", image));
+}
+
+TEST(AppendSetImageMessageTest, FileWithoutBytesAppendsNothing) {
+    const ImageFileOnDisk empty("");
     const struct {
         const char* name;
-        std::string image;
+        std::string path;
+        std::string console;
     } cases[] = {
-        {"plain", "AAAA"},
-        {"needs escaping", "A\"A"},
+        {"empty file", empty.Path(), ""},
+        {"missing file", empty.Path() + ".gone", "Unable to open file " + empty.Path() + ".gone\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string out = "earlier message";
-        AppendSetImageMessage(out, c.image, "one");
-        AppendSetImageMessage(out, c.image, "two");
-        EXPECT_EQ(out, "earlier message" + LibrarySetImage("one", "data:image/png;base64," + c.image) +
-                           LibrarySetImage("two", "data:image/png;base64," + c.image));
+        bool appended = true;
+        EXPECT_EQ(ConsoleOutputOf([&] { appended = AppendSetImageMessage(out, "ctx", c.path); }), c.console);
+        EXPECT_FALSE(appended);
+        EXPECT_EQ(out, "earlier message");
     }
-}
-
-TEST(AppendSetImageMessageTest, LargeImageIsWrittenWhole) {
-    std::string image;
-    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int i = 0; i < 1 << 20; ++i) image += alphabet[(i * 7) % 64];
-    std::string out;
-    AppendSetImageMessage(out, image, "ctx");
-    EXPECT_TRUE(out == LibrarySetImage("ctx", "data:image/png;base64," + image));
 }
 
 }  // namespace

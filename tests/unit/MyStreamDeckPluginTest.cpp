@@ -3,6 +3,7 @@
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseCommandExecutor.h"
 #include "plugin/MyStreamDeckPlugin.h"
+#include "ConsoleCapture.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>
@@ -168,20 +169,29 @@ TEST_F(PluginTest, MissingIconIsReportedAndUnreadableImageStillStoresTheUpdate) 
     settings["my_icon_name"] = "arrow";
     settings["my_icon_color"] = "red";
     settings["my_icon_color_id"] = "2";
-    testing::internal::CaptureStdout();
-    plugin.OnWillAppear("", "key", Appearance(settings), "");
-    plugin.OnSendToPlugin("", "key", json{{"my_offset_y", "9"}, {"background-image", "no/such/image.png"}}, "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Unable to open file icons\\arrow_2red.pngUnable to open file no/such/image.png");
+    const json update = {{"my_offset_y", "9"}, {"background-image", "no/such/image.png"}};
+    EXPECT_EQ(ConsoleOutputOf([&] {
+                  plugin.OnWillAppear("", "key", Appearance(settings), "");
+                  plugin.OnSendToPlugin("", "key", update, "");
+              }),
+              "Unable to open file icons\\arrow_2red.png\nUnable to open file no/such/image.png\n");
     EXPECT_EQ(Press("key"), (std::vector<Injected>{{"SetCursorPos", {1, 9}}}));
 }
 
 TEST_F(PluginTest, IconNeedsBothNameAndColour) {
     json settings = Settings("MOUSE_CURSOR_POS");
     settings["my_icon_name"] = "arrow";
-    testing::internal::CaptureStdout();
-    plugin.OnWillAppear("", "key", Appearance(settings), "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no file is opened without a colour";
+    EXPECT_EQ(ConsoleOutputOf([&] { plugin.OnWillAppear("", "key", Appearance(settings), ""); }), "")
+        << "no file is opened without a colour";
+}
+
+TEST_F(PluginTest, IconValueWithANulIsRefusedNotCutShort) {
+    json settings = Settings("MOUSE_CURSOR_POS");
+    settings["my_icon_name"] = std::string("arrow\0.txt", 10);
+    settings["my_icon_color"] = "red";
+    settings["my_icon_color_id"] = "2";
+    EXPECT_EQ(ConsoleOutputOf([&] { plugin.OnWillAppear("", "key", Appearance(settings), ""); }),
+              "Unable to open file icons\\arrow\\x00.txt_2red.png\n");
 }
 
 }  // namespace

@@ -156,7 +156,9 @@ async function main() {
       host.keyDown(key.context);
       if (key.holdMs) await new Promise((resolve) => setTimeout(resolve, key.holdMs));
       host.keyUp(key.context);
-      await session.barrier();
+      // Every key here makes input soon after its press: once it has been
+      // quiet for longer than a pass, the key's command is over.
+      await session.settle();
       const after = await session.cursor();
       const events = session.recorder.since(mark);
       const moves = events.filter((event) => event.kind === 'move');

@@ -24,6 +24,7 @@ done
 linux_recorder="${DECKMOUSE_LINUX_RECORDER:-$(dirname "$linux_plugin")/tools/deckmouse_x11_recorder}"
 windows_recorder="${DECKMOUSE_WINDOWS_RECORDER:-$(dirname "$windows_plugin")/tools/deckmouse_input_recorder.exe}"
 
+"$repo/tools/require-programs.sh" node npm Xvfb xdotool
 cd "$here"
 npm ci --no-audit --no-fund --loglevel=error
 
@@ -61,7 +62,7 @@ suite() {
   local name="$1"
   shift
   echo "== $name build"
-  if env "$@" node --test --test-concurrency=1 --test-timeout=300000 test/*.test.js; then
+  if env "$@" "$repo/tools/run-node-tests.sh" 600 test/*.test.js; then
     echo "== $name build: passed"
   else
     echo "== $name build: FAILED"
@@ -77,19 +78,13 @@ else
 fi
 
 if [ -f "$windows_plugin" ]; then
-  if ! command -v wine >/dev/null; then
-    echo "== windows build: FAILED, wine is not installed"
+  if ! "$repo/tools/require-programs.sh" wine wineboot wineserver; then
+    echo "== windows build: FAILED"
     status=1
   else
     prefix="${DECKMOUSE_WINEPREFIX:-$scratch/wineprefix}"
     export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$prefix/system.reg" ]; then
-      echo "== creating the Wine prefix $prefix"
-      started=$SECONDS
-      timeout 300 wineboot -i >"$scratch/wineboot.log" 2>&1 || { cat "$scratch/wineboot.log" >&2; exit 1; }
-      timeout 120 wineserver -w
-      echo "== Wine prefix ready after $((SECONDS - started)) s"
-    fi
+    "$repo/tools/wine-prefix.sh" "$prefix"
     suite windows DECKMOUSE_PLUGIN="$windows_plugin" DECKMOUSE_RECORDER="$windows_recorder" DECKMOUSE_WINE=1
   fi
 else

@@ -6,9 +6,11 @@
 #include <websocketpp/sha1/sha1.hpp>
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,6 +21,12 @@
 namespace {
 
 constexpr int kDeadlineMs = 5000;
+
+constexpr unsigned char kText = 0x1;
+constexpr unsigned char kBinary = 0x2;
+constexpr unsigned char kClose = 0x8;
+constexpr unsigned char kPing = 0x9;
+constexpr unsigned char kPong = 0xa;
 
 void Check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(std::string("blocking host: ") + what + ": " + std::strerror(errno));
@@ -44,23 +52,51 @@ BlockingHost::~BlockingHost() {
     close(listener);
 }
 
-void BlockingHost::WaitReadable(int descriptor) {
-    pollfd waiting{descriptor, POLLIN, 0};
-    Check(poll(&waiting, 1, kDeadlineMs) == 1, "nothing arrived within the deadline");
+void BlockingHost::WaitFor(int descriptor, short events) {
+    pollfd waiting{descriptor, events, 0};
+    Check(poll(&waiting, 1, kDeadlineMs) == 1, events == POLLIN ? "nothing arrived within the deadline"
+                                                                : "the plugin took nothing within the deadline");
 }
 
-void BlockingHost::ReadExactly(char* data, std::size_t size) {
-    while (size > 0) {
-        WaitReadable(connection);
-        const ssize_t count = recv(connection, data, size, 0);
-        Check(count > 0, "the plugin closed the connection");
-        data += count;
-        size -= static_cast<std::size_t>(count);
+bool BlockingHost::Readable(std::chrono::milliseconds wait) {
+    pollfd waiting{connection, POLLIN, 0};
+    const int ready = poll(&waiting, 1, static_cast<int>(wait.count()));
+    Check(ready >= 0, "poll");
+    return ready == 1;
+}
+
+std::size_t BlockingHost::Unacknowledged() const {
+    int unsent = 0;
+    Check(ioctl(connection, SIOCOUTQ, &unsent) == 0, "SIOCOUTQ");
+    return static_cast<std::size_t>(unsent);
+}
+
+void BlockingHost::Transfer(std::size_t size, short events, const char* failure,
+                            const std::function<ssize_t(std::size_t done)>& step) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t count = step(done);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            if (errno == EAGAIN) WaitFor(connection, events);
+            continue;
+        }
+        Check(count > 0, failure);
+        done += static_cast<std::size_t>(count);
     }
 }
 
+void BlockingHost::SendAll(const char* data, std::size_t size) {
+    Transfer(size, POLLOUT, "send", [&](std::size_t done) {
+        return send(connection, data + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    });
+}
+
+void BlockingHost::ReadExactly(char* data, std::size_t size) {
+    Transfer(size, POLLIN, "the plugin closed the connection",
+             [&](std::size_t done) { return recv(connection, data + done, size - done, MSG_DONTWAIT); });
+}
+
 void BlockingHost::Accept() {
-    WaitReadable(listener);
+    WaitFor(listener, POLLIN);
     connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     Check(connection >= 0, "accept");
     const int on = 1;
@@ -81,11 +117,16 @@ void BlockingHost::Accept() {
     websocketpp::sha1::calc(accepted.data(), accepted.size(), digest);
     const std::string response = "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                  "Sec-WebSocket-Accept: " + EncodeBase64(digest, sizeof digest) + "\r\n\r\n";
-    Check(send(connection, response.data(), response.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(response.size()),
-          "send");
+    SendAll(response.data(), response.size());
 }
 
 std::string BlockingHost::Receive() {
+    for (;;) {
+        if (std::optional<std::string> text = ReceiveFrame()) return std::move(*text);
+    }
+}
+
+std::optional<std::string> BlockingHost::ReceiveFrame() {
     unsigned char header[2];
     ReadExactly(reinterpret_cast<char*>(header), 2);
     std::uint64_t length = header[1] & 0x7f;
@@ -101,22 +142,40 @@ std::string BlockingHost::Receive() {
     std::string payload(length, '\0');
     ReadExactly(&payload[0], payload.size());
     if (header[1] & 0x80) MaskWebSocketPayload(payload, key);
-    if ((header[0] & 0x0f) != 0x1) throw std::runtime_error("blocking host: the plugin sent a frame that is not text");
+
+    const unsigned char opcode = header[0] & 0x0f;
+    if (opcode == kPong) {
+        ++pongs;
+        return std::nullopt;
+    }
+    if (opcode == kClose) throw std::runtime_error("blocking host: the plugin closed the connection");
+    if (opcode != kText || !(header[0] & 0x80)) {
+        throw std::runtime_error("blocking host: the plugin sent a frame that is not a whole text message");
+    }
     return payload;
 }
 
-void BlockingHost::Send(const std::string& text) {
-    std::string frame(1, static_cast<char>(0x81));  // final text frame; a server does not mask
-    if (text.size() < 126) {
-        frame += static_cast<char>(text.size());
-    } else if (text.size() < 65536) {
+void BlockingHost::Send(const std::string& text) { SendFrame(kText, text); }
+
+void BlockingHost::SendBinary(const std::string& data) { SendFrame(kBinary, data); }
+
+void BlockingHost::Ping(const std::string& data) {
+    if (data.size() > 125) throw std::runtime_error("blocking host: a ping carries at most 125 bytes");
+    SendFrame(kPing, data);
+}
+
+void BlockingHost::SendFrame(unsigned char opcode, const std::string& payload) {
+    std::string frame(1, static_cast<char>(0x80 | opcode));  // final frame; a server does not mask
+    if (payload.size() < 126) {
+        frame += static_cast<char>(payload.size());
+    } else if (payload.size() < 65536) {
         frame += static_cast<char>(126);
-        frame += static_cast<char>(text.size() >> 8);
-        frame += static_cast<char>(text.size() & 0xff);
+        frame += static_cast<char>(payload.size() >> 8);
+        frame += static_cast<char>(payload.size() & 0xff);
     } else {
         frame += static_cast<char>(127);
-        for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((text.size() >> shift) & 0xff);
+        for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((payload.size() >> shift) & 0xff);
     }
-    frame += text;
-    Check(send(connection, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size()), "send");
+    frame += payload;
+    SendAll(frame.data(), frame.size());
 }

@@ -5,16 +5,15 @@
 // setImage), and resident memory afterwards. Linux only: reads /proc.
 //
 //   deckmouse_measure <plugin executable>
-#include "BlockingHost.h"
-#include "PluginProcess.h"
+#include "ImageMessages.h"
+#include "PluginSession.h"
+#include "ProcessStatus.h"
+#include "ScratchFolder.h"
 
 #include <nlohmann/json.hpp>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <thread>
@@ -31,28 +30,6 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[std::min(values.size() - 1, static_cast<std::size_t>(fraction * values.size()))];
 }
 
-// Sums a field over every thread of the process, and counts the threads.
-long long SumOverThreads(pid_t pid, const std::string& field, std::size_t& threads) {
-    long long total = 0;
-    threads = 0;
-    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
-        ++threads;
-        std::ifstream status(task.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.rfind(field + ":", 0) == 0) total += std::stoll(line.substr(field.size() + 1));
-        }
-    }
-    return total;
-}
-
-long ResidentKilobytes(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return -1;
-}
-
 std::string Appear(const std::string& context) {
     return nlohmann::json{{"event", "willAppear"},
                           {"context", context},
@@ -63,51 +40,39 @@ std::string Appear(const std::string& context) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::cerr << "usage: " << argv[0] << " <plugin executable>\n";
-        return 2;
-    }
-    const std::string plugin = fs::absolute(argv[1]).string();
-    const fs::path folder = fs::temp_directory_path() / ("deckmouse-measure-" + std::to_string(getpid()));
-    fs::create_directories(folder);
+    const std::string plugin = PluginArgument(argc, argv);
+    const ScratchFolder folder("measure");
     std::cout << std::fixed << std::setprecision(3);
 
     std::vector<double> startUps;
     for (int i = 0; i < 20; ++i) {
-        BlockingHost host;
         const auto started = steady_clock::now();
-        PluginProcess process(plugin, HostArguments(host.Port()), folder.string());
-        host.Accept();
-        host.Receive();
+        const PluginSession session(plugin, folder.Path().string());
         startUps.push_back(Milliseconds(steady_clock::now() - started));
     }
     std::cout << "start to registration: median " << Percentile(startUps, 0.5) << " ms, max "
               << Percentile(startUps, 1) << " ms\n";
 
-    BlockingHost host;
-    PluginProcess process(plugin, HostArguments(host.Port()), folder.string());
-    host.Accept();
-    host.Receive();
+    PluginSession session(plugin, folder.Path().string());
+    BlockingHost& host = session.host;
+    const pid_t pid = session.process.Pid();
     std::size_t threads = 0;
     host.Send(Appear("key-0"));
     std::this_thread::sleep_for(milliseconds(200));
-    SumOverThreads(process.Pid(), "voluntary_ctxt_switches", threads);
+    SumOverThreads(pid, "voluntary_ctxt_switches", threads);
     std::cout << "threads with one key shown: " << threads << '\n';
     for (int i = 1; i <= 1000; ++i) host.Send(Appear("key-" + std::to_string(i)));
     std::this_thread::sleep_for(milliseconds(500));
-    SumOverThreads(process.Pid(), "voluntary_ctxt_switches", threads);
+    SumOverThreads(pid, "voluntary_ctxt_switches", threads);
     std::cout << "threads after 1,000 willAppear: " << threads << '\n';
-    const long long before = SumOverThreads(process.Pid(), "voluntary_ctxt_switches", threads);
+    const long long before = SumOverThreads(pid, "voluntary_ctxt_switches", threads);
     std::this_thread::sleep_for(seconds(5));
-    const long long after = SumOverThreads(process.Pid(), "voluntary_ctxt_switches", threads);
+    const long long after = SumOverThreads(pid, "voluntary_ctxt_switches", threads);
     std::cout << "idle wake-ups (voluntary context switches) per second: " << (after - before) / 5.0 << '\n';
 
     for (const std::size_t size : {std::size_t{10 * 1024}, std::size_t{1024 * 1024}}) {
-        const fs::path image = folder / ("image-" + std::to_string(size) + ".png");
-        std::ofstream(image, std::ios::binary) << std::string(size, '\x89');
-        const std::string update =
-            nlohmann::json{{"event", "sendToPlugin"}, {"context", "key-0"}, {"payload", {{"background-image", image.string()}}}}
-                .dump();
+        const fs::path image = folder.Write("image-" + std::to_string(size) + ".png", std::string(size, '\x89'));
+        const std::string update = BackgroundUpdate("key-0", image.string());
         std::vector<double> trips;
         for (int i = 0; i < (size > 100000 ? 200 : 2000); ++i) {
             const auto sent = steady_clock::now();
@@ -118,8 +83,6 @@ int main(int argc, char* argv[]) {
         std::cout << size / 1024 << " KiB image round trip: median " << Percentile(trips, 0.5) << " ms, p99 "
                   << Percentile(trips, 0.99) << " ms\n";
     }
-    std::cout << "resident memory after the images: " << ResidentKilobytes(process.Pid()) << " KiB\n";
-
-    fs::remove_all(folder);
+    std::cout << "resident memory after the images: " << StatusKilobytes(pid, "VmRSS") << " KiB\n";
     return 0;
 }

@@ -73,3 +73,11 @@ export async function screenSize(display) {
   const [width, height] = stdout.trim().split(/\s+/).map(Number);
   return { width, height };
 }
+
+const X_BUTTONS = { left: 1, middle: 2, right: 3, x1: 8, x2: 9 };
+
+// Releases a button through XTest, to tidy up after a plugin that died with
+// the button down and left it pressed for everything after it.
+export async function releaseButton(display, button) {
+  await run('xdotool', ['mouseup', String(X_BUTTONS[button])], { env: { ...process.env, DISPLAY: display } });
+}

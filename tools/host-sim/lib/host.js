@@ -82,14 +82,20 @@ export class StreamDeckHost extends EventEmitter {
   }
 
   // Starts the plugin executable with the host's command line. `cwd` is the
-  // plugin folder (where icons/ is); `wine` runs a Windows build.
-  launch({ exe, wine = false, cwd = path.dirname(exe), env = process.env }) {
+  // plugin folder (where icons/ is); `wine` runs a Windows build; `stdout:
+  // 'unread'` hands it a standard output that nobody reads.
+  launch({ exe, wine = false, cwd = path.dirname(exe), env = process.env, stdout }) {
     if (!this.port) throw new Error('listen() first');
     const { command, args } = launchCommand(exe, this.commandLine(), { wine });
-    this.plugin = new ChildProcess(command, args, { cwd, env, name: 'plugin' });
-    this.plugin.child.stdout.on('data', (chunk) => this.emit('stdout', { time: this.now(), text: String(chunk) }));
+    this.plugin = new ChildProcess(command, args, { cwd, env, name: 'plugin', stdout });
+    this.plugin.child.stdout?.on('data', (chunk) => this.emit('stdout', { time: this.now(), text: String(chunk) }));
     this.plugin.exited.then((result) => this.emit('exit', { time: this.now(), ...result }));
     return this.plugin;
+  }
+
+  // Host time at which the plugin process ended, once it has.
+  pluginExitTime() {
+    return this.plugin?.exitTime === undefined ? undefined : this.plugin.exitTime - this.origin;
   }
 
   // Resolves once the plugin has connected and sent its first message.
@@ -290,10 +296,25 @@ export class StreamDeckHost extends EventEmitter {
     return waitFor(() => this.plugin.stdout.includes(text), { timeoutMs, what: `${JSON.stringify(text)} on the plugin's stdout (got ${JSON.stringify(this.plugin.stdout)})` });
   }
 
+  // A host that stops reading what the plugin sends, as a hung host does:
+  // the socket is paused, so the kernel's buffers fill and the plugin's
+  // writes back up. Sending to the plugin still works.
+  pauseReading() {
+    this.pluginSocket.pause();
+  }
+
+  resumeReading() {
+    this.pluginSocket.resume();
+  }
+
   // Ends the connection from the host's side, as the host does when it
-  // quits, and waits for the plugin to exit.
-  async closeConnection({ timeoutMs = 10000 } = {}) {
-    if (this.pluginSocket && this.pluginSocket.readyState === this.pluginSocket.OPEN) this.pluginSocket.close(1000);
+  // quits (`abrupt`: as when it is killed, without a closing handshake), and
+  // waits for the plugin to exit.
+  async closeConnection({ timeoutMs = 10000, abrupt = false } = {}) {
+    if (this.pluginSocket && this.pluginSocket.readyState === this.pluginSocket.OPEN) {
+      if (abrupt) this.pluginSocket.terminate();
+      else this.pluginSocket.close(1000);
+    }
     return this.plugin.waitForExit(timeoutMs);
   }
 

@@ -1,9 +1,29 @@
 // Child processes with captured output and an exit promise.
-import { spawn, execFile } from 'node:child_process';
+import { spawn, execFile, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import { withDeadline } from './wait.js';
 
+// A pipe that nobody ever reads, as some hosts give a plugin for its
+// standard output: a FIFO opened for reading and writing (which Linux
+// allows without waiting for a peer), then unlinked. Once the kernel's pipe
+// buffer is full, every write to it blocks.
+function unreadPipe() {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-unread-'));
+  const fifo = path.join(folder, 'stdout');
+  try {
+    execFileSync('mkfifo', [fifo]);
+    return fs.openSync(fifo, 'r+');
+  } finally {
+    fs.rmSync(folder, { recursive: true, force: true });
+  }
+}
+
 export class ChildProcess {
-  constructor(command, args, { cwd, env, name } = {}) {
+  // `stdout: 'unread'` gives the process a standard output that fills up
+  // and is never read; `this.stdout` then stays empty.
+  constructor(command, args, { cwd, env, name, stdout = 'read' } = {}) {
     this.name = name ?? command;
     this.command = command;
     this.args = args;
@@ -11,11 +31,22 @@ export class ChildProcess {
     this.stderr = '';
     this.exitCode = undefined;
     this.signal = undefined;
-    this.child = spawn(command, args, { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
-    this.child.stdout.setEncoding('utf8');
+    const out = stdout === 'unread' ? unreadPipe() : 'pipe';
+    try {
+      this.child = spawn(command, args, { cwd, env, stdio: ['ignore', out, 'pipe'] });
+    } finally {
+      // The child holds its own copy, with the read end in it, so its
+      // writes block rather than fail.
+      if (typeof out === 'number') fs.closeSync(out);
+    }
     this.child.stderr.setEncoding('utf8');
-    this.child.stdout.on('data', (chunk) => {
+    this.child.stdout?.setEncoding('utf8');
+    this.child.stdout?.on('data', (chunk) => {
       this.stdout += chunk;
+    });
+    // When the process itself ended, before its output is drained.
+    this.child.on('exit', () => {
+      this.exitTime = performance.now();
     });
     this.child.stderr.on('data', (chunk) => {
       this.stderr += chunk;
@@ -44,6 +75,15 @@ export class ChildProcess {
 
   get running() {
     return this.exitCode === undefined && this.signal === undefined;
+  }
+
+  // The most resident memory the process has had so far (VmHWM), in bytes.
+  // Linux only, and only while the process runs.
+  peakResidentBytes() {
+    const status = fs.readFileSync(`/proc/${this.pid}/status`, 'utf8');
+    const kib = /^VmHWM:\s+(\d+) kB$/m.exec(status);
+    if (!kib) throw new Error(`no VmHWM in /proc/${this.pid}/status`);
+    return Number(kib[1]) * 1024;
   }
 
   waitForExit(timeoutMs) {

@@ -13,6 +13,7 @@ export class InputRecorder extends EventEmitter {
     this.name = name;
     this.events = [];
     this.noise = [];
+    this.clockOffset = Infinity;
     this.stderr = '';
     this.ready = false;
     this.child = spawn(command, args, { env, stdio: ['pipe', 'pipe', 'pipe'] });
@@ -43,6 +44,7 @@ export class InputRecorder extends EventEmitter {
         return;
       }
       const event = { ...parsed, hostTime };
+      if (typeof event.time === 'number') this.clockOffset = Math.min(this.clockOffset, hostTime - event.time);
       this.events.push(event);
       this.emit('event', event);
     });
@@ -68,6 +70,14 @@ export class InputRecorder extends EventEmitter {
     return instance;
   }
 
+  // When an event happened on the host's clock (performance.now()): its own
+  // time, moved by the smallest gap yet seen between an event's time and its
+  // arrival here. Late by that smallest delay at most, and right even when
+  // the recorder's lines come late.
+  hostTimeOf(event) {
+    return event.time + this.clockOffset;
+  }
+
   // A position in the event list, to look at what came after it.
   mark() {
     return this.events.length;
@@ -90,6 +100,19 @@ export class InputRecorder extends EventEmitter {
   async settle(ms, filter = () => true) {
     const mark = this.mark();
     await delay(ms);
+    return this.since(mark, filter);
+  }
+
+  // Resolves once no event has arrived for `quietMs` (counted from the
+  // call at the earliest) and returns what arrived meanwhile; rejects when
+  // the input is still going after `timeoutMs`.
+  async waitForQuiet(quietMs, { timeoutMs = 10000, filter = () => true } = {}) {
+    const mark = this.mark();
+    const start = performance.now();
+    await waitFor(() => {
+      const last = this.since(mark, filter).at(-1)?.hostTime ?? start;
+      return performance.now() - last >= quietMs;
+    }, { timeoutMs, intervalMs: 5, what: `${quietMs} ms without input (seen: ${this.since(mark, filter).length} events)` });
     return this.since(mark, filter);
   }
 

@@ -124,7 +124,7 @@ async function waitStep(session, step, { mark, since, timeoutMs }) {
     case 'stdout':
       return host.waitForStdout(step.text, timeoutMs);
     case 'idle':
-      return session.barrier(timeoutMs);
+      return session.settle({ timeoutMs });
     case 'exit':
       return host.plugin.waitForExit(timeoutMs);
     default:

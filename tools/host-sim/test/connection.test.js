@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import WebSocket from 'ws';
-import { solidPng, withDeadline } from '../lib/index.js';
+import { solidPng, withDeadline, COMMAND_QUIET_MS } from '../lib/index.js';
 import { buildUnderTest, startSession, settings, inputText, pressAndCollect } from './support/e2e.js';
 
 const build = buildUnderTest();
@@ -49,8 +49,10 @@ describe(`${build.name} build: the host connection`, { skip: build.needsRecorder
       const { host, recorder } = session;
       const mark = recorder.mark();
       const sentAt = host.send(row.frame);
+      // Handled, and long enough after it that a command it started would
+      // have made input.
       await session.barrier();
-      await recorder.settle(150);
+      await recorder.settle(COMMAND_QUIET_MS);
       assert.deepEqual(recorder.since(mark, (e) => e.kind === 'button' || e.kind === 'wheel').map(inputText), []);
       assert.deepEqual(host.fromPlugin.filter((entry) => entry.time >= sentAt && entry.json?.context !== 'host-sim-barrier').map((e) => e.text), []);
       const { events } = await pressAndCollect(session, 'clicker', { expectedCount: 2 });

@@ -19,6 +19,21 @@ async function sampleCursor(session, ms) {
   return samples;
 }
 
+// Waits for the held move to stop after its key was let go or taken away:
+// the cursor keeps still for a few steps' time, and soon.
+async function waitForStop(session, { quietMs = 100, timeoutMs = 1000 } = {}) {
+  let last = await session.cursor();
+  let since = performance.now();
+  await waitFor(async () => {
+    const at = await session.cursor();
+    if (at.x !== last.x || at.y !== last.y) {
+      last = at;
+      since = performance.now();
+    }
+    return performance.now() - since >= quietMs;
+  }, { timeoutMs, what: 'the cursor to stop' });
+}
+
 // Shows that the cursor no longer moves: it stays put over a settle window.
 async function assertStill(session, windowMs = 300) {
   const first = await session.cursor();
@@ -45,7 +60,7 @@ describe(`${build.name} build: a held cursor move`, { skip: build.skip }, () => 
     host.keyDown('move');
     const samples = await sampleCursor(session, 1000);
     host.keyUp('move');
-    await session.barrier();
+    await waitForStop(session);
     const stoppedAt = await assertStill(session);
 
     for (const sample of samples) {
@@ -78,7 +93,7 @@ describe(`${build.name} build: a held cursor move`, { skip: build.skip }, () => 
     host.keyDown('move-away');
     await waitFor(async () => (await session.cursor()).x >= 130, { timeoutMs: 3000, what: 'the cursor to move' });
     host.willDisappear('move-away');
-    await session.barrier();
+    await waitForStop(session);
     const stoppedAt = await assertStill(session);
     assert.ok(stoppedAt.x >= 130 && stoppedAt.y === 400, JSON.stringify(stoppedAt));
   });

@@ -67,21 +67,22 @@ describe(`${build.name} build: key images, run from a .sdPlugin bundle`, { skip:
     it(`willAppear with ${row.name} ${expectation}`, async () => {
       const { host } = session;
       const context = `icon-${index}`;
-      const printedBefore = host.plugin.stdout;
+      const printedBefore = host.plugin.stdout.length;
       const sentAt = host.willAppear(context, { settings: settings({ my_mouse_event: 'MOUSE_LEFT_CLICK', ...row.icon }) });
       await session.barrier();
+      const barrierLine = await session.outputBarrier();
       const images = host.images.filter((image) => image.context === context && image.time >= sentAt);
-      const printed = host.plugin.stdout.slice(printedBefore.length);
+      const printed = host.plugin.stdout.slice(printedBefore).split('\n').filter((line) => line !== barrierLine);
       if (row.file) {
         assert.equal(images.length, 1);
         assert.equal(images[0].target, 0);
         assert.ok(images[0].dataUrl, 'the image is not a PNG data URL');
         assert.ok(images[0].bytes.equals(ICONS[row.file]), 'the image differs from the icon file');
-        assert.equal(printed, '');
+        assert.deepEqual(printed, ['']);
       } else {
         assert.deepEqual(images, []);
-        // No line end: a second failure would continue the same line.
-        assert.equal(printed, row.missing ? `Unable to open file ${row.missing}` : '');
+        // One whole line, ended, so that the next one starts a line of its own.
+        assert.deepEqual(printed, row.missing ? [`Unable to open file ${row.missing}`, ''] : ['']);
       }
     });
   }

@@ -6,7 +6,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { Session, isButtonOrWheel } from '../../lib/index.js';
+import { Session, isButtonOrWheel, COMMAND_QUIET_MS } from '../../lib/index.js';
 
 const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
 
@@ -54,15 +54,15 @@ export function wheelAsSeen(build, axis, amount) {
   return Array.from({ length: notches }, () => `wheel ${axis} ${amount > 0 ? '+' : '-'}120`);
 }
 
-// Presses and releases a key, waits until the plugin has finished the
-// command, then collects the button and wheel events that followed: all of
-// `expectedCount`, and then whatever else arrives within a settle window.
-export async function pressAndCollect(session, context, { expectedCount = 0, settleMs = 150, timeoutMs = 3000 } = {}) {
+// Presses and releases a key and collects the button and wheel events that
+// followed: all of `expectedCount`, and then whatever else arrives within a
+// settle window. The window is longer than the wait that ends every pass,
+// so one pass too many, or an action due after the last pass, shows in it.
+export async function pressAndCollect(session, context, { expectedCount = 0, settleMs = COMMAND_QUIET_MS, timeoutMs = 3000 } = {}) {
   const { host, recorder } = session;
   const mark = recorder.mark();
   const sentAt = host.keyDown(context);
   host.keyUp(context);
-  await session.barrier();
   await recorder.waitForEvents(mark, (events) => events.length >= expectedCount, { timeoutMs, filter: isButtonOrWheel, what: `${expectedCount} button/wheel events` });
   await recorder.settle(settleMs);
   return { sentAt, events: recorder.since(mark, isButtonOrWheel) };
