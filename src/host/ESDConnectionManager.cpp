@@ -8,6 +8,7 @@
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
+#include <mutex>
 #include <random>
 
 using Client = websocketpp::client<websocketpp::config::asio_client>;
@@ -35,6 +36,23 @@ struct ESDConnectionManager::Endpoint {
     std::random_device maskingKeys;  // a client's masking keys must be unpredictable
     ImageOutbox outbox;
     bool retryScheduled = false;
+    // Whether the loop runs, for work handed in from other threads.
+    std::mutex loopMutex;
+    bool loopRunning = false;
+
+    void SetLoopRunning(bool running) {
+        std::lock_guard<std::mutex> guard(loopMutex);
+        loopRunning = running;
+    }
+
+    // The host's ping and the plugin's small messages wait behind what is
+    // unsent; a host that does not read gets none rather than a queue that
+    // grows for ever.
+    Client::connection_ptr ConnectionWithRoom() {
+        Client::connection_ptr connection = OpenConnection();
+        if (!connection || connection->get_buffered_amount() >= kUnsentLimit) return nullptr;
+        return connection;
+    }
 
     Client::connection_ptr OpenConnection() {
         websocketpp::lib::error_code ignored;
@@ -117,22 +135,37 @@ void ESDConnectionManager::Run() {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
             DispatchHostMessage(*plugin, message->get_payload());
         });
-        // Every pong would wait behind what is unsent: a host that pings and
-        // does not read gets no answer rather than a queue that grows for ever.
-        client.set_ping_handler([this](websocketpp::connection_hdl, std::string) {
-            const Client::connection_ptr connection = endpoint->OpenConnection();
-            return connection && connection->get_buffered_amount() < kUnsentLimit;
-        });
+        client.set_ping_handler(
+            [this](websocketpp::connection_hdl, std::string) { return endpoint->ConnectionWithRoom() != nullptr; });
 
         websocketpp::lib::error_code error;
         Client::connection_ptr connection = client.get_connection("ws://127.0.0.1:" + std::to_string(port), error);
         if (error) return;
         endpoint->connectionHandle = connection->get_handle();
         client.connect(connection);
+        endpoint->SetLoopRunning(true);
         client.run();
     } catch (const std::exception&) {  // websocketpp::exception, or asio's own
         // The connection is over; start-up ends the process.
     }
+    endpoint->SetLoopRunning(false);
+}
+
+void ESDConnectionManager::SendShowAlert(const std::string& context) {
+    const Client::connection_ptr connection = endpoint->ConnectionWithRoom();
+    if (connection) connection->send(BuildShowAlertMessage(context), websocketpp::frame::opcode::text);
+}
+
+void ESDConnectionManager::RunOnConnectionThread(std::function<void()> work) {
+    std::lock_guard<std::mutex> guard(endpoint->loopMutex);
+    if (!endpoint->loopRunning) return;
+    websocketpp::lib::asio::post(endpoint->client.get_io_service(), [work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+            // As for a host message whose operation raises: the connection goes on.
+        }
+    });
 }
 
 void ESDConnectionManager::SendImageFile(const std::string& path, const std::string& context) {

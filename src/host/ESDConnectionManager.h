@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,16 @@ public:
     // replaces it. Lost when no connection is open. Call it on the
     // connection's thread, from a plugin operation.
     void SendImageFile(const std::string& path, const std::string& context);
+
+    // Sends a "showAlert" message for `context`; dropped when no connection is
+    // open or the host has not taken what was sent before. Call it on the
+    // connection's thread.
+    void SendShowAlert(const std::string& context);
+
+    // Runs `work` on the connection's thread, after what is already waiting
+    // there; from any thread. Dropped when the connection's loop is not
+    // running (before Run, after it has returned).
+    void RunOnConnectionThread(std::function<void()> work);
 
 private:
     struct Endpoint;

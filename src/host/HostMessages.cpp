@@ -39,6 +39,10 @@ std::string BuildRegistrationMessage(const std::string& registerEvent, const std
     return nlohmann::json{{"event", registerEvent}, {"uuid", pluginUuid}}.dump();
 }
 
+std::string BuildShowAlertMessage(const std::string& context) {
+    return nlohmann::json{{"context", context}, {"event", "showAlert"}}.dump();
+}
+
 bool AppendSetImageMessage(std::string& out, const std::string& context, const std::string& imagePath) {
     ImageFile image(imagePath);
     if (!image.HasContent()) return false;

@@ -9,6 +9,10 @@ class ESDBasePlugin;
 // {"event":<registerEvent>,"uuid":<pluginUuid>}
 std::string BuildRegistrationMessage(const std::string& registerEvent, const std::string& pluginUuid);
 
+// {"context":<context>,"event":"showAlert"}: the host's warning sign on the key.
+// Raises the library's type error for a context that is not valid UTF-8.
+std::string BuildShowAlertMessage(const std::string& context);
+
 // Appends the "setImage" message for `context` to `out`, byte for byte what
 // the JSON library writes for {"context","event":"setImage","payload":{"image",
 // "target":0}}, where "image" is the PNG data URL of the bytes of the image

@@ -17,6 +17,12 @@ struct ActionSettings {
     std::string my_icon_color;
     std::string my_icon_name;
     std::string my_repeat_loops;
+    // Read by the newer commands only; empty when the key was set up before them.
+    std::string my_button;
+    std::string my_return;
+    std::string my_accel;
+    std::string my_relative;
+    std::string my_monitor;
     std::string my_icon_color_id;
 };
 

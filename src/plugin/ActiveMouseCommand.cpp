@@ -1,5 +1,6 @@
 #include "plugin/ActiveMouseCommand.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
@@ -46,6 +47,12 @@ void LoadActiveMouseCommand(const ActionSettings& settings) {
     } else if (record.passCount < std::numeric_limits<std::int32_t>::max()) {
         record.passCount += 1;
     }
+    // Keys set up before these members existed leave them empty.
+    record.accelPercent = settings.my_accel.empty() ? 0 : std::max(SettingToInt(settings.my_accel), 0);
+    record.relative = settings.my_relative == "1";
+    record.returnPointer = settings.my_return == "1";
+    record.button = settings.my_button;
+    record.monitor = settings.my_monitor;
 }
 
 void SetKeyHeld(bool held) {
@@ -53,6 +60,9 @@ void SetKeyHeld(bool held) {
     const NotifyOnExit notify{shared.changed};
     std::lock_guard<std::mutex> guard(shared.mutex);
     shared.record.keyHeld = held;
+    if (!held) return;
+    ++shared.record.pressNumber;
+    shared.record.heldSince = std::chrono::steady_clock::now();
 }
 
 ActiveMouseCommand GetActiveMouseCommand() {
@@ -61,9 +71,15 @@ ActiveMouseCommand GetActiveMouseCommand() {
     return shared.record;
 }
 
-ActiveMouseCommand WaitForHeldCommand(const std::string& commandName) {
+ActiveMouseCommand WaitForHeldCommand(bool (*wanted)(const std::string& commandName)) {
     SharedCommand& shared = Shared();
     std::unique_lock<std::mutex> lock(shared.mutex);
-    shared.changed.wait(lock, [&] { return shared.record.keyHeld && shared.record.commandName == commandName; });
+    shared.changed.wait(lock, [&] { return shared.record.keyHeld && wanted(shared.record.commandName); });
     return shared.record;
+}
+
+bool HoldGoesOn(const ActiveMouseCommand& seen) {
+    SharedCommand& shared = Shared();
+    std::lock_guard<std::mutex> guard(shared.mutex);
+    return shared.record.keyHeld && shared.record.pressNumber == seen.pressNumber;
 }

@@ -1,20 +1,28 @@
 #include "plugin/CursorMoveWorker.h"
 
 #include "platform/Platform.h"
+#include "plugin/AcceleratedStep.h"
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
+#include "plugin/SlicedWait.h"
+#include "plugin/StopSignal.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace {
 
-// The one command the executor leaves to this worker.
-const std::string kCursorMoveCommand = "MOUSE_CURSOR_MOVE";
+using platform::InputEvent;
+
+// Where the cursor was last seen; each placement starts from where it really
+// is, so the user's own movement adds to it.
+struct WorkerState {
+    platform::Point remembered;
+};
 
 // Offsets are not bounded, so the sum is taken wide and kept within int.
 int OffsetCoordinate(std::int32_t position, std::int32_t offset) {
@@ -23,19 +31,68 @@ int OffsetCoordinate(std::int32_t position, std::int32_t offset) {
                                                      std::numeric_limits<std::int32_t>::max()));
 }
 
+std::int32_t Grown(std::int32_t firstStep, const ActiveMouseCommand& active, std::int64_t heldMs) {
+    return AcceleratedStep(firstStep, active.accelPercent, heldMs);
+}
+
+void StepCursor(const ActiveMouseCommand& active, std::int64_t heldMs, WorkerState& state) {
+    const std::int32_t dx = Grown(active.offsetX, active, heldMs);
+    const std::int32_t dy = Grown(active.offsetY, active, heldMs);
+    if (active.relative) {
+        InjectInputBatch({InputEvent::MoveBy(dx, dy)});
+        return;
+    }
+    platform::Point current;
+    if (platform::GetCursorPos(current)) state.remembered = current;
+    MoveCursorTo(OffsetCoordinate(state.remembered.x, dx), OffsetCoordinate(state.remembered.y, dy));
+}
+
+void StepWheel(const ActiveMouseCommand& active, std::int64_t heldMs, WorkerState&) {
+    InjectInputBatch({InputEvent::Wheel(Grown(active.wheelAmount, active, heldMs))});
+}
+
+void StepHWheel(const ActiveMouseCommand& active, std::int64_t heldMs, WorkerState&) {
+    InjectInputBatch({InputEvent::HWheel(Grown(active.wheelAmount, active, heldMs))});
+}
+
+// A wheel step faster than this would flood programs that redraw per step.
+constexpr int kShortestWheelPeriodMs = 10;
+
+struct HeldCommand {
+    const char* name;
+    void (*step)(const ActiveMouseCommand&, std::int64_t heldMs, WorkerState&);
+    int shortestPauseMs;  // the pause after a step is pauseMs, at least this
+    int afterPauseMs;     // then this much more
+};
+
+// The move keeps the cadence it always had: the pause, then one more millisecond.
+const HeldCommand kHeldCommands[] = {
+    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1},
+    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0},
+    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0},
+};
+
+const HeldCommand* FindHeldCommand(const std::string& name) {
+    for (const HeldCommand& command : kHeldCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
+bool IsHeldCommand(const std::string& commandName) { return FindHeldCommand(commandName) != nullptr; }
+
 void CursorMoveWorker() {
-    // Where the cursor was last seen; each step starts from where it really
-    // is, so the user's own movement adds to it.
-    platform::Point remembered;
+    WorkerState state;
     for (;;) {
-        const ActiveMouseCommand active = WaitForHeldCommand(kCursorMoveCommand);
-        platform::Point current;
-        if (platform::GetCursorPos(current)) remembered = current;
-        MoveCursorTo(OffsetCoordinate(remembered.x, active.offsetX), OffsetCoordinate(remembered.y, active.offsetY));
-        platform::SleepMilliseconds(active.pauseMs);
-        platform::SleepMilliseconds(1);
+        const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);
+        const HeldCommand& held = *FindHeldCommand(active.commandName);
+        const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
+        held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
+        WaitWhile(std::max(active.pauseMs, held.shortestPauseMs), StopSignal::kSliceMs,
+                  [&] { return HoldGoesOn(active); });
+        platform::SleepMilliseconds(held.afterPauseMs);
     }
 }
 

@@ -6,19 +6,20 @@ KeyCommandThread::KeyCommandThread() : thread([this] { Loop(); }) {}
 
 KeyCommandThread::~KeyCommandThread() { Stop(); }
 
-void KeyCommandThread::Post(Kind kind, Work work) {
+bool KeyCommandThread::Post(Kind kind, Work work) {
     {
         std::lock_guard<std::mutex> guard(mutex);
-        if (stop.Requested()) return;
+        if (stop.Requested()) return false;
         if (kind == Kind::Press) {
-            if (queuedPresses >= kMaxQueuedPresses) return;
+            if (queuedPresses >= kMaxQueuedPresses) return false;
             ++queuedPresses;
-        } else if (!queue.empty() && queue.back().kind == Kind::Release) {
-            return;
+        } else if (kind == Kind::Release && !queue.empty() && queue.back().kind == Kind::Release) {
+            return true;  // the release queued already does it
         }
         queue.push_back(Entry{kind, std::move(work)});
     }
     changed.notify_all();
+    return true;
 }
 
 void KeyCommandThread::WaitUntilIdle() {

@@ -17,8 +17,10 @@ public:
     using Work = std::function<void(const StopSignal&)>;
 
     // A press starts a command; a release only ends a hold, so releases are
-    // never dropped and one in a row is as good as several.
-    enum class Kind { Press, Release };
+    // never dropped and one in a row is as good as several. A cleanup lets go
+    // of what one key or device holds: never dropped nor merged, so its
+    // callers bound how many they post.
+    enum class Kind { Press, Release, Cleanup };
 
     KeyCommandThread();
     ~KeyCommandThread();
@@ -28,8 +30,9 @@ public:
     // Queues work behind everything posted before. A press is dropped when
     // kMaxQueuedPresses are waiting already (each takes 200 ms or more: a
     // host that floods presses gets no hours of backlog). Work that raises
-    // is dropped like a host message that cannot be handled.
-    void Post(Kind kind, Work work);
+    // is dropped like a host message that cannot be handled. True when the
+    // work was queued.
+    bool Post(Kind kind, Work work);
 
     // Returns once everything posted before has run.
     void WaitUntilIdle();

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
+#include "plugin/PointerCommands.h"
 #include "plugin/StopSignal.h"
 
 #include <cstdint>
@@ -73,8 +74,10 @@ void PerformSingleShot(const ActiveMouseCommand& active) {
     if (const ButtonCommand* button = FindCommand(kButtonCommands, active.commandName)) {
         InjectMouseEvent(button->flags, button->data);
     } else if (active.commandName == "MOUSE_CURSOR_POS") {
+        if (!active.monitor.empty()) return PlaceOnChosenMonitor(active, MonitorSpot::Offsets);
         MoveCursorTo(active.offsetX, active.offsetY);
     } else if (active.commandName == "MOUSE_CURSOR_RESET") {
+        if (!active.monitor.empty()) return PlaceOnChosenMonitor(active, MonitorSpot::Centre);
         const int width = GetSystemMetrics(SM_CXSCREEN);
         const int height = GetSystemMetrics(SM_CYSCREEN);
         MoveCursorTo(width / 2, height / 2);

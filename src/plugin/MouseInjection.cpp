@@ -4,21 +4,23 @@
 
 #include <iterator>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 struct Button {
+    platform::MouseButton button;
     std::uint32_t downFlag;
     std::uint32_t upFlag;
     std::int32_t data;  // the extra button a shared X flag names; 0 otherwise
 };
 
 const Button kButtons[] = {
-    {platform::MOUSEEVENTF_LEFTDOWN, platform::MOUSEEVENTF_LEFTUP, 0},
-    {platform::MOUSEEVENTF_RIGHTDOWN, platform::MOUSEEVENTF_RIGHTUP, 0},
-    {platform::MOUSEEVENTF_MIDDLEDOWN, platform::MOUSEEVENTF_MIDDLEUP, 0},
-    {platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON1},
-    {platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
+    {platform::MouseButton::Left, platform::MOUSEEVENTF_LEFTDOWN, platform::MOUSEEVENTF_LEFTUP, 0},
+    {platform::MouseButton::Right, platform::MOUSEEVENTF_RIGHTDOWN, platform::MOUSEEVENTF_RIGHTUP, 0},
+    {platform::MouseButton::Middle, platform::MOUSEEVENTF_MIDDLEDOWN, platform::MOUSEEVENTF_MIDDLEUP, 0},
+    {platform::MouseButton::X1, platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON1},
+    {platform::MouseButton::X2, platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
 };
 
 // Key commands, the held-move worker and the end of the process (a signal
@@ -51,6 +53,19 @@ void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
     }
 }
 
+// A batch's presses and releases count as mouse_event's do, also when the
+// system refused part of the batch: a release too many is harmless, a button
+// left down is not.
+void TrackBatchLocked(InputState& state, const std::vector<platform::InputEvent>& events) {
+    for (const platform::InputEvent& event : events) {
+        const bool down = event.kind == platform::InputEvent::Kind::ButtonDown;
+        if (!down && event.kind != platform::InputEvent::Kind::ButtonUp) continue;
+        for (std::size_t i = 0; i < std::size(kButtons); ++i) {
+            if (kButtons[i].button == event.button) state.pressed[i] = down;
+        }
+    }
+}
+
 }  // namespace
 
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
@@ -63,6 +78,15 @@ bool MoveCursorTo(int x, int y) {
     InputState& state = State();
     std::lock_guard<std::mutex> guard(state.mutex);
     return !state.ended && platform::SetCursorPos(x, y);
+}
+
+bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
+    InputState& state = State();
+    std::lock_guard<std::mutex> guard(state.mutex);
+    if (state.ended) return false;
+    const bool sent = platform::SendInputBatch(events);
+    TrackBatchLocked(state, events);
+    return sent;
 }
 
 void EndInput() {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdint>
+#include <vector>
 
 // Every input the plugin injects goes through here: mouse_event for buttons
-// and wheels, remembering which buttons this process pressed and has not
-// released, and the cursor placement. Safe from any thread.
+// and wheels, input batches, remembering which buttons this process pressed
+// and has not released, and the cursor placement. Safe from any thread.
 
 // Injects one mouse_event, unless input has ended.
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data);
@@ -12,7 +15,11 @@ void InjectMouseEvent(std::uint32_t flags, std::int32_t data);
 // SetCursorPos, unless input has ended; false then or when the system refuses.
 bool MoveCursorTo(int x, int y);
 
-// Releases every button that InjectMouseEvent pressed and nothing released,
-// then lets no more input through, from any thread: once the plugin ends, or
-// is told to, no button stays down and nothing moves.
+// SendInputBatch, unless input has ended; false then or when the system
+// refused the batch. Its presses and releases count as InjectMouseEvent's.
+bool InjectInputBatch(const std::vector<platform::InputEvent>& events);
+
+// Releases every button that InjectMouseEvent or InjectInputBatch pressed and
+// nothing released, then lets no more input through, from any thread: once
+// the plugin ends, or is told to, no button stays down and nothing moves.
 void EndInput();

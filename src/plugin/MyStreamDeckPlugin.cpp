@@ -1,21 +1,28 @@
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include "plugin/ActiveMouseCommand.h"
-#include "plugin/MouseCommandExecutor.h"
+#include "plugin/KeyPress.h"
+#include "plugin/KeyPressCommands.h"
 #include "plugin/StopSignal.h"
 
 #include <mutex>
 
 void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& context, const nlohmann::json&,
-                                   const std::string&) {
+                                   const std::string& device) {
     // The table is the only source of a press's settings, as they stand when
     // the press arrives.
     if (!table.Find(context)) return;
-    keyCommands.Post(KeyCommandThread::Kind::Press, [settings = table.At(context)](const StopSignal& stop) {
-        LoadActiveMouseCommand(settings);
-        SetKeyHeld(true);
-        ExecuteMouseCommand(stop);
-    });
+    const ActionSettings& settings = table.At(context);
+    const bool posted =
+        keyCommands.Post(KeyCommandThread::Kind::Press, [this, settings, context, device](const StopSignal& stop) {
+            LoadActiveMouseCommand(settings);
+            SetKeyHeld(true);
+            PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles});
+        });
+    if (posted && IsToggleCommand(settings.my_mouse_event)) {
+        toggleKeys.insert(context);
+        toggleDevices.insert(device);
+    }
 }
 
 void MyStreamDeckPlugin::EndHold() {
@@ -49,13 +56,21 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& 
     // Hosts drop the release of a key that is taken away while held; without
     // this a held move would go on for ever.
     EndHold();
+    if (toggleKeys.erase(context) != 0) {
+        keyCommands.Post(KeyCommandThread::Kind::Cleanup,
+                         [this, context](const StopSignal&) { toggles.ReleaseKey(context); });
+    }
 }
 
 void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::json&) {}
 
-void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string&) {
+void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     // A device unplugged while a key is held never sends that key's release.
     EndHold();
+    if (toggleDevices.erase(device) != 0) {
+        keyCommands.Post(KeyCommandThread::Kind::Cleanup,
+                         [this, device](const StopSignal&) { toggles.ReleaseDevice(device); });
+    }
 }
 
 void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& context, const nlohmann::json& payload,

@@ -3,14 +3,17 @@
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
 #include "plugin/KeyCommandThread.h"
+#include "plugin/KeyFeedback.h"
+#include "plugin/ToggleLocks.h"
 
+#include <set>
 #include <string>
 
 // The mouse action: keeps each key's settings, performs a key's mouse command
 // when it is pressed and shows its icon when it appears. Presses, releases,
 // disappearances and unplugged devices take effect on the key-command
 // thread, in the order they arrived; everything else at once.
-class MyStreamDeckPlugin : public ESDBasePlugin {
+class MyStreamDeckPlugin : public ESDBasePlugin, public KeyFeedback {
 public:
     void OnKeyDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
                    const std::string& device) override;
@@ -36,6 +39,10 @@ public:
     // events; for the end of the connection.
     void StopKeyCommands();
 
+    // From any thread: done on the connection's thread, for a key still shown.
+    void ShowKeyImage(const std::string& context, Image image) override;
+    void ShowAlert(const std::string& context) override;
+
 private:
     // Ends the hold of the key pressed last, after the presses queued before.
     void EndHold();
@@ -44,5 +51,11 @@ private:
     void SendImageFromFile(const std::string& path, const std::string& context);
 
     ContextTable table;
+    // The keys and devices that may have a toggle's button down, as far as
+    // the connection's thread knows: their disappearance posts a cleanup,
+    // each at most once per toggle press posted.
+    std::set<std::string> toggleKeys;
+    std::set<std::string> toggleDevices;
+    ToggleLocks toggles;           // on the key-command thread only
     KeyCommandThread keyCommands;  // last: its work ends before the rest goes
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+struct KeyPress;
+
+// Performs the command of a key press, once the active command holds the
+// key's settings and keyHeld is set. The 22 commands that came first go
+// through ExecuteMouseCommand with their passes. The later ones act at once,
+// without passes ("my_repeat_loops" does not apply):
+//   "MOUSE_{LEFT,MIDDLE,RIGHT}_DOUBLE_CLICK"  DoubleClick
+//   "MOUSE_{LEFT,MIDDLE,RIGHT}_TOGGLE"        ToggleLocks::Press
+//   "MOUSE_CLICK_AT", "MOUSE_CURSOR_NUDGE"    PointerCommands
+//   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD"   the held-input worker, while the key is held
+// Whatever the command, when the foreground window is out of reach of
+// injected input (elevated), the key shows the host's alert and the log says
+// why, the first time; the input is sent all the same.
+void PerformKeyPress(const KeyPress& press);
+
+// True for the commands that ToggleLocks keeps down.
+bool IsToggleCommand(const std::string& commandName);

@@ -1,0 +1,56 @@
+#include "plugin/ActionSettings.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+std::vector<std::string> NewerFields(const ActionSettings& s) {
+    return {s.my_button, s.my_return, s.my_accel, s.my_relative, s.my_monitor};
+}
+
+const json kNewer = {{"my_button", "X2"}, {"my_return", "1"}, {"my_accel", "150"}, {"my_relative", "1"},
+                     {"my_monitor", "cursor"}};
+
+TEST(ActionSettingsNewerMembers, ReadAtAppearanceAndEmptyWhenAbsent) {
+    json settings = kNewer;
+    settings["my_mouse_event"] = "MOUSE_CLICK_AT";
+    EXPECT_EQ(NewerFields(ParseActionSettings({{"settings", settings}})),
+              (std::vector<std::string>{"X2", "1", "150", "1", "cursor"}));
+    const ActionSettings older = ParseActionSettings({{"settings", {{"my_mouse_event", "MOUSE_LEFT_CLICK"}}}});
+    EXPECT_EQ(NewerFields(older), std::vector<std::string>(5));
+}
+
+TEST(ActionSettingsNewerMembers, UpdatedLikeTheOthers) {
+    ActionSettings settings = ParseActionSettings({{"settings", kNewer}});
+    EXPECT_EQ(ApplySettingsUpdate({{"my_monitor", "2"}, {"my_accel", ""}}, settings), std::nullopt);
+    EXPECT_EQ(NewerFields(settings), (std::vector<std::string>{"X2", "1", "", "1", "2"}));
+
+    // The colour id is still read last and still decides about the image.
+    EXPECT_EQ(ApplySettingsUpdate({{"my_button", "RIGHT"}, {"background-image", "a.png"}}, settings), "a.png");
+    EXPECT_EQ(ApplySettingsUpdate({{"my_button", "LEFT"}, {"my_icon_color_id", "3"}, {"background-image", "a.png"}},
+                                  settings),
+              std::nullopt);
+    EXPECT_EQ(settings.my_button, "LEFT");
+}
+
+TEST(ActionSettingsNewerMembers, MemberThatIsNotAStringRaises) {
+    for (const char* key : {"my_button", "my_return", "my_accel", "my_relative", "my_monitor"}) {
+        for (const json& value : {json(1), json(true), json(nullptr)}) {
+            SCOPED_TRACE(std::string(key) + " = " + value.dump());
+            json settings = kNewer;
+            settings[key] = value;
+            EXPECT_THROW(ParseActionSettings({{"settings", settings}}), json::type_error);
+            ActionSettings copy;
+            EXPECT_THROW(ApplySettingsUpdate(settings, copy), json::type_error);
+        }
+    }
+}
+
+}  // namespace

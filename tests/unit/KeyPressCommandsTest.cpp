@@ -1,0 +1,314 @@
+#include "platform/Platform.h"
+#include "plugin/ActiveMouseCommand.h"
+#include "plugin/DoubleClick.h"
+#include "plugin/KeyPress.h"
+#include "plugin/KeyPressCommands.h"
+#include "plugin/MouseCommandExecutor.h"
+#include "plugin/MouseInjection.h"
+#include "plugin/StopSignal.h"
+#include "plugin/ToggleLocks.h"
+#include "ConsoleCapture.h"
+#include "RecordedFeedback.h"
+#include "RecordedInput.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <thread>
+
+using namespace platform;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Every member a settings page writes; the newer ones only where a case sets them.
+ActionSettings Settings(const std::string& command, const std::string& x = "0", const std::string& y = "0") {
+    ActionSettings settings;
+    settings.my_mouse_event = command;
+    settings.my_sleep = "0";
+    settings.my_offset_x = x;
+    settings.my_offset_y = y;
+    settings.my_wheel = "120";
+    settings.my_repeat_loops = "0";
+    return settings;
+}
+
+Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::move(events)}; }
+
+class KeyPressTest : public testing::Test {
+protected:
+    void SetUp() override {
+        recording::Reset();
+        SetKeyHeld(false);
+    }
+
+    // Presses the key as the key-command thread does; returns every call it made.
+    std::vector<recording::Call> PressAllCalls(const ActionSettings& settings, const std::string& context = "key",
+                                               const std::string& device = "deck") {
+        LoadActiveMouseCommand(settings);
+        SetKeyHeld(true);
+        started = Clock::now();
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles});
+        finished = Clock::now();
+        return recording::TakeCalls();
+    }
+
+    // The input calls only.
+    std::vector<recording::Call> PressCalls(const ActionSettings& settings, const std::string& context = "key",
+                                            const std::string& device = "deck") {
+        std::vector<recording::Call> input;
+        for (auto& call : PressAllCalls(settings, context, device)) {
+            if (IsInput(call)) input.push_back(std::move(call));
+        }
+        return input;
+    }
+
+    std::vector<Injected> Press(const ActionSettings& settings, const std::string& context = "key",
+                                const std::string& device = "deck") {
+        return Describe(PressCalls(settings, context, device));
+    }
+
+    StopSignal stop;
+    RecordedFeedback feedback;
+    ToggleLocks toggles;
+    Clock::time_point started;
+    Clock::time_point finished;
+};
+
+struct PressCase {
+    const char* name;
+    ActionSettings settings;
+    std::vector<Injected> expected;
+};
+
+ActionSettings With(ActionSettings settings, std::string ActionSettings::*member, const std::string& value) {
+    settings.*member = value;
+    return settings;
+}
+
+TEST_F(KeyPressTest, EachNewCommandSendsItsBatchesAtOnce) {
+    const auto clickAt = Settings("MOUSE_CLICK_AT", "100", "-200");
+    const auto doubleClick = [](MouseButton b) {
+        return std::vector<Injected>{Batch({InputEvent::Down(b)}), Batch({InputEvent::Up(b)}),
+                                     Batch({InputEvent::Down(b)}), Batch({InputEvent::Up(b)})};
+    };
+    const PressCase cases[] = {
+        {"left double", Settings("MOUSE_LEFT_DOUBLE_CLICK"), doubleClick(MouseButton::Left)},
+        {"middle double", Settings("MOUSE_MIDDLE_DOUBLE_CLICK"), doubleClick(MouseButton::Middle)},
+        {"right double", Settings("MOUSE_RIGHT_DOUBLE_CLICK"), doubleClick(MouseButton::Right)},
+        {"nudge", Settings("MOUSE_CURSOR_NUDGE", "5", "-3"), {Batch({InputEvent::MoveBy(5, -3)})}},
+        {"click at",
+         clickAt,
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left)})}},
+        {"click at and back",
+         With(clickAt, &ActionSettings::my_return, "1"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+                 InputEvent::MoveTo(7, 8)})}},
+        {"click at, return other than 1", With(clickAt, &ActionSettings::my_return, "true"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left)})}},
+        {"click at, LEFT", With(clickAt, &ActionSettings::my_button, "LEFT"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left)})}},
+        {"click at, MIDDLE", With(clickAt, &ActionSettings::my_button, "MIDDLE"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Middle),
+                 InputEvent::Up(MouseButton::Middle)})}},
+        {"click at, RIGHT", With(clickAt, &ActionSettings::my_button, "RIGHT"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::Right),
+                 InputEvent::Up(MouseButton::Right)})}},
+        {"click at, X1", With(clickAt, &ActionSettings::my_button, "X1"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::X1), InputEvent::Up(MouseButton::X1)})}},
+        {"click at, X2", With(clickAt, &ActionSettings::my_button, "X2"),
+         {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::X2), InputEvent::Up(MouseButton::X2)})}},
+        {"click at, a button that is none", With(clickAt, &ActionSettings::my_button, "left"), {}},
+        // The held worker turns the wheel; the press itself sends nothing.
+        {"wheel hold", Settings("MOUSE_WHEEL_HOLD"), {}},
+        {"hwheel hold", Settings("MOUSE_HWHEEL_HOLD"), {}},
+    };
+    for (const PressCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        recording::SetCursor(7, 8);
+        // Passes do not apply: as many repeats as a key may have change nothing.
+        EXPECT_EQ(Press(With(c.settings, &ActionSettings::my_repeat_loops, "3")), c.expected);
+        EXPECT_LT(MillisecondsBetween(started, finished), kPassWaitMs);
+    }
+}
+
+TEST_F(KeyPressTest, ClickAtStaysWhereItClickedWhenThePointerCannotBeRead) {
+    recording::SetGetCursorPosFails(true);
+    EXPECT_EQ(Press(With(Settings("MOUSE_CLICK_AT", "3", "4"), &ActionSettings::my_return, "1")),
+              (std::vector<Injected>{Batch({InputEvent::MoveTo(3, 4), InputEvent::Down(MouseButton::Left),
+                                            InputEvent::Up(MouseButton::Left)})}));
+}
+
+// Keys set up before the newer members existed: every call, reads included,
+// is what it was, through the same dispatch as the newer commands. (Whether
+// input can reach the foreground window is asked before every press.)
+TEST_F(KeyPressTest, SettingsWithoutTheNewerMembersActAsBefore) {
+    recording::SetScreenSize(1365, 767);
+    const PressCase cases[] = {
+        {"place", Settings("MOUSE_CURSOR_POS", "-10", "20"), {{"SetCursorPos", {-10, 20}}}},
+        {"centre",
+         Settings("MOUSE_CURSOR_RESET"),
+         {{"GetSystemMetrics", {SM_CXSCREEN}}, {"GetSystemMetrics", {SM_CYSCREEN}}, {"SetCursorPos", {682, 383}}}},
+        {"click", Settings("MOUSE_LEFT_CLICK"),
+         {{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}}, {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}}}},
+        {"wheel", Settings("MOUSE_WHEEL_DOWN"), {{"mouse_event", {MOUSEEVENTF_WHEEL, 120}}}},
+        {"move, left to the worker", Settings("MOUSE_CURSOR_MOVE"), {}},
+    };
+    for (const PressCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto calls = PressAllCalls(c.settings);
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.front().what, "IsForegroundWindowElevated");
+        calls.erase(calls.begin());
+        EXPECT_EQ(Describe(calls), c.expected);
+        EXPECT_GE(MillisecondsBetween(started, finished), kPassWaitMs) << "the pass wait went missing";
+        const ActiveMouseCommand active = GetActiveMouseCommand();
+        EXPECT_EQ(active.accelPercent, 0);
+        EXPECT_FALSE(active.relative);
+        EXPECT_FALSE(active.returnPointer);
+        EXPECT_EQ(active.monitor, "");
+    }
+    EXPECT_TRUE(feedback.Take().empty());
+}
+
+TEST_F(KeyPressTest, NewerNumbersFollowTheRulesOfTheOthers) {
+    struct AccelCase {
+        std::string text;
+        std::int32_t percent;
+    };
+    const AccelCase cases[] = {{"", 0}, {"50", 50}, {" 250%", 250}, {"-30", 0}, {"0", 0}};
+    for (const AccelCase& c : cases) {
+        SCOPED_TRACE("\"" + c.text + "\"");
+        LoadActiveMouseCommand(With(Settings("MOUSE_WHEEL_HOLD"), &ActionSettings::my_accel, c.text));
+        EXPECT_EQ(GetActiveMouseCommand().accelPercent, c.percent);
+    }
+    // A text that is no number drops the press, as "my_sleep" would.
+    EXPECT_THROW(LoadActiveMouseCommand(With(Settings("MOUSE_WHEEL_HOLD"), &ActionSettings::my_accel, "fast")),
+                 std::invalid_argument);
+    LoadActiveMouseCommand(With(With(Settings("MOUSE_CURSOR_MOVE"), &ActionSettings::my_relative, "1"),
+                                &ActionSettings::my_monitor, "cursor"));
+    EXPECT_TRUE(GetActiveMouseCommand().relative);
+    EXPECT_EQ(GetActiveMouseCommand().monitor, "cursor");
+}
+
+TEST(DoubleClickTiming, BothClicksFitInsideFourFifthsOfTheDoubleClickTime) {
+    struct FitCase {
+        int pauseMs;
+        int doubleClickMs;
+        DoubleClickTiming expected;
+    };
+    const FitCase cases[] = {
+        {50, 500, {50, kDoubleClickGapMs}},     // as asked
+        {1000, 500, {380, kDoubleClickGapMs}},  // cut to 400 - gap
+        {200, 100, {60, kDoubleClickGapMs}},    // X11's 100 ms
+        {0, 100, {0, kDoubleClickGapMs}},
+        {-5, 500, {0, kDoubleClickGapMs}},
+        {30, 20, {0, 16}},  // too short even for the gap: all of it is the gap
+        {30, 0, {0, 0}},
+        {30, -1, {0, 0}},
+    };
+    for (const FitCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pauseMs) + " ms in " + std::to_string(c.doubleClickMs) + " ms");
+        const DoubleClickTiming timing = FitDoubleClick(c.pauseMs, c.doubleClickMs);
+        EXPECT_EQ(timing.pressMs, c.expected.pressMs);
+        EXPECT_EQ(timing.gapMs, c.expected.gapMs);
+    }
+}
+
+TEST_F(KeyPressTest, DoubleClickPressesLastMySleepAndTheSecondComesInTime) {
+    struct TimedCase {
+        std::string sleep;
+        int doubleClickMs;
+        int pressMs;
+    };
+    const TimedCase cases[] = {{"50", 500, 50}, {"1000", 500, 380}, {"200", 100, 60}};
+    for (const TimedCase& c : cases) {
+        SCOPED_TRACE(c.sleep + " ms in " + std::to_string(c.doubleClickMs) + " ms");
+        recording::SetDoubleClickTime(c.doubleClickMs);
+        const auto calls = PressCalls(With(Settings("MOUSE_LEFT_DOUBLE_CLICK"), &ActionSettings::my_sleep, c.sleep));
+        ASSERT_EQ(calls.size(), 4u);
+        for (const std::size_t down : {0u, 2u}) {
+            const long long pressed = MillisecondsBetween(calls[down].time, calls[down + 1].time);
+            EXPECT_GE(pressed, c.pressMs);
+            EXPECT_LT(pressed, c.pressMs + 15);
+        }
+        EXPECT_GE(MillisecondsBetween(calls[1].time, calls[2].time), kDoubleClickGapMs);
+        EXPECT_LT(MillisecondsBetween(calls[0].time, calls[2].time), c.doubleClickMs) << "no double-click any more";
+    }
+}
+
+TEST_F(KeyPressTest, StopDuringADoubleClickLeavesTheButtonForTheEndOfInput) {
+    recording::SetDoubleClickTime(5000);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.Request();
+    });
+    const auto injected = Press(With(Settings("MOUSE_RIGHT_DOUBLE_CLICK"), &ActionSettings::my_sleep, "3000"));
+    stopper.join();
+    EXPECT_EQ(injected, std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Right)})});
+    EXPECT_LT(MillisecondsBetween(started, finished), 200);
+    EndInput();
+    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
+}
+
+TEST_F(KeyPressTest, ToggleKeepsItsButtonDownUntilItsKeyIsPressedAgain) {
+    const auto left = Settings("MOUSE_LEFT_TOGGLE");
+    const auto right = Settings("MOUSE_RIGHT_TOGGLE");
+    const auto middle = Settings("MOUSE_MIDDLE_TOGGLE");
+    EXPECT_EQ(Press(left, "a"), std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Left)})});
+    EXPECT_EQ(Press(middle, "b"), std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Middle)})});
+    EXPECT_EQ(feedback.Take(), (std::vector<std::string>{"held a", "held b"}));
+    // Key a now set to another button: it lets go of the one it pressed.
+    EXPECT_EQ(Press(right, "a"), std::vector<Injected>{Batch({InputEvent::Up(MouseButton::Left)})});
+    EXPECT_EQ(feedback.Take(), std::vector<std::string>{"own a"});
+    EXPECT_EQ(Press(right, "a"), std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Right)})});
+    EXPECT_EQ(Press(middle, "b"), std::vector<Injected>{Batch({InputEvent::Up(MouseButton::Middle)})});
+    EXPECT_EQ(feedback.Take(), (std::vector<std::string>{"held a", "own b"}));
+    EXPECT_LT(MillisecondsBetween(started, finished), kPassWaitMs);
+    EXPECT_TRUE(IsToggleCommand("MOUSE_MIDDLE_TOGGLE"));
+    EXPECT_FALSE(IsToggleCommand("MOUSE_LEFT_DOUBLE_CLICK"));
+    EXPECT_FALSE(IsToggleCommand("MOUSE_LEFT_DOWN"));
+}
+
+TEST_F(KeyPressTest, TogglesLetGoWhenTheirKeyOrDeviceGoes) {
+    Press(Settings("MOUSE_LEFT_TOGGLE"), "a", "deck 1");
+    Press(Settings("MOUSE_RIGHT_TOGGLE"), "b", "deck 1");
+    Press(Settings("MOUSE_MIDDLE_TOGGLE"), "c", "deck 2");
+    feedback.Take();
+
+    toggles.ReleaseKey("a");
+    toggles.ReleaseKey("a");
+    toggles.ReleaseKey("never pressed");
+    EXPECT_EQ(Describe(TakeInputCalls()), std::vector<Injected>{Batch({InputEvent::Up(MouseButton::Left)})});
+    toggles.ReleaseDevice("deck 2");
+    toggles.ReleaseDevice("deck 3");
+    EXPECT_EQ(Describe(TakeInputCalls()), std::vector<Injected>{Batch({InputEvent::Up(MouseButton::Middle)})});
+    EXPECT_TRUE(feedback.Take().empty()) << "the keys are gone: no image";
+    // The next press of a key that went is a first press again.
+    EXPECT_EQ(Press(Settings("MOUSE_LEFT_TOGGLE"), "a", "deck 1"),
+              std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Left)})});
+
+    EndInput();
+    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_LEFTUP, 0}},
+                                                                 {"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
+}
+
+TEST_F(KeyPressTest, ElevatedForegroundShowsTheAlertAndSendsAllTheSame) {
+    recording::SetForegroundWindowElevated(true);
+    const std::string log = ConsoleOutputOf([&] {
+        EXPECT_EQ(Press(Settings("MOUSE_CURSOR_NUDGE", "1", "0"), "nudge"),
+                  std::vector<Injected>{Batch({InputEvent::MoveBy(1, 0)})});
+        EXPECT_EQ(Press(Settings("MOUSE_LEFT_DOWN"), "down"),
+                  (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}}}));
+    });
+    EXPECT_EQ(feedback.Take(), (std::vector<std::string>{"alert nudge", "alert down"}));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("administrator"), std::string::npos) << log;
+
+    recording::SetForegroundWindowElevated(false);
+    Press(Settings("MOUSE_CURSOR_NUDGE", "1", "0"), "nudge");
+    EXPECT_TRUE(feedback.Take().empty());
+}
+
+}  // namespace

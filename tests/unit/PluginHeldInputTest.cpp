@@ -1,0 +1,107 @@
+#include "host/ESDConnectionManager.h"
+#include "platform/Platform.h"
+#include "plugin/ActiveMouseCommand.h"
+#include "plugin/MouseInjection.h"
+#include "plugin/MyStreamDeckPlugin.h"
+#include "RecordedInput.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace platform;
+using nlohmann::json;
+
+namespace {
+
+json Appearance(const std::string& command) {
+    return {{"settings",
+             {{"my_mouse_event", command}, {"my_sleep", "10"}, {"my_offset_x", "0"}, {"my_offset_y", "0"},
+              {"my_wheel", "120"}, {"my_repeat_loops", "0"}}}};
+}
+
+Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::move(events)}; }
+Injected Up(MouseButton button) { return Batch({InputEvent::Up(button)}); }
+Injected Down(MouseButton button) { return Batch({InputEvent::Down(button)}); }
+
+// What a key holds down, or keeps doing while held, ends with the key, its
+// device or the plugin, whatever the host fails to send.
+class PluginHeldInputTest : public testing::Test {
+protected:
+    void SetUp() override {
+        recording::Reset();
+        SetKeyHeld(false);
+        plugin.SetConnectionManager(&connection);
+    }
+
+    void Appear(const std::string& context, const std::string& command) {
+        plugin.OnWillAppear("", context, Appearance(command), "deck 1");
+    }
+
+    std::vector<Injected> Settle() {
+        plugin.WaitForKeyCommands();
+        return Describe(TakeInputCalls());
+    }
+
+    MyStreamDeckPlugin plugin;
+    ESDConnectionManager connection{1, "uuid", "registerPlugin", &plugin};
+};
+
+TEST_F(PluginHeldInputTest, ToggleLetsGoWhenItsKeyDisappearsNotWhenAKeyComesUp) {
+    Appear("toggle", "MOUSE_LEFT_TOGGLE");
+    Appear("other", "MOUSE_RIGHT_TOGGLE");
+    plugin.OnKeyDown("", "toggle", json(), "deck 1");
+    plugin.OnKeyUp("", "toggle", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Left)});
+    plugin.OnWillDisappear("", "other", json(), "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "another key went";
+    plugin.OnWillDisappear("", "toggle", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Up(MouseButton::Left)});
+    plugin.OnWillDisappear("", "toggle", json(), "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "released twice";
+}
+
+TEST_F(PluginHeldInputTest, UnpluggedDeviceLetsGoOfItsTogglesOnly) {
+    Appear("left", "MOUSE_LEFT_TOGGLE");
+    Appear("middle", "MOUSE_MIDDLE_TOGGLE");
+    plugin.OnKeyDown("", "left", json(), "deck 1");
+    plugin.OnKeyDown("", "middle", json(), "deck 2");
+    EXPECT_EQ(Settle(), (std::vector<Injected>{Down(MouseButton::Left), Down(MouseButton::Middle)}));
+    plugin.OnDeviceDidDisconnect("deck 2");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Up(MouseButton::Middle)});
+    plugin.OnDeviceDidDisconnect("deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Up(MouseButton::Left)});
+}
+
+TEST_F(PluginHeldInputTest, TheEndLetsGoOfEveryToggle) {
+    Appear("right", "MOUSE_RIGHT_TOGGLE");
+    plugin.OnKeyDown("", "right", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Right)});
+    EndInput();
+    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
+}
+
+TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
+    Appear("wheel", "MOUSE_WHEEL_HOLD");
+    plugin.UpdateKeyImage("wheel");  // starts the worker, as an appearance does
+    const std::function<void()> ends[] = {
+        [&] { plugin.OnKeyUp("", "wheel", json(), "deck 1"); },
+        [&] { plugin.OnDeviceDidDisconnect("deck 1"); },
+        [&] { plugin.OnWillDisappear("", "wheel", json(), "deck 1"); },
+    };
+    for (std::size_t i = 0; i < std::size(ends); ++i) {
+        SCOPED_TRACE("end " + std::to_string(i));
+        plugin.OnKeyDown("", "wheel", json(), "deck 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        ends[i]();
+        plugin.WaitForKeyCommands();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto steps = TakeInputCalls();
+        EXPECT_GE(steps.size(), 2u);
+        for (const auto& step : steps) EXPECT_EQ(step.events, std::vector<InputEvent>{InputEvent::Wheel(120)});
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        EXPECT_TRUE(TakeInputCalls().empty()) << "the wheel kept turning";
+    }
+}
+
+}  // namespace
