@@ -345,4 +345,21 @@ TEST_F(ConnectionTest, HeldMoveStopsWhenItsKeyDisappears) {
     EXPECT_EQ(RecordedCalls(log, "SetCursorPos").size(), steps) << "the cursor kept moving";
 }
 
+// The key-command thread hands the toggle's images to the connection's
+// thread; the press itself goes out as one batch each time.
+TEST_F(ConnectionTest, ToggleShowsItsHeldImageWhileItsButtonIsDown) {
+    const std::string held = "held icon bytes";
+    std::ofstream(folder.path / "icons" / "arrow_held_2red.png", std::ios::binary) << held;
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    host.Send(Appear("toggle", "MOUSE_LEFT_TOGGLE").dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("toggle", folder.icon));
+    host.Send(Event("keyDown", "toggle").dump());
+    host.Send(Event("keyUp", "toggle").dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("toggle", held));
+    host.Send(Event("keyDown", "toggle").dump());
+    EXPECT_EQ(host.NextMessage(kDeadline), SetImage("toggle", folder.icon));
+    ASSERT_TRUE(WaitForCalls(log, "SendInput", 2));
+    EXPECT_EQ(RecordedCalls(log, "SendInput"), (std::vector<std::string>{"SendInput down left", "SendInput up left"}));
+}
+
 }  // namespace

@@ -231,6 +231,11 @@ TEST(BuildRegistrationMessageTest, EventBeforeUuidCompact) {
     }
 }
 
+TEST(BuildShowAlertMessageTest, ContextThenEvent) {
+    EXPECT_EQ(BuildShowAlertMessage("ctx\"1"), R"({"context":"ctx\"1","event":"showAlert"})");
+    EXPECT_EQ(BuildShowAlertMessage(""), R"({"context":"","event":"showAlert"})");
+}
+
 std::string LibrarySetImage(const std::string& context, const std::string& image) {
     return json{{"context", context}, {"event", "setImage"}, {"payload", {{"image", image}, {"target", 0}}}}.dump();
 }

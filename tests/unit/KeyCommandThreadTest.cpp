@@ -74,6 +74,31 @@ TEST(KeyCommandThread, FloodedPressesAreBoundedButReleasesAlwaysTakeEffect) {
     EXPECT_EQ(log.entries.back(), "press once drained");
 }
 
+// A cleanup lets go of one key's button: neither the press bound nor the
+// merging of releases may lose it.
+TEST(KeyCommandThread, CleanupsAreNeverDroppedNorMerged) {
+    KeyCommandThread thread;
+    Gate gate;
+    Log log;
+    thread.Post(Kind::Press, gate.Work());
+    gate.WaitUntilEntered();
+    for (std::size_t i = 0; i < KeyCommandThread::kMaxQueuedPresses; ++i) {
+        thread.Post(Kind::Press, [](const StopSignal&) {});
+    }
+    EXPECT_FALSE(thread.Post(Kind::Press, log.Append("over the bound")));
+    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("release")));
+    EXPECT_TRUE(thread.Post(Kind::Cleanup, log.Append("cleanup a")));
+    EXPECT_TRUE(thread.Post(Kind::Cleanup, log.Append("cleanup b")));
+    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("release after the cleanups")));
+    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("merged")));
+    gate.open = true;
+    thread.WaitUntilIdle();
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"release", "cleanup a", "cleanup b", "release after the cleanups"}));
+    thread.Stop();
+    EXPECT_FALSE(thread.Post(Kind::Cleanup, log.Append("after the stop")));
+}
+
 TEST(KeyCommandThread, StopCutsTheRunningWorkShortAndDropsTheRest) {
     KeyCommandThread thread;
     Log log;
