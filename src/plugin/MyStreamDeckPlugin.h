@@ -40,6 +40,8 @@ public:
     void StopKeyCommands();
 
     // From any thread: done on the connection's thread, for a key still shown.
+    // A key command may call them until StopKeyCommands returns, so the
+    // connection manager has to be there until then.
     void ShowKeyImage(const std::string& context, Image image) override;
     void ShowAlert(const std::string& context) override;
 

@@ -31,7 +31,9 @@ const Member kMembers[] = {
     {"my_offset_x", &ActionSettings::my_offset_x},         {"my_offset_y", &ActionSettings::my_offset_y},
     {"my_wheel", &ActionSettings::my_wheel},               {"my_icon_color", &ActionSettings::my_icon_color},
     {"my_icon_name", &ActionSettings::my_icon_name},       {"my_repeat_loops", &ActionSettings::my_repeat_loops},
-    {"my_icon_color_id", &ActionSettings::my_icon_color_id},
+    {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
+    {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
+    {"my_monitor", &ActionSettings::my_monitor},           {"my_icon_color_id", &ActionSettings::my_icon_color_id},
 };
 
 const json kNoMembers = json::object();

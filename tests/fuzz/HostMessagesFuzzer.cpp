@@ -37,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ESDConnectionManager connection{1, "uuid", "registerPlugin", &plugin};
         plugin.SetConnectionManager(&connection);
         for (const std::string& message : SplitLines(data, size)) DispatchHostMessage(plugin, message);
+        // A command still running may hand an image to the connection: it ends while the connection is there.
+        plugin.StopKeyCommands();
     }
     // The held key and the recorded input are process-wide: a hold left by
     // one input would keep the cursor-move worker stepping into the next.
