@@ -5,6 +5,9 @@
 #
 # Writes into OUT_DIR:
 #   icons/<name>_<id><word>.png   144x144, every icon of icons.json in every palette colour
+#   icons/<name>_held_<id><word>.png  the same icon while a toggle key holds its button
+#                                 down: drawn from <name>_held.svg when there is one,
+#                                 otherwise the icon with colour and dark ground swapped
 #   images/<image>.png, @2x.png   plugin, category, action list and key state images
 #   pi/icons-data.js              icons.json as a script, so the settings page offers
 #                                 exactly the files rendered here
@@ -39,28 +42,68 @@ function(render svg png size)
   endif()
 endfunction()
 
+# Renders the drawings named in `bases` (work/<base>.svg -> icons/<base>.png).
+# execute_process starts all its COMMANDs at once (as a pipeline, whose pipes
+# rsvg-convert leaves unused), so a batch keeps both cores busy.
+function(render_icons bases)
+  set(commands "")
+  foreach(base IN LISTS bases)
+    list(APPEND commands COMMAND "${RSVG}" --width=144 --height=144 --keep-aspect-ratio
+                         --output "${OUT_DIR}/icons/${base}.png" "${work}/${base}.svg")
+  endforeach()
+  execute_process(${commands} RESULTS_VARIABLE results ERROR_VARIABLE err)
+  foreach(rc IN LISTS results)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "make-icons: rsvg-convert failed on one of ${bases}: ${err}")
+    endif()
+  endforeach()
+endfunction()
+
+# Drawings paint with @COLOR@ on a #111111 ground; the held look without a
+# drawing of its own swaps the two.
+set(dark "#111111")
+function(held_template name out)
+  if(EXISTS "${src}/${name}_held.svg")
+    file(READ "${src}/${name}_held.svg" svg)
+  else()
+    file(READ "${src}/${name}.svg" svg)
+    string(REPLACE "@COLOR@" "@DARK@" svg "${svg}")
+    string(REPLACE "${dark}" "@COLOR@" svg "${svg}")
+  endif()
+  file(WRITE "${out}" "${svg}")
+endfunction()
+
 file(READ "${src}/icons.json" data)
 string(JSON n_colours LENGTH "${data}" palette)
 string(JSON n_icons LENGTH "${data}" icons)
 math(EXPR last_colour "${n_colours} - 1")
 math(EXPR last_icon "${n_icons} - 1")
 
+# Read by configure_file as the @DARK@ placeholder of derived held drawings.
+set(DARK "${dark}")
 set(count 0)
 foreach(i RANGE ${last_icon})
   string(JSON name GET "${data}" icons ${i} name)
   if(NOT EXISTS "${src}/${name}.svg")
     message(FATAL_ERROR "make-icons: no drawing ${src}/${name}.svg for icon '${name}'")
   endif()
+  if(name MATCHES "_held$")
+    message(FATAL_ERROR "make-icons: icon name '${name}' would clash with a held variant")
+  endif()
+  held_template("${name}" "${work}/${name}_held.template.svg")
+  set(bases "")
   foreach(c RANGE ${last_colour})
     string(JSON id GET "${data}" palette ${c} id)
     string(JSON word GET "${data}" palette ${c} word)
     # Read by configure_file as the @COLOR@ placeholder of the drawing.
     string(JSON COLOR GET "${data}" palette ${c} hex)
-    set(base "${name}_${id}${word}")
-    configure_file("${src}/${name}.svg" "${work}/${base}.svg" @ONLY)
-    render("${work}/${base}.svg" "${OUT_DIR}/icons/${base}.png" 144)
-    math(EXPR count "${count} + 1")
+    configure_file("${src}/${name}.svg" "${work}/${name}_${id}${word}.svg" @ONLY)
+    configure_file("${work}/${name}_held.template.svg" "${work}/${name}_held_${id}${word}.svg" @ONLY)
+    list(APPEND bases "${name}_${id}${word}" "${name}_held_${id}${word}")
   endforeach()
+  render_icons("${bases}")
+  list(LENGTH bases n)
+  math(EXPR count "${count} + ${n}")
 endforeach()
 
 # name, then 1x size; the host looks for a @2x file at twice the size beside each image.

@@ -23,59 +23,149 @@
     my_repeat_loops: { min: 0, max: 100 },
     my_offset_x: { min: -32767, max: 32767 },
     my_offset_y: { min: -32767, max: 32767 },
+    my_accel: { min: 0, max: 1000 },
     notches: { min: 1, max: 100 },
+    // A held scroll step may be a fraction of a notch; the sign is the direction.
+    step: { min: -10 * NOTCH, max: 10 * NOTCH },
+    // The plugin waits at least this long between the steps of a held scroll.
+    interval: { min: 10, max: 10000 },
+  };
+
+  const BUTTONS = [
+    { value: 'LEFT', label: 'Left button' },
+    { value: 'MIDDLE', label: 'Middle button' },
+    { value: 'RIGHT', label: 'Right button' },
+    { value: 'X1', label: 'Back button (X1)' },
+    { value: 'X2', label: 'Forward button (X2)' },
+  ];
+
+  // "" keeps the command's own reference (the whole desktop, or the main
+  // monitor for centring). The list of connected monitors is not known here.
+  const MONITORS = ['', '1', '2', '3', '4', '5', '6', 'cursor'];
+
+  // Members that only some commands read. A key stores one only after the user
+  // set it, and only while its command reads it; `absent` is the value that acts
+  // as if the member were missing, which the plugin gets when the page drops it.
+  const OPTIONAL = {
+    my_button: { absent: 'LEFT', repair: (t) => (t === '' || BUTTONS.some((b) => b.value === t) ? t : 'LEFT') },
+    my_return: { absent: '0', repair: (t) => t },
+    my_accel: { absent: '0', repair: (t) => wholeText(t, LIMITS.my_accel, 0) },
+    my_relative: { absent: '0', repair: (t) => t },
+    my_monitor: { absent: '', repair: (t) => (MONITORS.includes(t) ? t : '') },
+  };
+  const OPTIONAL_MEMBERS = Object.keys(OPTIONAL);
+
+  // The member each input of the page edits.
+  const FIELD_MEMBERS = {
+    button: 'my_button', monitor: 'my_monitor', step: 'my_wheel', sleep: 'my_sleep',
+    notches: 'my_wheel', x: 'my_offset_x', y: 'my_offset_y', accel: 'my_accel',
+    relative: 'my_relative', return: 'my_return', repeat: 'my_repeat_loops',
+  };
+
+  const FIELD_LIMITS = {
+    sleep: LIMITS.my_sleep, notches: LIMITS.notches, step: LIMITS.step, x: LIMITS.my_offset_x,
+    y: LIMITS.my_offset_y, accel: LIMITS.my_accel, repeat: LIMITS.my_repeat_loops,
   };
 
   const GROUPS = [
     { id: 'click', label: 'Click' },
-    { id: 'press', label: 'Press button' },
-    { id: 'release', label: 'Release button' },
+    { id: 'button', label: 'Press and release' },
     { id: 'wheel', label: 'Scroll wheel' },
     { id: 'cursor', label: 'Cursor' },
   ];
 
-  // fields: which inputs apply, in display order. sleep/x/y carry the label
-  // that fits the command, since the same member means different things.
-  const CLICK = { sleep: 'Hold time (ms)', repeat: true };
-  const WHEEL = { notches: true, repeat: true };
+  // fields: which inputs apply, in display order. A field is `true`, a caption,
+  // or { caption, help, limits, empty } where the command needs its own; the
+  // same member means different things to different commands.
+  const CLICK = {
+    fields: { sleep: 'Hold time (ms)', repeat: true },
+    help: 'Presses and releases the button; extra repeats click again.',
+  };
+  const DOUBLE = {
+    fields: { sleep: 'Hold time (ms)' },
+    help: 'Two clicks that every program takes for a double-click; a long hold time is shortened to fit.',
+  };
+  const PRESS = { fields: {}, help: 'The button stays down until a key releases it.' };
+  const RELEASE = { fields: {}, help: 'Releases a button that a press key held down.' };
+  const TOGGLE = {
+    fields: {},
+    help: 'The first press holds the button down for dragging, the next releases it. The key shows while it is down.',
+  };
+  const WHEEL = { fields: { notches: true, repeat: true }, help: 'Turns the wheel by the notches; extra repeats turn it again.' };
+  const wheelHold = (direction) => ({
+    fields: {
+      step: { help: direction },
+      sleep: { caption: 'Step interval (ms)', limits: LIMITS.interval },
+      accel: true,
+    },
+    help: 'Scrolls one step per interval while the key is held.',
+  });
+  const MONITOR_NUMBERS = 'Monitor 1 is the main one; the others go from left to right, then top to bottom.';
+  const AT_MONITOR = {
+    empty: 'Whole desktop',
+    help: 'With a monitor chosen, the position counts from its top-left corner and stays on it. ' + MONITOR_NUMBERS,
+  };
+  const POSITION = { x: 'X position (px)', y: 'Y position (px)' };
+  const STEP = { x: 'Horizontal step (px)', y: 'Vertical step (px)' };
+
   const COMMANDS = [
-    { name: 'MOUSE_LEFT_CLICK', group: 'click', label: 'Left click', icon: 'click_left', fields: CLICK },
-    { name: 'MOUSE_MIDDLE_CLICK', group: 'click', label: 'Middle click', icon: 'click_middle', fields: CLICK },
-    { name: 'MOUSE_RIGHT_CLICK', group: 'click', label: 'Right click', icon: 'click_right', fields: CLICK },
-    { name: 'MOUSE_X1_CLICK', group: 'click', label: 'Back click (X1)', icon: 'click_x1', fields: CLICK },
-    { name: 'MOUSE_X2_CLICK', group: 'click', label: 'Forward click (X2)', icon: 'click_x2', fields: CLICK },
-    { name: 'MOUSE_LEFT_DOWN', group: 'press', label: 'Press left button', icon: 'button_down', fields: {} },
-    { name: 'MOUSE_MIDDLE_DOWN', group: 'press', label: 'Press middle button', icon: 'button_down', fields: {} },
-    { name: 'MOUSE_RIGHT_DOWN', group: 'press', label: 'Press right button', icon: 'button_down', fields: {} },
-    { name: 'MOUSE_X1_DOWN', group: 'press', label: 'Press back button (X1)', icon: 'button_down', fields: {} },
-    { name: 'MOUSE_X2_DOWN', group: 'press', label: 'Press forward button (X2)', icon: 'button_down', fields: {} },
-    { name: 'MOUSE_LEFT_UP', group: 'release', label: 'Release left button', icon: 'button_up', fields: {} },
-    { name: 'MOUSE_MIDDLE_UP', group: 'release', label: 'Release middle button', icon: 'button_up', fields: {} },
-    { name: 'MOUSE_RIGHT_UP', group: 'release', label: 'Release right button', icon: 'button_up', fields: {} },
-    { name: 'MOUSE_X1_UP', group: 'release', label: 'Release back button (X1)', icon: 'button_up', fields: {} },
-    { name: 'MOUSE_X2_UP', group: 'release', label: 'Release forward button (X2)', icon: 'button_up', fields: {} },
-    { name: 'MOUSE_WHEEL_UP', group: 'wheel', label: 'Scroll up', icon: 'wheel_up', fields: WHEEL, wheelSign: 1 },
-    { name: 'MOUSE_WHEEL_DOWN', group: 'wheel', label: 'Scroll down', icon: 'wheel_down', fields: WHEEL, wheelSign: -1 },
-    { name: 'MOUSE_HWHEEL_DOWN', group: 'wheel', label: 'Scroll left', icon: 'wheel_left', fields: WHEEL, wheelSign: -1 },
-    { name: 'MOUSE_HWHEEL_UP', group: 'wheel', label: 'Scroll right', icon: 'wheel_right', fields: WHEEL, wheelSign: 1 },
+    { name: 'MOUSE_LEFT_CLICK', group: 'click', label: 'Left click', icon: 'click_left', ...CLICK },
+    { name: 'MOUSE_MIDDLE_CLICK', group: 'click', label: 'Middle click', icon: 'click_middle', ...CLICK },
+    { name: 'MOUSE_RIGHT_CLICK', group: 'click', label: 'Right click', icon: 'click_right', ...CLICK },
+    { name: 'MOUSE_X1_CLICK', group: 'click', label: 'Back click (X1)', icon: 'click_x1', ...CLICK },
+    { name: 'MOUSE_X2_CLICK', group: 'click', label: 'Forward click (X2)', icon: 'click_x2', ...CLICK },
+    { name: 'MOUSE_LEFT_DOUBLE_CLICK', group: 'click', label: 'Left double-click', icon: 'double_left', ...DOUBLE },
+    { name: 'MOUSE_MIDDLE_DOUBLE_CLICK', group: 'click', label: 'Middle double-click', icon: 'double_middle', ...DOUBLE },
+    { name: 'MOUSE_RIGHT_DOUBLE_CLICK', group: 'click', label: 'Right double-click', icon: 'double_right', ...DOUBLE },
+    { name: 'MOUSE_CLICK_AT', group: 'click', label: 'Click at a position', icon: 'click_at',
+      fields: { button: true, monitor: AT_MONITOR, ...POSITION, return: true },
+      help: 'Moves the cursor there and clicks, with no other input in between.' },
+    { name: 'MOUSE_LEFT_DOWN', group: 'button', label: 'Press left button', icon: 'button_down', ...PRESS },
+    { name: 'MOUSE_MIDDLE_DOWN', group: 'button', label: 'Press middle button', icon: 'button_down', ...PRESS },
+    { name: 'MOUSE_RIGHT_DOWN', group: 'button', label: 'Press right button', icon: 'button_down', ...PRESS },
+    { name: 'MOUSE_X1_DOWN', group: 'button', label: 'Press back button (X1)', icon: 'button_down', ...PRESS },
+    { name: 'MOUSE_X2_DOWN', group: 'button', label: 'Press forward button (X2)', icon: 'button_down', ...PRESS },
+    { name: 'MOUSE_LEFT_UP', group: 'button', label: 'Release left button', icon: 'button_up', ...RELEASE },
+    { name: 'MOUSE_MIDDLE_UP', group: 'button', label: 'Release middle button', icon: 'button_up', ...RELEASE },
+    { name: 'MOUSE_RIGHT_UP', group: 'button', label: 'Release right button', icon: 'button_up', ...RELEASE },
+    { name: 'MOUSE_X1_UP', group: 'button', label: 'Release back button (X1)', icon: 'button_up', ...RELEASE },
+    { name: 'MOUSE_X2_UP', group: 'button', label: 'Release forward button (X2)', icon: 'button_up', ...RELEASE },
+    { name: 'MOUSE_LEFT_TOGGLE', group: 'button', label: 'Toggle left button (drag lock)', icon: 'toggle_left', ...TOGGLE },
+    { name: 'MOUSE_MIDDLE_TOGGLE', group: 'button', label: 'Toggle middle button (drag lock)', icon: 'toggle_middle', ...TOGGLE },
+    { name: 'MOUSE_RIGHT_TOGGLE', group: 'button', label: 'Toggle right button (drag lock)', icon: 'toggle_right', ...TOGGLE },
+    { name: 'MOUSE_WHEEL_UP', group: 'wheel', label: 'Scroll up', icon: 'wheel_up', ...WHEEL, wheelSign: 1 },
+    { name: 'MOUSE_WHEEL_DOWN', group: 'wheel', label: 'Scroll down', icon: 'wheel_down', ...WHEEL, wheelSign: -1 },
+    { name: 'MOUSE_HWHEEL_DOWN', group: 'wheel', label: 'Scroll left', icon: 'wheel_left', ...WHEEL, wheelSign: -1 },
+    { name: 'MOUSE_HWHEEL_UP', group: 'wheel', label: 'Scroll right', icon: 'wheel_right', ...WHEEL, wheelSign: 1 },
+    { name: 'MOUSE_WHEEL_HOLD', group: 'wheel', label: 'Scroll up or down while held', icon: 'wheel_hold',
+      ...wheelHold('A notch is 120. A positive step scrolls up, a negative one down.') },
+    { name: 'MOUSE_HWHEEL_HOLD', group: 'wheel', label: 'Scroll left or right while held', icon: 'hwheel_hold',
+      ...wheelHold('A notch is 120. A positive step scrolls right, a negative one left.') },
     { name: 'MOUSE_CURSOR_POS', group: 'cursor', label: 'Place cursor at a position', icon: 'cursor_place',
-      fields: { x: 'X position (px)', y: 'Y position (px)' } },
-    { name: 'MOUSE_CURSOR_RESET', group: 'cursor', label: 'Centre cursor on screen', icon: 'cursor_center', fields: {} },
+      fields: { monitor: AT_MONITOR, ...POSITION }, help: 'Puts the cursor at this screen position.' },
+    { name: 'MOUSE_CURSOR_RESET', group: 'cursor', label: 'Centre cursor on screen', icon: 'cursor_center',
+      fields: { monitor: { empty: 'Main monitor', help: MONITOR_NUMBERS } },
+      help: 'Puts the cursor in the middle of the chosen monitor.' },
     { name: 'MOUSE_CURSOR_MOVE', group: 'cursor', label: 'Move cursor while held', icon: 'cursor_move',
-      fields: { x: 'Horizontal step (px)', y: 'Vertical step (px)', sleep: 'Step interval (ms)' } },
+      fields: { sleep: 'Step interval (ms)', ...STEP, accel: true, relative: true },
+      help: 'Moves the cursor one step per interval while the key is held.' },
+    { name: 'MOUSE_CURSOR_NUDGE', group: 'cursor', label: 'Nudge cursor', icon: 'cursor_nudge',
+      fields: { ...STEP }, help: 'Moves the cursor once by this step, as relative input that games see.' },
   ];
 
-  const HELP = {
-    press: 'The button stays down until a key releases it.',
-    release: 'Releases a button that a press key held down.',
-    MOUSE_CURSOR_POS: 'Puts the cursor at this screen position.',
-    MOUSE_CURSOR_RESET: 'Puts the cursor in the middle of the main screen.',
-    MOUSE_CURSOR_MOVE: 'Moves the cursor one step per interval while the key is held.',
+  // Help under a field that says the same for every command using it.
+  const FIELD_HELP = {
+    accel: 'The step grows by this percentage each second held, up to 10 times the first step.',
   };
+
+  const MONITOR_LABELS = { 1: 'Monitor 1 (main)', cursor: 'Monitor under the cursor' };
+  const MONITOR_LABEL = 'Monitor {n}';
 
   const DEFAULT_COMMAND = 'MOUSE_LEFT_CLICK';
 
   const INVALID_NUMBER = 'Enter a whole number from {min} to {max}.';
+
+  const has = (o, k) => Object.prototype.hasOwnProperty.call(o, k);
 
   function command(name) {
     return COMMANDS.find((c) => c.name === name) || null;
@@ -83,8 +173,32 @@
 
   function helpFor(name) {
     const c = command(name);
-    if (!c) return '';
-    return HELP[c.name] || HELP[c.group] || '';
+    return (c && c.help) || '';
+  }
+
+  // How the command shows one of the inputs, or null when it has no use for it.
+  function fieldSpec(name, id) {
+    const c = command(name);
+    if (!c || !has(c.fields, id)) return null;
+    const raw = c.fields[id];
+    const spec = typeof raw === 'object' ? raw : { caption: typeof raw === 'string' ? raw : null };
+    return {
+      caption: spec.caption || null,
+      help: spec.help || FIELD_HELP[id] || null,
+      limits: spec.limits || FIELD_LIMITS[id] || null,
+      empty: spec.empty || null,
+    };
+  }
+
+  function usesMember(name, member) {
+    const c = command(name);
+    return !!c && Object.keys(c.fields).some((id) => FIELD_MEMBERS[id] === member);
+  }
+
+  // The label of each monitor choice, as a text to translate and its slots.
+  function monitorLabel(value) {
+    if (has(MONITOR_LABELS, value)) return { text: MONITOR_LABELS[value], args: null };
+    return { text: MONITOR_LABEL, args: { n: Number(value) } };
   }
 
   // Whole decimal number within [min, max], as typed: optional minus, digits, nothing else.
@@ -109,6 +223,12 @@
     return Math.min(limits.max, Math.max(limits.min, n));
   }
 
+  // A stored number brought inside the limits; `fallback` when the plugin could not read it.
+  function wholeText(text, limits, fallback) {
+    const n = pluginInteger(text);
+    return String(n === null ? fallback : clamp(n, limits));
+  }
+
   function notchesOf(wheelText) {
     const n = pluginInteger(wheelText);
     if (n === null) return 1;
@@ -126,6 +246,18 @@
     return String(sign * notches * NOTCH);
   }
 
+  // A held scroll keeps the amount and its sign, fractions of a notch included;
+  // every other command keeps my_wheel on whole notches.
+  function wheelFor(commandName, previousText) {
+    if (fieldSpec(commandName, 'step')) return wholeText(previousText, LIMITS.step, NOTCH);
+    return wheelText(notchesOf(previousText), commandName, previousText);
+  }
+
+  function sleepFor(commandName, previousText) {
+    const spec = fieldSpec(commandName, 'sleep');
+    return wholeText(previousText, spec ? spec.limits : LIMITS.my_sleep, 0);
+  }
+
   function colourById(data, id) {
     return data.palette.find((p) => p.id === id) || null;
   }
@@ -138,7 +270,26 @@
     return name + '_' + colour.id + colour.word + '.png';
   }
 
-  // A complete set of nine valid members built from whatever the key had stored.
+  // The nine members first, then the optional ones that are present, in a fixed order.
+  function ordered(settings) {
+    const out = {};
+    for (const k of MEMBERS) out[k] = settings[k];
+    for (const k of OPTIONAL_MEMBERS) if (has(settings, k)) out[k] = settings[k];
+    return out;
+  }
+
+  // Optional members the command reads are kept (repaired), all others dropped.
+  function optionalFor(commandName, stored) {
+    const out = {};
+    for (const k of OPTIONAL_MEMBERS) {
+      if (!has(stored, k) || !usesMember(commandName, k)) continue;
+      out[k] = typeof stored[k] === 'string' ? OPTIONAL[k].repair(stored[k]) : OPTIONAL[k].absent;
+    }
+    return out;
+  }
+
+  // A complete set of nine valid members built from whatever the key had stored,
+  // with the optional members its command reads.
   function normalize(stored, data) {
     const s = stored && typeof stored === 'object' ? stored : {};
     const str = (k) => (typeof s[k] === 'string' ? s[k] : '');
@@ -146,11 +297,9 @@
     const c = command(str('my_mouse_event')) || command(DEFAULT_COMMAND);
     out.my_mouse_event = c.name;
 
-    for (const k of ['my_sleep', 'my_offset_x', 'my_offset_y', 'my_repeat_loops']) {
-      const n = pluginInteger(str(k));
-      out[k] = String(n === null ? 0 : clamp(n, LIMITS[k]));
-    }
-    out.my_wheel = wheelText(notchesOf(str('my_wheel')), c.name, str('my_wheel'));
+    out.my_sleep = sleepFor(c.name, str('my_sleep'));
+    for (const k of ['my_offset_x', 'my_offset_y', 'my_repeat_loops']) out[k] = wholeText(str(k), LIMITS[k], 0);
+    out.my_wheel = wheelFor(c.name, str('my_wheel'));
 
     const iconNames = data.icons.map((i) => i.name);
     out.my_icon_name = iconNames.includes(str('my_icon_name')) ? str('my_icon_name') : c.icon;
@@ -159,27 +308,48 @@
     out.my_icon_color = colour.word;
     out.my_icon_color_id = colour.id;
 
-    const ordered = {};
-    for (const k of MEMBERS) ordered[k] = out[k];
-    return ordered;
+    return ordered(Object.assign(out, optionalFor(c.name, s)));
   }
 
-  // Settings after the user picks another command: the wheel sign follows, and
-  // an icon the user never changed away from the command's own follows too.
+  // Settings after the user picks another command: the wheel sign follows, an
+  // icon the user never changed away from the command's own follows too, and
+  // optional members the new command does not read are dropped.
   function withCommand(current, name) {
-    const next = Object.assign({}, current);
     const before = command(current.my_mouse_event);
     const after = command(name);
-    if (!after) return next;
+    if (!after) return ordered(current);
+    const next = {};
+    for (const k of MEMBERS) next[k] = current[k];
     next.my_mouse_event = name;
-    next.my_wheel = wheelText(notchesOf(current.my_wheel), name, current.my_wheel);
+    next.my_wheel = wheelFor(name, current.my_wheel);
+    next.my_sleep = sleepFor(name, current.my_sleep);
     if (before && current.my_icon_name === before.icon) next.my_icon_name = after.icon;
-    return next;
+    return ordered(Object.assign(next, optionalFor(name, current)));
   }
 
+  // The value a member has for the plugin; an optional one that is not stored
+  // acts as its `absent` value.
+  function memberValue(settings, member) {
+    if (has(settings, member) || !has(OPTIONAL, member)) return settings[member];
+    return OPTIONAL[member].absent;
+  }
+
+  function withMembers(current, members) {
+    return ordered(Object.assign({}, current, members));
+  }
+
+  // What the plugin must be told to hold what `after` says: changed members, and
+  // for each dropped optional member the value that acts as if it were absent.
   function changedMembers(before, after) {
     const changed = {};
     for (const k of MEMBERS) if (before[k] !== after[k]) changed[k] = after[k];
+    for (const k of OPTIONAL_MEMBERS) {
+      if (has(after, k)) {
+        if (!has(before, k) || before[k] !== after[k]) changed[k] = after[k];
+      } else if (has(before, k)) {
+        changed[k] = OPTIONAL[k].absent;
+      }
+    }
     return changed;
   }
 
@@ -201,9 +371,10 @@
   }
 
   return {
-    MEMBERS, NOTCH, LIMITS, GROUPS, COMMANDS, DEFAULT_COMMAND, INVALID_NUMBER,
-    command, helpFor, parseWhole, pluginInteger, notchesOf, wheelText,
-    colourById, defaultColour, iconFile, normalize, withCommand, changedMembers,
-    decodeFilePath, format,
+    MEMBERS, OPTIONAL_MEMBERS, NOTCH, LIMITS, BUTTONS, MONITORS, FIELD_MEMBERS, GROUPS, COMMANDS,
+    DEFAULT_COMMAND, INVALID_NUMBER,
+    command, helpFor, fieldSpec, usesMember, monitorLabel, parseWhole, pluginInteger, notchesOf,
+    wheelText, colourById, defaultColour, iconFile, normalize, withCommand, memberValue,
+    withMembers, changedMembers, decodeFilePath, format,
   };
 });

@@ -16,18 +16,23 @@
 
   const $ = (id) => document.getElementById(id);
 
-  // Number inputs: which member each edits and the limits it accepts.
-  const FIELDS = ['sleep', 'notches', 'x', 'y', 'repeat'].map((id) => {
+  // The inputs below the command: number boxes, selects and check boxes.
+  const FIELDS = Object.keys(L.FIELD_MEMBERS).map((id) => {
     const input = $(id);
-    const member = input.dataset.member;
+    const row = $('row-' + id);
+    let kind = 'number';
+    if (input.tagName === 'SELECT') kind = 'choice';
+    else if (input.type === 'checkbox') kind = 'flag';
     return {
       id,
+      kind,
       input,
-      member,
-      row: $('row-' + id),
-      caption: $('row-' + id).querySelector('.caption'),
-      error: $('row-' + id).querySelector('.error'),
-      limits: id === 'notches' ? L.LIMITS.notches : L.LIMITS[member],
+      member: L.FIELD_MEMBERS[id],
+      row,
+      caption: row.querySelector('.caption'),
+      help: row.querySelector('.field-help'),
+      error: row.querySelector('.error'),
+      limits: null, // those of the command shown
     };
   });
 
@@ -88,29 +93,38 @@
 
   // ---- building the controls --------------------------------------------
 
+  function addOption(parent, value, key, args) {
+    const opt = document.createElement('option');
+    opt.value = value;
+    setText(opt, key, args);
+    parent.appendChild(opt);
+  }
+
   function buildCommandList() {
     const select = $('command');
     for (const group of L.GROUPS) {
       const og = document.createElement('optgroup');
       setText(og, group.label);
-      for (const c of L.COMMANDS.filter((x) => x.group === group.id)) {
-        const opt = document.createElement('option');
-        opt.value = c.name;
-        setText(opt, c.label);
-        og.appendChild(opt);
-      }
+      for (const c of L.COMMANDS.filter((x) => x.group === group.id)) addOption(og, c.name, c.label);
       select.appendChild(og);
     }
   }
 
+  // The label of "" depends on the command and is set when it is shown.
+  function buildFieldChoices() {
+    for (const b of L.BUTTONS) addOption($('button'), b.value, b.label);
+    for (const m of L.MONITORS.filter((v) => v !== '')) {
+      const label = L.monitorLabel(m);
+      addOption($('monitor'), m, label.text, label.args);
+    }
+    const unset = document.createElement('option');
+    unset.value = '';
+    $('monitor').prepend(unset);
+  }
+
   function buildIconControls() {
     const select = $('icon');
-    for (const icon of DATA.icons) {
-      const opt = document.createElement('option');
-      opt.value = icon.name;
-      setText(opt, icon.label);
-      select.appendChild(opt);
-    }
+    for (const icon of DATA.icons) addOption(select, icon.name, icon.label);
     const box = $('colours');
     for (const colour of DATA.palette) {
       const label = document.createElement('label');
@@ -136,8 +150,26 @@
     if (bad) setText(field.error, L.INVALID_NUMBER, field.limits);
   }
 
+  // An optional member the key does not store shows the value that acts like it.
   function fieldValue(field) {
-    return field.id === 'notches' ? String(L.notchesOf(settings.my_wheel)) : settings[field.member];
+    if (field.id === 'notches') return String(L.notchesOf(settings.my_wheel));
+    const value = L.memberValue(settings, field.member);
+    if (field.kind === 'flag') return value === '1';
+    if (field.id === 'button') return value || L.BUTTONS[0].value;
+    return value;
+  }
+
+  function showField(field, spec) {
+    field.row.hidden = !spec;
+    if (!spec) return;
+    if (spec.caption) setText(field.caption, spec.caption);
+    field.help.hidden = !spec.help;
+    if (spec.help) setText(field.help, spec.help);
+    if (spec.empty) setText(field.input.querySelector('option[value=""]'), spec.empty);
+    field.limits = spec.limits;
+    if (field.kind === 'flag') field.input.checked = fieldValue(field);
+    else field.input.value = fieldValue(field);
+    if (field.error) showError(field, false);
   }
 
   function render() {
@@ -147,13 +179,7 @@
     $('help').hidden = !help;
     if (help) setText($('help'), help);
 
-    for (const field of FIELDS) {
-      const caption = cmd.fields[field.id];
-      field.row.hidden = !caption;
-      if (typeof caption === 'string') setText(field.caption, caption);
-      field.input.value = fieldValue(field);
-      showError(field, false);
-    }
+    for (const field of FIELDS) showField(field, L.fieldSpec(cmd.name, field.id));
     renderIcon();
   }
 
@@ -177,8 +203,8 @@
     send({ event: 'sendToPlugin', action: ACTION_UUID, context, payload });
   }
 
-  // The host replaces the stored settings whole, so every save carries all nine;
-  // the plugin merges, so it gets only what changed.
+  // The host replaces the stored settings whole, so every save carries all of
+  // them; the plugin merges, so it gets only what changed.
   function sendSave(changed) {
     send({ event: 'setSettings', context, payload: Object.assign({}, settings) });
     toPlugin(changed);
@@ -197,7 +223,7 @@
   }
 
   function update(members) {
-    save(Object.assign({}, settings, members));
+    save(L.withMembers(settings, members));
   }
 
   // ---- user input -----------------------------------------------------------
@@ -208,6 +234,8 @@
   }
 
   function onField(field) {
+    if (field.kind === 'choice') { update({ [field.member]: field.input.value }); return; }
+    if (field.kind === 'flag') { update({ [field.member]: field.input.checked ? '1' : '0' }); return; }
     const n = L.parseWhole(field.input.value, field.limits);
     showError(field, n === null);
     if (n === null) return;
@@ -276,9 +304,12 @@
   }
 
   buildCommandList();
+  buildFieldChoices();
   buildIconControls();
   $('command').addEventListener('change', onCommand);
-  for (const field of FIELDS) field.input.addEventListener('input', () => onField(field));
+  for (const field of FIELDS) {
+    field.input.addEventListener(field.kind === 'number' ? 'input' : 'change', () => onField(field));
+  }
   $('icon').addEventListener('change', onIcon);
   $('colours').addEventListener('change', onColour);
   $('image').addEventListener('change', onImage);

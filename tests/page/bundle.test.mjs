@@ -6,6 +6,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import vm from 'node:vm';
+import zlib from 'node:zlib';
 import { execFileSync } from 'node:child_process';
 import { assemble, readJson, PLUGIN_FOLDER } from './lib/bundle.mjs';
 import { BUNDLE_SRC, iconData, LANGUAGES, pageStrings } from './lib/page-source.mjs';
@@ -82,16 +83,44 @@ test('a missing executable stops the layout', () => {
   assert.throws(() => assemble(path.join(work, 'broken'), { windowsExe: path.join(work, 'nope.exe') }));
 });
 
-test('every icon exists in every palette colour at 144x144, and nothing else', () => {
+// The top-left pixel as "#rrggbb". Whatever filter the first row uses, its
+// first pixel is stored as it is, so inflating the image data is enough.
+function cornerColour(file) {
+  pngSize(file);
+  const b = fs.readFileSync(file);
+  assert.ok(b[24] === 8 && (b[25] === 2 || b[25] === 6), `${file}: 8-bit RGB or RGBA`);
+  const idat = [];
+  for (let at = 8; at < b.length;) {
+    const length = b.readUInt32BE(at);
+    if (b.subarray(at + 4, at + 8).toString('latin1') === 'IDAT') idat.push(b.subarray(at + 8, at + 8 + length));
+    at += 12 + length;
+  }
+  const pixels = zlib.inflateSync(Buffer.concat(idat));
+  return '#' + pixels.subarray(1, 4).toString('hex');
+}
+
+test('every icon exists in every palette colour at 144x144, held as well, and nothing else', () => {
   const want = [];
   for (const icon of iconData.icons) {
-    for (const c of iconData.palette) want.push(`${icon.name}_${c.id}${c.word}.png`);
+    for (const c of iconData.palette) {
+      want.push(`${icon.name}_${c.id}${c.word}.png`, `${icon.name}_held_${c.id}${c.word}.png`);
+    }
   }
   const got = fs.readdirSync(path.join(plugin, 'icons'));
   assert.deepEqual(got.sort(), want.sort());
   for (const f of got) {
     const [w, h] = pngSize(path.join(plugin, 'icons', f));
     assert.deepEqual([w, h], [144, 144], f);
+  }
+});
+
+test('a held icon stands out from its icon: the palette colour becomes the ground', () => {
+  for (const icon of iconData.icons) {
+    for (const c of iconData.palette) {
+      const file = (name) => path.join(plugin, 'icons', `${name}_${c.id}${c.word}.png`);
+      assert.equal(cornerColour(file(icon.name)), '#111111', `${icon.name} ${c.word}`);
+      assert.equal(cornerColour(file(`${icon.name}_held`)), c.hex, `${icon.name}_held ${c.word}`);
+    }
   }
 });
 
@@ -105,8 +134,19 @@ test('icon names, colour identifiers and words are usable in file names and dist
   for (const w of words) assert.match(w, /^[a-z]+$/);
   for (const p of iconData.palette) assert.match(p.hex, /^#[0-9a-f]{6}$/);
   assert.ok(ids.includes(iconData.defaultColour));
-  const drawings = fs.readdirSync(path.join(BUNDLE_SRC, 'icons-src')).filter((f) => f.endsWith('.svg'));
-  assert.deepEqual(drawings.map((f) => f.slice(0, -4)).sort(), [...names].sort());
+  // <name>_held.svg is the held look of an icon that has one drawn; the rest get theirs derived.
+  for (const n of names) assert.doesNotMatch(n, /_held$/);
+  const drawings = fs.readdirSync(path.join(BUNDLE_SRC, 'icons-src')).filter((f) => f.endsWith('.svg'))
+    .map((f) => f.slice(0, -4));
+  assert.deepEqual(drawings.filter((d) => !d.endsWith('_held')).sort(), [...names].sort());
+  for (const d of drawings.filter((x) => x.endsWith('_held'))) assert.ok(names.includes(d.slice(0, -5)), d);
+  // The derived held look swaps the two paints, so a drawing uses no others.
+  for (const d of drawings) {
+    const svg = fs.readFileSync(path.join(BUNDLE_SRC, 'icons-src', `${d}.svg`), 'utf8');
+    const paints = [...svg.matchAll(/(?:fill|stroke)="([^"]*)"/g)].map((m) => m[1]);
+    for (const paint of paints) assert.ok(['@COLOR@', '#111111', 'none'].includes(paint), `${d}: ${paint}`);
+    assert.doesNotMatch(svg, /style=|<style/, `${d}: paints only in attributes`);
+  }
 });
 
 test('host images come in both sizes, list icons with transparency', () => {

@@ -1,16 +1,24 @@
 // Rules of the settings page that need no browser: validation, wheel sign,
-// repair of stored settings, command switching and the host's file paths.
+// repair of stored settings, optional members, command switching and the
+// host's file paths.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { logic as L, iconData } from './lib/page-source.mjs';
 
-const ALL_COMMANDS = [
+// The commands every stored key may hold; their settings must load as they always did.
+const OLD_COMMANDS = [
   'MOUSE_LEFT_CLICK', 'MOUSE_MIDDLE_CLICK', 'MOUSE_RIGHT_CLICK', 'MOUSE_X1_CLICK', 'MOUSE_X2_CLICK',
   'MOUSE_WHEEL_UP', 'MOUSE_WHEEL_DOWN', 'MOUSE_HWHEEL_UP', 'MOUSE_HWHEEL_DOWN',
   'MOUSE_LEFT_DOWN', 'MOUSE_LEFT_UP', 'MOUSE_MIDDLE_DOWN', 'MOUSE_MIDDLE_UP', 'MOUSE_RIGHT_DOWN',
   'MOUSE_RIGHT_UP', 'MOUSE_X1_DOWN', 'MOUSE_X1_UP', 'MOUSE_X2_DOWN', 'MOUSE_X2_UP',
   'MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CURSOR_MOVE',
 ];
+const NEW_COMMANDS = [
+  'MOUSE_LEFT_DOUBLE_CLICK', 'MOUSE_MIDDLE_DOUBLE_CLICK', 'MOUSE_RIGHT_DOUBLE_CLICK',
+  'MOUSE_LEFT_TOGGLE', 'MOUSE_MIDDLE_TOGGLE', 'MOUSE_RIGHT_TOGGLE',
+  'MOUSE_CLICK_AT', 'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD', 'MOUSE_CURSOR_NUDGE',
+];
+const ALL_COMMANDS = [...OLD_COMMANDS, ...NEW_COMMANDS];
 
 const VALID = {
   my_mouse_event: 'MOUSE_LEFT_CLICK', my_sleep: '50', my_offset_x: '-10', my_offset_y: '20',
@@ -25,6 +33,39 @@ test('the page offers exactly the plugin commands, each with a known group and i
   for (const c of L.COMMANDS) {
     assert.ok(groups.includes(c.group), c.name);
     assert.ok(icons.includes(c.icon), `${c.name} -> ${c.icon}`);
+  }
+});
+
+test('commands are grouped into clicks, press and release, wheel and cursor', () => {
+  const groups = {
+    click: ['MOUSE_LEFT_CLICK', 'MOUSE_MIDDLE_CLICK', 'MOUSE_RIGHT_CLICK', 'MOUSE_X1_CLICK', 'MOUSE_X2_CLICK',
+      'MOUSE_LEFT_DOUBLE_CLICK', 'MOUSE_MIDDLE_DOUBLE_CLICK', 'MOUSE_RIGHT_DOUBLE_CLICK', 'MOUSE_CLICK_AT'],
+    button: ['MOUSE_LEFT_DOWN', 'MOUSE_MIDDLE_DOWN', 'MOUSE_RIGHT_DOWN', 'MOUSE_X1_DOWN', 'MOUSE_X2_DOWN',
+      'MOUSE_LEFT_UP', 'MOUSE_MIDDLE_UP', 'MOUSE_RIGHT_UP', 'MOUSE_X1_UP', 'MOUSE_X2_UP',
+      'MOUSE_LEFT_TOGGLE', 'MOUSE_MIDDLE_TOGGLE', 'MOUSE_RIGHT_TOGGLE'],
+    wheel: ['MOUSE_WHEEL_UP', 'MOUSE_WHEEL_DOWN', 'MOUSE_HWHEEL_DOWN', 'MOUSE_HWHEEL_UP',
+      'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD'],
+    cursor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CURSOR_MOVE', 'MOUSE_CURSOR_NUDGE'],
+  };
+  assert.deepEqual(L.GROUPS.map((g) => g.id), Object.keys(groups));
+  for (const [group, names] of Object.entries(groups)) {
+    assert.deepEqual(L.COMMANDS.filter((c) => c.group === group).map((c) => c.name), names, group);
+  }
+  for (const c of L.COMMANDS) assert.notEqual(L.helpFor(c.name), '', `${c.name} has help`);
+});
+
+test('each optional member belongs to exactly the commands that read it', () => {
+  const readers = {
+    my_button: ['MOUSE_CLICK_AT'],
+    my_return: ['MOUSE_CLICK_AT'],
+    my_accel: ['MOUSE_CURSOR_MOVE', 'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD'],
+    my_relative: ['MOUSE_CURSOR_MOVE'],
+    my_monitor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CLICK_AT'],
+  };
+  assert.deepEqual([...L.OPTIONAL_MEMBERS].sort(), Object.keys(readers).sort());
+  for (const [member, names] of Object.entries(readers)) {
+    const got = ALL_COMMANDS.filter((c) => L.usesMember(c, member));
+    assert.deepEqual(got.sort(), [...names].sort(), member);
   }
 });
 
@@ -46,6 +87,11 @@ test('parseWhole accepts only whole numbers inside the limits', () => {
     ['-32767', offset, -32767], ['32767', offset, 32767], ['-32768', offset, null],
     ['99999999999', offset, null], ['100', L.LIMITS.my_repeat_loops, 100],
     ['101', L.LIMITS.my_repeat_loops, null], ['0', L.LIMITS.notches, null], ['1', L.LIMITS.notches, 1],
+    // A held scroll step: signed, fractions of a notch allowed, at most ten notches.
+    ['-30', L.LIMITS.step, -30], ['1200', L.LIMITS.step, 1200], ['-1200', L.LIMITS.step, -1200],
+    ['1201', L.LIMITS.step, null], ['-1201', L.LIMITS.step, null], ['0.5', L.LIMITS.step, null],
+    ['0', L.LIMITS.my_accel, 0], ['1000', L.LIMITS.my_accel, 1000], ['1001', L.LIMITS.my_accel, null],
+    ['-1', L.LIMITS.my_accel, null], ['50%', L.LIMITS.my_accel, null],
   ];
   for (const [text, limits, want] of cases) {
     assert.equal(L.parseWhole(text, limits), want, JSON.stringify(text));
@@ -110,6 +156,61 @@ test('normalize turns any stored settings into nine convertible members', () => 
   }
 });
 
+// A stored key of each of the 22 commands, as an earlier page left it.
+function oldKey(name) {
+  const c = L.command(name);
+  return { ...VALID, my_mouse_event: name, my_icon_name: c.icon, my_wheel: c.wheelSign === -1 ? '-240' : '240' };
+}
+
+test('a key stored with any of the first 22 commands loads and switches without new members', () => {
+  for (const name of OLD_COMMANDS) {
+    const stored = oldKey(name);
+    assert.deepEqual(L.normalize(stored, iconData), stored, name);
+    assert.deepEqual(Object.keys(L.normalize(stored, iconData)), L.MEMBERS, name);
+    for (const other of OLD_COMMANDS) {
+      assert.deepEqual(Object.keys(L.withCommand(stored, other)), L.MEMBERS, `${name} -> ${other}`);
+    }
+  }
+});
+
+test('normalize keeps the optional members the command reads, repaired, and drops the rest', () => {
+  const at = { ...VALID, my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at' };
+  const move = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_MOVE', my_icon_name: 'cursor_move' };
+  const hold = { ...VALID, my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold' };
+  const reset = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_RESET', my_icon_name: 'cursor_center' };
+  const cases = [
+    ['all of click-at kept', { ...at, my_button: 'X2', my_return: '1', my_monitor: '3' },
+      { ...at, my_button: 'X2', my_return: '1', my_monitor: '3' }],
+    ['empty button means left and stays', { ...at, my_button: '' }, { ...at, my_button: '' }],
+    ['unknown button', { ...at, my_button: 'left' }, { ...at, my_button: 'LEFT' }],
+    ['return other than 1 is off and stays', { ...at, my_return: 'yes' }, { ...at, my_return: 'yes' }],
+    ['monitor under the cursor', { ...reset, my_monitor: 'cursor' }, { ...reset, my_monitor: 'cursor' }],
+    ['monitor beyond the list', { ...reset, my_monitor: '7' }, { ...reset, my_monitor: '' }],
+    ['monitor with a leading zero', { ...at, my_monitor: '02' }, { ...at, my_monitor: '' }],
+    ['monitor as JSON number', { ...at, my_monitor: 2 }, { ...at, my_monitor: '' }],
+    ['acceleration above the limit', { ...move, my_accel: '5000' }, { ...move, my_accel: '1000' }],
+    ['acceleration not a number', { ...move, my_accel: 'fast' }, { ...move, my_accel: '0' }],
+    ['acceleration as JSON number', { ...hold, my_accel: 50 }, { ...hold, my_wheel: '240', my_accel: '0' }],
+    ['relative kept as stored', { ...move, my_relative: '1', my_accel: '25' },
+      { ...move, my_accel: '25', my_relative: '1' }],
+    ['members of another command dropped', { ...VALID, my_accel: '50', my_monitor: '2', my_button: 'RIGHT' }, VALID],
+    ['relative dropped from a held scroll', { ...hold, my_relative: '1' }, hold],
+    ['button and return dropped from centring', { ...reset, my_button: 'RIGHT', my_return: '1', my_monitor: '1' },
+      { ...reset, my_monitor: '1' }],
+    // A held scroll keeps its step as stored, with fractions of a notch and either sign.
+    ['held scroll step below a notch', { ...hold, my_wheel: '-30' }, { ...hold, my_wheel: '-30' }],
+    ['held scroll step above the limit', { ...hold, my_wheel: '-5000' }, { ...hold, my_wheel: '-1200' }],
+    ['held scroll step not a number', { ...hold, my_wheel: 'x' }, { ...hold, my_wheel: '120' }],
+    ['held scroll interval below 10 ms', { ...hold, my_sleep: '0' }, { ...hold, my_sleep: '10' }],
+  ];
+  for (const [name, stored, want] of cases) {
+    const got = L.normalize(stored, iconData);
+    assert.deepEqual(got, want, name);
+    const optional = L.OPTIONAL_MEMBERS.filter((k) => k in want);
+    assert.deepEqual(Object.keys(got), [...L.MEMBERS, ...optional], `${name}: member order`);
+  }
+});
+
 test('withCommand flips the wheel sign and lets an untouched icon follow', () => {
   const click = { ...VALID };
   const custom = { ...VALID, my_icon_name: 'cursor_move' };
@@ -129,6 +230,55 @@ test('withCommand flips the wheel sign and lets an untouched icon follow', () =>
   for (const [from, cmd, changed] of cases) {
     const next = L.withCommand(from, cmd);
     assert.deepEqual(L.changedMembers(from, next), changed, `${from.my_mouse_event} -> ${cmd}`);
+  }
+});
+
+test('switching commands keeps the members the new command reads and drops the others', () => {
+  const at = { ...VALID, my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at',
+    my_button: 'RIGHT', my_return: '1', my_monitor: '2' };
+  const move = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_MOVE', my_icon_name: 'cursor_move', my_sleep: '5',
+    my_accel: '50', my_relative: '1' };
+  const hold = { ...VALID, my_mouse_event: 'MOUSE_HWHEEL_HOLD', my_icon_name: 'hwheel_hold', my_sleep: '20',
+    my_wheel: '-30', my_accel: '40' };
+  const down = { ...VALID, my_mouse_event: 'MOUSE_WHEEL_DOWN', my_icon_name: 'wheel_down', my_wheel: '-240' };
+  // from, to, what the plugin is told
+  const cases = [
+    // Dropped members reach the plugin as the value that acts as if they were absent.
+    [at, 'MOUSE_CURSOR_POS', { my_mouse_event: 'MOUSE_CURSOR_POS', my_icon_name: 'cursor_place',
+      my_button: 'LEFT', my_return: '0' }],
+    [at, 'MOUSE_LEFT_CLICK', { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left',
+      my_button: 'LEFT', my_return: '0', my_monitor: '' }],
+    [{ ...at, my_monitor: 'cursor' }, 'MOUSE_CURSOR_RESET', { my_mouse_event: 'MOUSE_CURSOR_RESET',
+      my_icon_name: 'cursor_center', my_button: 'LEFT', my_return: '0' }],
+    [move, 'MOUSE_CURSOR_NUDGE', { my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_icon_name: 'cursor_nudge',
+      my_accel: '0', my_relative: '0' }],
+    // A held scroll waits at least 10 ms and keeps the acceleration.
+    [move, 'MOUSE_WHEEL_HOLD', { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold',
+      my_sleep: '10', my_relative: '0' }],
+    [down, 'MOUSE_WHEEL_HOLD', { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold' }],
+    [hold, 'MOUSE_WHEEL_HOLD', { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold' }],
+    // Leaving a held scroll puts the wheel back on whole notches.
+    [hold, 'MOUSE_HWHEEL_UP', { my_mouse_event: 'MOUSE_HWHEEL_UP', my_icon_name: 'wheel_right',
+      my_wheel: '120', my_accel: '0' }],
+    [hold, 'MOUSE_CURSOR_MOVE', { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_icon_name: 'cursor_move',
+      my_wheel: '-120' }],
+  ];
+  for (const [from, cmd, changed] of cases) {
+    const next = L.withCommand(from, cmd);
+    assert.deepEqual(L.changedMembers(from, next), changed, `${from.my_mouse_event} -> ${cmd}`);
+    for (const k of L.OPTIONAL_MEMBERS) {
+      assert.equal(k in next, k in from && L.usesMember(cmd, k), `${from.my_mouse_event} -> ${cmd}: ${k}`);
+    }
+  }
+});
+
+test('an optional member that is not stored reads as the value that leaves things as before', () => {
+  const cases = [
+    ['my_button', 'LEFT'], ['my_return', '0'], ['my_accel', '0'], ['my_relative', '0'], ['my_monitor', ''],
+  ];
+  for (const [member, want] of cases) {
+    assert.equal(L.memberValue(VALID, member), want, member);
+    assert.equal(L.memberValue({ ...VALID, [member]: 'stored' }, member), 'stored', member);
   }
 });
 

@@ -52,12 +52,13 @@ async function open(settings, { language = 'en' } = {}) {
   return page;
 }
 
-// One save: all nine members to the host, the changed ones to the plugin, and
-// the new icon file when an icon member changed.
+// One save: all members to the host (the nine, then the optional ones the key
+// holds), the changed ones to the plugin, and the new icon file when an icon
+// member changed.
 async function expectSave(settings, changed, image = null) {
   const stored = await host.nextMessage();
   assert.deepEqual(stored, { event: 'setSettings', context: UUID, payload: settings });
-  assert.deepEqual(Object.keys(stored.payload), L.MEMBERS);
+  assert.deepEqual(Object.keys(stored.payload), [...L.MEMBERS, ...L.OPTIONAL_MEMBERS.filter((k) => k in settings)]);
   assert.deepEqual(await host.nextMessage(),
     { event: 'sendToPlugin', action: ACTION_UUID, context: UUID, payload: changed });
   if (image) {
@@ -72,6 +73,14 @@ async function visibleRows() {
 
 async function caption(id) {
   return page.textContent(`#row-${id} .caption`);
+}
+
+async function fieldHelp(id) {
+  return page.$eval(`#row-${id} .field-help`, (e) => (e.hidden ? null : e.textContent));
+}
+
+async function optionLabels(id) {
+  return page.$$eval(`#${id} option`, (os) => os.map((o) => [o.value, o.textContent]));
 }
 
 const withCommand = (cmd, icon, extra = {}) => ({ ...KEY, my_mouse_event: cmd, my_icon_name: icon, ...extra });
@@ -108,24 +117,82 @@ test('complete settings are shown as stored and not saved again', async () => {
   await page.waitForFunction(() => document.getElementById('preview').naturalWidth === 144);
 });
 
-test('each command shows only the fields that apply to it', async () => {
+test('each command shows only the fields that apply to it, with its help', async () => {
+  const MONITORS = ['Monitor 1 (main)', 'Monitor 2', 'Monitor 3', 'Monitor 4', 'Monitor 5', 'Monitor 6',
+    'Monitor under the cursor'];
+  const AT_HELP = 'With a monitor chosen, the position counts from its top-left corner and stays on it. '
+    + 'Monitor 1 is the main one; the others go from left to right, then top to bottom.';
+  const ACCEL_HELP = 'The step grows by this percentage each second held, up to 10 times the first step.';
+  // command, visible rows, captions, field help, label of the monitor's "" choice, command help
   const cases = [
-    ['MOUSE_LEFT_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }],
-    ['MOUSE_X2_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }],
-    ['MOUSE_WHEEL_DOWN', ['notches', 'repeat'], {}],
-    ['MOUSE_HWHEEL_UP', ['notches', 'repeat'], {}],
-    ['MOUSE_MIDDLE_DOWN', [], {}],
-    ['MOUSE_X1_UP', [], {}],
-    ['MOUSE_CURSOR_POS', ['x', 'y'], { x: 'X position (px)', y: 'Y position (px)' }],
-    ['MOUSE_CURSOR_RESET', [], {}],
-    ['MOUSE_CURSOR_MOVE', ['sleep', 'x', 'y'],
-      { sleep: 'Step interval (ms)', x: 'Horizontal step (px)', y: 'Vertical step (px)' }],
+    ['MOUSE_LEFT_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }, {}, null,
+      'Presses and releases the button; extra repeats click again.'],
+    ['MOUSE_X2_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }, {}, null,
+      'Presses and releases the button; extra repeats click again.'],
+    ['MOUSE_RIGHT_DOUBLE_CLICK', ['sleep'], { sleep: 'Hold time (ms)' }, {}, null,
+      'Two clicks that every program takes for a double-click; a long hold time is shortened to fit.'],
+    ['MOUSE_CLICK_AT', ['button', 'monitor', 'x', 'y', 'return'],
+      { x: 'X position (px)', y: 'Y position (px)' }, { monitor: AT_HELP }, 'Whole desktop',
+      'Moves the cursor there and clicks, with no other input in between.'],
+    ['MOUSE_WHEEL_DOWN', ['notches', 'repeat'], {}, {}, null,
+      'Turns the wheel by the notches; extra repeats turn it again.'],
+    ['MOUSE_HWHEEL_UP', ['notches', 'repeat'], {}, {}, null,
+      'Turns the wheel by the notches; extra repeats turn it again.'],
+    ['MOUSE_WHEEL_HOLD', ['step', 'sleep', 'accel'], { sleep: 'Step interval (ms)' },
+      { step: 'A notch is 120. A positive step scrolls up, a negative one down.', accel: ACCEL_HELP }, null,
+      'Scrolls one step per interval while the key is held.'],
+    ['MOUSE_HWHEEL_HOLD', ['step', 'sleep', 'accel'], { sleep: 'Step interval (ms)' },
+      { step: 'A notch is 120. A positive step scrolls right, a negative one left.', accel: ACCEL_HELP }, null,
+      'Scrolls one step per interval while the key is held.'],
+    ['MOUSE_MIDDLE_DOWN', [], {}, {}, null, 'The button stays down until a key releases it.'],
+    ['MOUSE_X1_UP', [], {}, {}, null, 'Releases a button that a press key held down.'],
+    ['MOUSE_LEFT_TOGGLE', [], {}, {}, null,
+      'The first press holds the button down for dragging, the next releases it. The key shows while it is down.'],
+    ['MOUSE_CURSOR_POS', ['monitor', 'x', 'y'], { x: 'X position (px)', y: 'Y position (px)' },
+      { monitor: AT_HELP }, 'Whole desktop', 'Puts the cursor at this screen position.'],
+    ['MOUSE_CURSOR_RESET', ['monitor'], {},
+      { monitor: 'Monitor 1 is the main one; the others go from left to right, then top to bottom.' },
+      'Main monitor', 'Puts the cursor in the middle of the chosen monitor.'],
+    ['MOUSE_CURSOR_MOVE', ['sleep', 'x', 'y', 'accel', 'relative'],
+      { sleep: 'Step interval (ms)', x: 'Horizontal step (px)', y: 'Vertical step (px)' }, { accel: ACCEL_HELP }, null,
+      'Moves the cursor one step per interval while the key is held.'],
+    ['MOUSE_CURSOR_NUDGE', ['x', 'y'], { x: 'Horizontal step (px)', y: 'Vertical step (px)' }, {}, null,
+      'Moves the cursor once by this step, as relative input that games see.'],
   ];
-  for (const [cmd, rows, captions] of cases) {
+  for (const [cmd, rows, captions, helps, unset, help] of cases) {
     await open(withCommand(cmd, L.command(cmd).icon, { my_wheel: String(L.command(cmd).wheelSign === -1 ? -240 : 240) }));
     await host.expectQuiet(100);
     assert.deepEqual(await visibleRows(), rows, cmd);
     for (const [id, text] of Object.entries(captions)) assert.equal(await caption(id), text, `${cmd} ${id}`);
+    for (const id of rows) assert.equal(await fieldHelp(id), helps[id] || null, `${cmd} help of ${id}`);
+    assert.equal(await page.textContent('#help'), help, cmd);
+    if (unset) {
+      assert.deepEqual((await optionLabels('monitor')).map(([, label]) => label), [unset, ...MONITORS], cmd);
+    }
+    await page.close();
+    page = null;
+  }
+});
+
+test('a key that does not store the new members shows what it does without them', async () => {
+  const at = withCommand('MOUSE_CLICK_AT', 'click_at');
+  const move = withCommand('MOUSE_CURSOR_MOVE', 'cursor_move');
+  // settings, then the value shown by each control
+  const cases = [
+    [at, { button: 'LEFT', monitor: '', return: false }],
+    [{ ...at, my_button: '' }, { button: 'LEFT', monitor: '', return: false }],
+    [{ ...at, my_button: 'X1', my_monitor: 'cursor', my_return: '1' }, { button: 'X1', monitor: 'cursor', return: true }],
+    [{ ...at, my_monitor: '4', my_return: '0' }, { button: 'LEFT', monitor: '4', return: false }],
+    [move, { accel: '0', relative: false }],
+    [{ ...move, my_accel: '150', my_relative: '1' }, { accel: '150', relative: true }],
+  ];
+  for (const [settings, shown] of cases) {
+    await open(settings);
+    await host.expectQuiet(100);
+    for (const [id, want] of Object.entries(shown)) {
+      const got = typeof want === 'boolean' ? await page.isChecked(`#${id}`) : await page.inputValue(`#${id}`);
+      assert.equal(got, want, `${JSON.stringify(settings)}: ${id}`);
+    }
     await page.close();
     page = null;
   }
@@ -139,8 +206,19 @@ test('picking a command saves all nine members and tells the plugin what changed
       { my_mouse_event: 'MOUSE_WHEEL_DOWN', my_wheel: '-240', my_icon_name: 'wheel_down' },
       'icons/wheel_down_6blue.png'],
     [KEY, 'MOUSE_LEFT_UP', { my_mouse_event: 'MOUSE_LEFT_UP', my_icon_name: 'button_up' }, 'icons/button_up_6blue.png'],
+    // A command that can read new members writes none of them until the user sets one.
+    [KEY, 'MOUSE_CLICK_AT', { my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at' }, 'icons/click_at_6blue.png'],
+    [KEY, 'MOUSE_CURSOR_RESET', { my_mouse_event: 'MOUSE_CURSOR_RESET', my_icon_name: 'cursor_center' },
+      'icons/cursor_center_6blue.png'],
+    [KEY, 'MOUSE_WHEEL_HOLD', { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold' },
+      'icons/wheel_hold_6blue.png'],
+    [{ ...KEY, my_sleep: '0' }, 'MOUSE_HWHEEL_HOLD',
+      { my_mouse_event: 'MOUSE_HWHEEL_HOLD', my_sleep: '10', my_icon_name: 'hwheel_hold' }, 'icons/hwheel_hold_6blue.png'],
+    [KEY, 'MOUSE_RIGHT_TOGGLE', { my_mouse_event: 'MOUSE_RIGHT_TOGGLE', my_icon_name: 'toggle_right' },
+      'icons/toggle_right_6blue.png'],
     // An icon the user picked stays when the command changes.
     [{ ...KEY, my_icon_name: 'cursor_move' }, 'MOUSE_CURSOR_POS', { my_mouse_event: 'MOUSE_CURSOR_POS' }, null],
+    [{ ...KEY, my_icon_name: 'cursor_move' }, 'MOUSE_CURSOR_MOVE', { my_mouse_event: 'MOUSE_CURSOR_MOVE' }, null],
     [{ ...KEY, my_icon_name: 'cursor_move' }, 'MOUSE_HWHEEL_DOWN',
       { my_mouse_event: 'MOUSE_HWHEEL_DOWN', my_wheel: '-240' }, null],
   ];
@@ -152,6 +230,78 @@ test('picking a command saves all nine members and tells the plugin what changed
     await page.close();
     page = null;
   }
+});
+
+test('the new controls save their member and tell the plugin', async () => {
+  const at = withCommand('MOUSE_CLICK_AT', 'click_at');
+  const move = withCommand('MOUSE_CURSOR_MOVE', 'cursor_move');
+  const hold = withCommand('MOUSE_WHEEL_HOLD', 'wheel_hold');
+  // start, then steps of [control, value, members saved]
+  const cases = [
+    [at, [
+      ['button', 'RIGHT', { my_button: 'RIGHT' }],
+      ['monitor', '2', { my_monitor: '2' }],
+      ['return', true, { my_return: '1' }],
+      ['x', '-1500', { my_offset_x: '-1500' }],
+      ['monitor', 'cursor', { my_monitor: 'cursor' }],
+      ['return', false, { my_return: '0' }],
+      ['monitor', '', { my_monitor: '' }],
+      ['button', 'X2', { my_button: 'X2' }],
+    ]],
+    [move, [
+      ['relative', true, { my_relative: '1' }],
+      ['accel', '250', { my_accel: '250' }],
+      ['accel', '0', { my_accel: '0' }],
+    ]],
+    [hold, [
+      ['step', '-30', { my_wheel: '-30' }],
+      ['accel', '100', { my_accel: '100' }],
+      ['sleep', '10', { my_sleep: '10' }],
+      ['step', '1200', { my_wheel: '1200' }],
+    ]],
+  ];
+  for (const [start, steps] of cases) {
+    await open(start);
+    let current = start;
+    for (const [id, value, saved] of steps) {
+      if (typeof value === 'boolean') await page.setChecked(`#${id}`, value);
+      else if (await page.$eval(`#${id}`, (e) => e.tagName === 'SELECT')) await page.selectOption(`#${id}`, value);
+      else await page.fill(`#${id}`, value);
+      current = { ...current, ...saved };
+      const ordered = {};
+      for (const k of [...L.MEMBERS, ...L.OPTIONAL_MEMBERS]) if (k in current) ordered[k] = current[k];
+      await expectSave(ordered, saved);
+    }
+    await host.expectQuiet(100);
+    await page.close();
+    page = null;
+  }
+});
+
+test('leaving a command drops the members only it reads', async () => {
+  const at = withCommand('MOUSE_CLICK_AT', 'click_at', { my_button: 'RIGHT', my_monitor: '2', my_return: '1' });
+  await open(at);
+  await page.selectOption('#command', 'MOUSE_CURSOR_POS');
+  const pos = { ...KEY, my_mouse_event: 'MOUSE_CURSOR_POS', my_icon_name: 'cursor_place', my_monitor: '2' };
+  await expectSave(pos, { my_mouse_event: 'MOUSE_CURSOR_POS', my_icon_name: 'cursor_place', my_button: 'LEFT', my_return: '0' },
+    'icons/cursor_place_6blue.png');
+  assert.equal(await page.inputValue('#monitor'), '2');
+  await page.selectOption('#command', 'MOUSE_LEFT_CLICK');
+  await expectSave(KEY, { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left', my_monitor: '' },
+    'icons/click_left_6blue.png');
+  // Back again: the dropped members are gone, so the controls show their neutral values.
+  await page.selectOption('#command', 'MOUSE_CLICK_AT');
+  await expectSave(withCommand('MOUSE_CLICK_AT', 'click_at'), { my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at' },
+    'icons/click_at_6blue.png');
+  assert.deepEqual([await page.inputValue('#button'), await page.inputValue('#monitor'), await page.isChecked('#return')],
+    ['LEFT', '', false]);
+  await host.expectQuiet();
+});
+
+test('a key stored with members its command does not read is cleaned once on opening', async () => {
+  await open({ ...KEY, my_accel: '50', my_monitor: '3' });
+  await expectSave(KEY, { my_accel: '0', my_monitor: '' });
+  await host.expectQuiet();
 });
 
 test('the stored wheel sign follows the scroll direction of the command', async () => {
@@ -189,8 +339,12 @@ test('numbers are saved as typed when valid and never when invalid', async () =>
   const pos = withCommand('MOUSE_CURSOR_POS', 'cursor_place');
   const down = withCommand('MOUSE_WHEEL_DOWN', 'wheel_down', { my_wheel: '-240' });
   const up = withCommand('MOUSE_WHEEL_UP', 'wheel_up');
+  const hold = withCommand('MOUSE_WHEEL_HOLD', 'wheel_hold');
+  const move = withCommand('MOUSE_CURSOR_MOVE', 'cursor_move');
   const sleepError = 'Enter a whole number from 0 to 10000.';
   const offsetError = 'Enter a whole number from -32767 to 32767.';
+  const stepError = 'Enter a whole number from -1200 to 1200.';
+  const accelError = 'Enter a whole number from 0 to 1000.';
   // start, field, typed, saved members (null: nothing), error shown
   const cases = [
     [click, 'sleep', '250', { my_sleep: '250' }, null],
@@ -213,6 +367,18 @@ test('numbers are saved as typed when valid and never when invalid', async () =>
     [down, 'notches', '0', null, 'Enter a whole number from 1 to 100.'],
     [down, 'notches', '101', null, 'Enter a whole number from 1 to 100.'],
     [up, 'notches', '5', { my_wheel: '600' }, null],
+    [hold, 'step', '-1', { my_wheel: '-1' }, null],
+    [hold, 'step', '-1200', { my_wheel: '-1200' }, null],
+    [hold, 'step', '1201', null, stepError],
+    [hold, 'step', '2.5', null, stepError],
+    [hold, 'step', '+60', null, stepError],
+    [hold, 'sleep', '10', { my_sleep: '10' }, null],
+    [hold, 'sleep', '9', null, 'Enter a whole number from 10 to 10000.'],
+    [hold, 'accel', '1000', { my_accel: '1000' }, null],
+    [hold, 'accel', '1001', null, accelError],
+    [move, 'accel', '-5', null, accelError],
+    [move, 'accel', '5 %', null, accelError],
+    [move, 'accel', '', null, accelError],
   ];
   for (const [start, field, typed, saved, error] of cases) {
     const name = `${start.my_mouse_event} ${field} ${JSON.stringify(typed)}`;
@@ -282,10 +448,17 @@ test('a chosen image file is sent to the plugin by its decoded path', async () =
 });
 
 test('every text on the page follows the host language', async () => {
-  for (const language of LANGUAGES) {
+  // Between them these keys show every kind of field, caption and help.
+  const keys = [
+    [KEY, 'sleep'],
+    [withCommand('MOUSE_CLICK_AT', 'click_at'), 'x'],
+    [withCommand('MOUSE_HWHEEL_HOLD', 'hwheel_hold'), 'accel'],
+    [withCommand('MOUSE_CURSOR_RESET', 'cursor_center'), null],
+  ];
+  for (const language of LANGUAGES) for (const [settings, invalid] of keys) {
     const file = readJson(path.join(plugin, `${language}.json`));
-    await open(KEY, { language });
-    await page.fill('#sleep', 'x'); // brings up the error text as well
+    await open(settings, { language });
+    if (invalid) await page.fill(`#${invalid}`, 'x'); // brings up the error text as well
     const shown = await page.$$eval('[data-i18n]', (els) => els.map((el) => ({
       key: el.dataset.i18n,
       args: el.dataset.i18nArgs ? JSON.parse(el.dataset.i18nArgs) : null,
@@ -327,7 +500,7 @@ test('settings the host sends later are shown without being saved back', async (
     payload: { settings: withCommand('MOUSE_CURSOR_POS', 'cursor_place', { my_offset_x: '640' }) },
   });
   await page.waitForFunction(() => document.getElementById('command').value === 'MOUSE_CURSOR_POS');
-  assert.deepEqual(await visibleRows(), ['x', 'y']);
+  assert.deepEqual(await visibleRows(), ['monitor', 'x', 'y']);
   assert.equal(await page.inputValue('#x'), '640');
   await host.expectQuiet();
 });

@@ -19,10 +19,15 @@ export function pageStrings() {
   for (const g of logic.GROUPS) set.add(g.label);
   for (const c of logic.COMMANDS) {
     set.add(c.label);
-    for (const v of Object.values(c.fields)) if (typeof v === 'string') set.add(v);
+    for (const id of Object.keys(c.fields)) {
+      const spec = logic.fieldSpec(c.name, id);
+      for (const text of [spec.caption, spec.help, spec.empty]) if (text) set.add(text);
+    }
     const help = logic.helpFor(c.name);
     if (help) set.add(help);
   }
+  for (const b of logic.BUTTONS) set.add(b.label);
+  for (const m of logic.MONITORS) if (m !== '') set.add(logic.monitorLabel(m).text);
   for (const i of iconData.icons) set.add(i.label);
   for (const p of iconData.palette) set.add(p.label);
   set.add(logic.INVALID_NUMBER);
