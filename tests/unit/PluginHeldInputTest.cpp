@@ -34,6 +34,9 @@ protected:
         plugin.SetConnectionManager(&connection);
     }
 
+    // The connection goes first, and a toggle's press would still hand it an image.
+    void TearDown() override { plugin.StopKeyCommands(); }
+
     void Appear(const std::string& context, const std::string& command) {
         plugin.OnWillAppear("", context, Appearance(command), "deck 1");
     }
