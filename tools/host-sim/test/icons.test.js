@@ -7,10 +7,9 @@
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { solidPng } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, pressAndCollect } from './support/e2e.js';
+import { buildUnderTest, startSession, settings, inputText, pressAndCollect, makeBundle } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -30,31 +29,16 @@ const CASES = [
   { name: 'no name', icon: { my_icon_name: '', my_icon_color_id: '2', my_icon_color: 'red' } },
 ];
 
-function makeBundle() {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-bundle-'));
-  const bundle = path.join(root, 'org.test.sdPlugin');
-  fs.mkdirSync(path.join(bundle, 'bin'), { recursive: true });
-  fs.mkdirSync(path.join(bundle, 'icons'));
-  const exe = path.join(bundle, 'bin', path.basename(build.plugin));
-  fs.copyFileSync(build.plugin, exe);
-  fs.chmodSync(exe, 0o755);
-  // A Windows build may come with its runtime libraries beside it.
-  for (const name of fs.readdirSync(path.dirname(build.plugin))) {
-    if (name.toLowerCase().endsWith('.dll')) fs.copyFileSync(path.join(path.dirname(build.plugin), name), path.join(bundle, 'bin', name));
-  }
-  for (const [name, bytes] of Object.entries(ICONS)) fs.writeFileSync(path.join(bundle, 'icons', name), bytes);
-  fs.writeFileSync(path.join(bundle, 'de.json'), JSON.stringify({ Name: 'Maus', Localization: { Mouse: 'Maus' } }));
-  fs.writeFileSync(path.join(bundle, 'en.json'), JSON.stringify({ Name: 'Mouse', Localization: {} }));
-  const picture = path.join(root, 'picture.png');
-  fs.writeFileSync(picture, solidPng(144, 144, [250, 200, 0]));
-  return { root, bundle, exe, picture };
-}
 
 describe(`${build.name} build: key images, run from a .sdPlugin bundle`, { skip: build.skip }, () => {
   let session;
   let layout;
   before(async () => {
-    layout = makeBundle();
+    layout = makeBundle(build, ICONS);
+    fs.writeFileSync(path.join(layout.bundle, 'de.json'), JSON.stringify({ Name: 'Maus', Localization: { Mouse: 'Maus' } }));
+    fs.writeFileSync(path.join(layout.bundle, 'en.json'), JSON.stringify({ Name: 'Mouse', Localization: {} }));
+    layout.picture = path.join(layout.root, 'picture.png');
+    fs.writeFileSync(layout.picture, solidPng(144, 144, [250, 200, 0]));
     session = await startSession({ ...build, plugin: layout.exe }, { cwd: layout.bundle, language: 'de' });
   });
   after(async () => {

@@ -4,6 +4,7 @@
 //   DECKMOUSE_WINE=1    run it under Wine (the Windows build)
 //   DECKMOUSE_RECORDER  the input recorder, or "xinput" on Linux
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Session, isButtonOrWheel, COMMAND_QUIET_MS } from '../../lib/index.js';
@@ -71,4 +72,22 @@ export async function pressAndCollect(session, context, { expectedCount = 0, set
 // Figures worth reading in the test output, not asserted.
 export function report(t, line) {
   t.diagnostic(line);
+}
+
+// The plugin laid out as the host installs it: the executable (and a Windows
+// build's runtime libraries) in <bundle>.sdPlugin/bin/, `icons` (file name ->
+// bytes) in icons/. The bundle folder is the working directory to run it in.
+export function makeBundle(build, icons) {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-bundle-'));
+  const bundle = path.join(root, 'org.test.sdPlugin');
+  fs.mkdirSync(path.join(bundle, 'bin'), { recursive: true });
+  fs.mkdirSync(path.join(bundle, 'icons'));
+  const exe = path.join(bundle, 'bin', path.basename(build.plugin));
+  fs.copyFileSync(build.plugin, exe);
+  fs.chmodSync(exe, 0o755);
+  for (const name of fs.readdirSync(path.dirname(build.plugin))) {
+    if (name.toLowerCase().endsWith('.dll')) fs.copyFileSync(path.join(path.dirname(build.plugin), name), path.join(bundle, 'bin', name));
+  }
+  for (const [name, bytes] of Object.entries(icons)) fs.writeFileSync(path.join(bundle, 'icons', name), bytes);
+  return { root, bundle, exe };
 }
