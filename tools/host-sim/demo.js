@@ -34,7 +34,8 @@ const { values: options } = parseArgs({
 
 const NUMBERS = { my_sleep: '0', my_offset_x: '0', my_offset_y: '0', my_wheel: '0', my_repeat_loops: '0' };
 
-// One page of a 5x2 deck: what each key is set to in its settings page.
+// One page of a 5x3 deck: what each key is set to in its settings page.
+// `at` is where a click-at clicks, for the picture of the pointer's path.
 const KEYS = [
   { title: 'Centre the pointer', settings: { my_mouse_event: 'MOUSE_CURSOR_RESET' }, icon: ['cursor_center', '8', 'white'] },
   { title: 'Left click', settings: { my_mouse_event: 'MOUSE_LEFT_CLICK', my_sleep: '30' }, icon: ['click_left', '6', 'blue'] },
@@ -42,10 +43,16 @@ const KEYS = [
   { title: 'Double right click', settings: { my_mouse_event: 'MOUSE_RIGHT_CLICK', my_sleep: '20', my_repeat_loops: '1' }, icon: ['click_right', '1', 'red'] },
   { title: 'Scroll up two notches', settings: { my_mouse_event: 'MOUSE_WHEEL_UP', my_wheel: '240' }, icon: ['wheel_up', '4', 'green'] },
   { title: 'Place the pointer at (300, 200)', settings: { my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '300', my_offset_y: '200' }, icon: ['cursor_place', '3', 'yellow'] },
-  { title: 'Move down-right while held', settings: { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '3', my_offset_y: '2', my_sleep: '4' }, icon: ['cursor_move', '7', 'purple'], holdMs: 600 },
+  { title: 'Move down-right while held, speeding up', settings: { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '3', my_offset_y: '2', my_sleep: '9', my_accel: '300' }, icon: ['cursor_move', '7', 'purple'], holdMs: 800 },
   { title: 'Press the left button', settings: { my_mouse_event: 'MOUSE_LEFT_DOWN' }, icon: ['button_down', '5', 'cyan'] },
   { title: 'Release the left button', settings: { my_mouse_event: 'MOUSE_LEFT_UP' }, icon: ['button_up', '5', 'cyan'] },
   { title: 'Scroll left one notch', settings: { my_mouse_event: 'MOUSE_HWHEEL_DOWN', my_wheel: '-120' }, icon: ['wheel_left', '4', 'green'] },
+  { title: 'Double-click (left)', settings: { my_mouse_event: 'MOUSE_LEFT_DOUBLE_CLICK', my_sleep: '30' }, icon: ['double_left', '6', 'blue'] },
+  { title: 'Nudge up-right, as a mouse would', settings: { my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_offset_x: '60', my_offset_y: '-40' }, icon: ['cursor_nudge', '2', 'orange'] },
+  { title: 'Click at (1000, 150) and come back', settings: { my_mouse_event: 'MOUSE_CLICK_AT', my_offset_x: '1000', my_offset_y: '150', my_return: '1' }, icon: ['click_at', '1', 'red'], at: { x: 1000, y: 150 } },
+  { title: 'Scroll down while held, speeding up', settings: { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_wheel: '-120', my_sleep: '50', my_accel: '200' }, icon: ['wheel_hold', '4', 'green'], holdMs: 800 },
+  // Left down until pressed again: the page shows its held image.
+  { title: 'Drag lock (left button)', settings: { my_mouse_event: 'MOUSE_LEFT_TOGGLE' }, icon: ['toggle_left', '5', 'cyan'], toggle: true },
 ];
 const COLUMNS = 5;
 
@@ -150,7 +157,8 @@ async function main() {
     await session.setCursor(100, 100);
     const points = [await session.cursor()];
     const clicks = [];
-    for (const [index, key] of KEYS.entries()) {
+    // Presses a key and prints what it did.
+    const press = async (key, number) => {
       const before = await session.cursor();
       const mark = session.recorder.mark();
       host.keyDown(key.context);
@@ -162,19 +170,27 @@ async function main() {
       const after = await session.cursor();
       const events = session.recorder.since(mark);
       const moves = events.filter((event) => event.kind === 'move');
-      points.push(...moves.map(({ x, y }) => ({ x, y })), after);
-      for (const event of events) if (event.kind === 'button' && event.down) clicks.push(after);
+      // A click-at jumps out and back faster than X reports where it went.
+      if (key.at) points.push(key.at);
+      else points.push(...moves.map(({ x, y }) => ({ x, y })));
+      points.push(after);
+      for (const event of events) if (event.kind === 'button' && event.down) clicks.push(key.at ?? after);
       const input = describeInput(events);
       const moved = before.x !== after.x || before.y !== after.y ? `pointer (${before.x}, ${before.y}) -> (${after.x}, ${after.y})` : `pointer stays at (${after.x}, ${after.y})`;
-      const steps = moves.length > 1 ? `, ${moves.length} steps while held ${key.holdMs} ms` : '';
-      console.log(`key ${index + 1} ${key.title} [${key.settings.my_mouse_event}]`);
+      const steps = moves.length > 1 && key.holdMs ? `, ${moves.length} steps while held ${key.holdMs} ms` : '';
+      console.log(`key ${number} ${key.title} [${key.settings.my_mouse_event}]`);
       console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}`);
-    }
+    };
+    for (const [index, key] of KEYS.entries()) await press(key, index + 1);
+    const locks = KEYS.filter((key) => key.toggle);
+    await Promise.all(locks.map((key) => host.waitForImage({ context: key.context, count: 2, timeoutMs: 10000 })));
 
     const deck = path.join(options.out, 'deck-page.png');
     fs.writeFileSync(deck, encodeRgba(deckPicture(host.images)));
     const trail = path.join(options.out, 'pointer-path.png');
     fs.writeFileSync(trail, encodeRgba(pathPicture(points, clicks)));
+    // The drag lock lets its button go, after the picture showed it held.
+    for (const key of locks) await press(key, `${KEYS.indexOf(key) + 1} again`);
     console.log(`\nthe host closes the connection`);
     await host.closeConnection();
     const { code } = await host.plugin.exited;
