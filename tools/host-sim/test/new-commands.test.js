@@ -32,6 +32,11 @@ const TOGGLE_ICON = { my_icon_name: 'hand', my_icon_color_id: '1', my_icon_color
 
 const isMove = (event) => event.kind === 'move';
 
+// Seen under Wine: SendInput's moves (absolute over the virtual desktop, and
+// relative) reach the low-level hook's chain but do not move the X pointer
+// while no Wine window has the focus, so where they lead cannot be read back.
+const SENT_MOVES_HIDDEN = build.wine && 'under Wine, moves sent with SendInput do not move the X pointer while no Wine window has the focus';
+
 describe(`${build.name} build: the new key commands`, { skip: build.needsRecorder }, () => {
   let session;
   let layout;
@@ -141,22 +146,20 @@ describe(`${build.name} build: the new key commands`, { skip: build.needsRecorde
     { button: '', back: '', events: ['left down', 'left up'], to: { x: 100, y: 200 } },
   ];
   for (const row of CLICK_AT) {
-    it(`MOUSE_CLICK_AT with my_button ${JSON.stringify(row.button)} and my_return ${JSON.stringify(row.back)} clicks at (100, 200) and ends at (${row.to.x}, ${row.to.y})`, async () => {
+    it(`MOUSE_CLICK_AT with my_button ${JSON.stringify(row.button)} and my_return ${JSON.stringify(row.back)} clicks at (100, 200) and ends at (${row.to.x}, ${row.to.y})`, { skip: SENT_MOVES_HIDDEN }, async () => {
       const context = key({ my_mouse_event: 'MOUSE_CLICK_AT', my_offset_x: '100', my_offset_y: '200', my_button: row.button, my_return: row.back });
       await session.setCursor(600, 500);
       const mark = session.recorder.mark();
       const { events } = await pressAndCollect(session, context, { expectedCount: 2 });
       assert.deepEqual(events.map(inputText), row.events);
-      // The hook reports where each move put the pointer; X's raw motion is
-      // read back when it arrives, by which time the return may have come.
-      const moves = session.recorder.since(mark, isMove);
-      if (build.wine) assert.ok(moves.some((move) => move.x === 100 && move.y === 200), `never at the target: ${JSON.stringify(moves)}`);
-      assert.ok(moves.length > 0, 'no motion at all');
+      // X's raw motion is read back when it arrives, by which time the
+      // return may have come: that there was motion is all it shows.
+      assert.ok(session.recorder.since(mark, isMove).length > 0, 'no motion at all');
       assert.deepEqual(await session.cursor(), row.to);
     });
   }
 
-  it('MOUSE_CURSOR_NUDGE moves the pointer by the offsets as relative motion, once', async () => {
+  it('MOUSE_CURSOR_NUDGE moves the pointer by the offsets as relative motion, once', { skip: SENT_MOVES_HIDDEN }, async () => {
     const context = key({ my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_offset_x: '25', my_offset_y: '-10', my_repeat_loops: '2' });
     await session.setCursor(300, 300);
     const { events } = await pressAndCollect(session, context);
@@ -203,16 +206,20 @@ describe(`${build.name} build: the new key commands`, { skip: build.needsRecorde
     });
   }
 
-  // How far the pointer went in each half of the hold, from where the moves put it.
+  // How far the pointer went in each half of the hold, read from the
+  // display (a placement makes no event in a Windows hook).
   async function heldMove(members) {
     const context = key({ my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '2', my_offset_y: '0', my_sleep: '20', ...members });
     await session.setCursor(100, 400);
-    const { events } = await hold(context, HOLD_MS, isMove);
-    const moved = events.filter((event) => event.x !== 100 || event.y !== 400);
-    assert.ok(moved.length > 0, 'the pointer did not move');
-    const start = moved[0].time;
-    const middle = moved.filter((event) => event.time - start < HOLD_MS / 2).at(-1);
+    await session.settle();
+    session.host.keyDown(context);
+    await delay(HOLD_MS / 2);
+    const middle = await session.cursor();
+    await delay(HOLD_MS / 2);
+    session.host.keyUp(context);
+    await session.settle();
     const end = await session.cursor();
+    assert.ok(end.x > 100, 'the pointer did not move');
     return { end, halves: [middle.x - 100, end.x - middle.x] };
   }
 
@@ -226,7 +233,7 @@ describe(`${build.name} build: the new key commands`, { skip: build.needsRecorde
     assert.ok(grown.end.x - 100 >= 1.8 * (plain.end.x - 100), `accelerated ${grown.end.x - 100} px against ${plain.end.x - 100} px`);
   });
 
-  it('MOUSE_CURSOR_MOVE with my_relative "1" moves in whole relative steps while held', async () => {
+  it('MOUSE_CURSOR_MOVE with my_relative "1" moves in whole relative steps while held', { skip: SENT_MOVES_HIDDEN }, async () => {
     const { end, halves } = await heldMove({ my_relative: '1', my_offset_x: '3' });
     const moved = halves[0] + halves[1];
     assert.ok(moved > 0 && moved % 3 === 0, `moved ${moved} px, not whole steps of 3`);
