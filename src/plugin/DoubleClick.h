@@ -4,6 +4,10 @@
 
 struct KeyPress;
 
+// Programs tell two clicks apart by the release between them; this is long
+// enough for any to see it and short next to any double-click time.
+constexpr int kDoubleClickGapMs = 20;
+
 // How long each press of a double-click lasts and the gap between the
 // release and the next press, in ms.
 struct DoubleClickTiming {
@@ -16,10 +20,6 @@ struct DoubleClickTiming {
 // second press, X11's measure): the gap is kDoubleClickGapMs, or all there is
 // when the time is shorter; each press lasts pauseMs, cut down to what is left.
 DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs);
-
-// Programs tell two clicks apart by the release between them; this is long
-// enough for any to see it and short next to any double-click time.
-constexpr int kDoubleClickGapMs = 20;
 
 // Two clicks of `button` where the pointer is, each a batch of its own,
 // timed by FitDoubleClick with the key's "my_sleep". A stop during a press
