@@ -177,16 +177,16 @@
   }
 
   // How the command shows one of the inputs, or null when it has no use for it.
-  function fieldSpec(name, id) {
+  function fieldShape(name, id) {
     const c = command(name);
     if (!c || !has(c.fields, id)) return null;
     const raw = c.fields[id];
-    const spec = typeof raw === 'object' ? raw : { caption: typeof raw === 'string' ? raw : null };
+    const shape = typeof raw === 'object' ? raw : { caption: typeof raw === 'string' ? raw : null };
     return {
-      caption: spec.caption || null,
-      help: spec.help || FIELD_HELP[id] || null,
-      limits: spec.limits || FIELD_LIMITS[id] || null,
-      empty: spec.empty || null,
+      caption: shape.caption || null,
+      help: shape.help || FIELD_HELP[id] || null,
+      limits: shape.limits || FIELD_LIMITS[id] || null,
+      empty: shape.empty || null,
     };
   }
 
@@ -249,13 +249,13 @@
   // A held scroll keeps the amount and its sign, fractions of a notch included;
   // every other command keeps my_wheel on whole notches.
   function wheelFor(commandName, previousText) {
-    if (fieldSpec(commandName, 'step')) return wholeText(previousText, LIMITS.step, NOTCH);
+    if (fieldShape(commandName, 'step')) return wholeText(previousText, LIMITS.step, NOTCH);
     return wheelText(notchesOf(previousText), commandName, previousText);
   }
 
   function sleepFor(commandName, previousText) {
-    const spec = fieldSpec(commandName, 'sleep');
-    return wholeText(previousText, spec ? spec.limits : LIMITS.my_sleep, 0);
+    const shape = fieldShape(commandName, 'sleep');
+    return wholeText(previousText, shape ? shape.limits : LIMITS.my_sleep, 0);
   }
 
   function colourById(data, id) {
@@ -373,7 +373,7 @@
   return {
     MEMBERS, OPTIONAL_MEMBERS, NOTCH, LIMITS, BUTTONS, MONITORS, FIELD_MEMBERS, GROUPS, COMMANDS,
     DEFAULT_COMMAND, INVALID_NUMBER,
-    command, helpFor, fieldSpec, usesMember, monitorLabel, parseWhole, pluginInteger, notchesOf,
+    command, helpFor, fieldShape, usesMember, monitorLabel, parseWhole, pluginInteger, notchesOf,
     wheelText, colourById, defaultColour, iconFile, normalize, withCommand, memberValue,
     withMembers, changedMembers, decodeFilePath, format,
   };

@@ -159,14 +159,14 @@
     return value;
   }
 
-  function showField(field, spec) {
-    field.row.hidden = !spec;
-    if (!spec) return;
-    if (spec.caption) setText(field.caption, spec.caption);
-    field.help.hidden = !spec.help;
-    if (spec.help) setText(field.help, spec.help);
-    if (spec.empty) setText(field.input.querySelector('option[value=""]'), spec.empty);
-    field.limits = spec.limits;
+  function showField(field, shape) {
+    field.row.hidden = !shape;
+    if (!shape) return;
+    if (shape.caption) setText(field.caption, shape.caption);
+    field.help.hidden = !shape.help;
+    if (shape.help) setText(field.help, shape.help);
+    if (shape.empty) setText(field.input.querySelector('option[value=""]'), shape.empty);
+    field.limits = shape.limits;
     if (field.kind === 'flag') field.input.checked = fieldValue(field);
     else field.input.value = fieldValue(field);
     if (field.error) showError(field, false);
@@ -179,7 +179,7 @@
     $('help').hidden = !help;
     if (help) setText($('help'), help);
 
-    for (const field of FIELDS) showField(field, L.fieldSpec(cmd.name, field.id));
+    for (const field of FIELDS) showField(field, L.fieldShape(cmd.name, field.id));
     renderIcon();
   }
 
