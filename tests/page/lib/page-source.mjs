@@ -20,8 +20,8 @@ export function pageStrings() {
   for (const c of logic.COMMANDS) {
     set.add(c.label);
     for (const id of Object.keys(c.fields)) {
-      const spec = logic.fieldShape(c.name, id);
-      for (const text of [spec.caption, spec.help, spec.empty]) if (text) set.add(text);
+      const shape = logic.fieldShape(c.name, id);
+      for (const text of [shape.caption, shape.help, shape.empty]) if (text) set.add(text);
     }
     const help = logic.helpFor(c.name);
     if (help) set.add(help);
