@@ -124,7 +124,8 @@ TEST_F(HeldInputWorkerTest, ANewPressStepsAtOnceWhateverThePause) {
 TEST_F(HeldInputWorkerTest, AcceleratedWheelGrowsWithTheTimeHeldUpToTenTimes) {
     const auto steps = Hold(Wheel("MOUSE_WHEEL_HOLD", "-10", "10", "1000"), 1100ms);
     ASSERT_GE(steps.size(), 30u);
-    EXPECT_EQ(steps.front().event, InputEvent::Wheel(-10));
+    // Even the first step is held to the time it was made: 5 ms of holding
+    // already grow -10 to -10.5, which rounds to -11.
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i));
         const long long heldMs = MillisecondsBetween(heldSince, steps[i].time);
