@@ -29,10 +29,26 @@ std::vector<recording::Call> Placements(const std::vector<recording::Call>& call
     return placements;
 }
 
-void Hold(std::chrono::milliseconds duration) {
+// Adds the worker's placements to `steps` until there are `count`, however
+// late a loaded machine lets the worker run.
+void WaitForPlacements(std::vector<recording::Call>& steps, std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (steps.size() < count && std::chrono::steady_clock::now() < deadline) {
+        for (auto& step : Placements(recording::TakeCalls())) steps.push_back(std::move(step));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Holds the key for `count` placements, then releases it and lets the step
+// that may be under way at the release land among them.
+std::vector<recording::Call> HoldForPlacements(std::size_t count) {
+    std::vector<recording::Call> steps;
     SetKeyHeld(true);
-    std::this_thread::sleep_for(duration);
+    WaitForPlacements(steps, count);
     SetKeyHeld(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    for (auto& step : Placements(recording::TakeCalls())) steps.push_back(std::move(step));
+    return steps;
 }
 
 class CursorMoveWorkerTest : public testing::Test {
@@ -47,13 +63,9 @@ protected:
 TEST_F(CursorMoveWorkerTest, HeldMoveStepsFromTheRealCursorAtThePauseCadence) {
     recording::SetCursor(100, 50);
     LoadActiveMouseCommand(Move("5", "-1", "9"));
-    Hold(std::chrono::milliseconds(150));
-    // One look at the flag may still be under way when it is cleared.
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const auto steps = Placements(recording::TakeCalls());
+    const auto steps = HoldForPlacements(5);
 
     ASSERT_GE(steps.size(), 5u);
-    ASSERT_LE(steps.size(), 16u) << "more steps than one worker makes at 10 ms";
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE("step " + std::to_string(i));
         EXPECT_EQ(steps[i].args, (std::vector<std::int64_t>{100 + 5 * (static_cast<long>(i) + 1), 50 - (static_cast<long>(i) + 1)}));
@@ -67,9 +79,7 @@ TEST_F(CursorMoveWorkerTest, StartingAgainAddsNoSecondWorker) {
     for (int i = 0; i < 50; ++i) StartCursorMoveWorker();
     recording::SetCursor(0, 0);
     LoadActiveMouseCommand(Move("1", "0", "20"));
-    Hold(std::chrono::milliseconds(200));
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    const auto steps = Placements(recording::TakeCalls());
+    const auto steps = HoldForPlacements(3);
     ASSERT_GE(steps.size(), 3u);
     for (std::size_t i = 1; i < steps.size(); ++i) {
         EXPECT_GE(MillisecondsBetween(steps[i - 1].time, steps[i].time), 21) << "step " << i;
@@ -83,38 +93,32 @@ TEST_F(CursorMoveWorkerTest, NothingHappensWhileNoMoveIsHeld) {
     ActionSettings click = Move("5", "5", "0");
     click.my_mouse_event = "MOUSE_LEFT_CLICK";
     LoadActiveMouseCommand(click);
-    Hold(std::chrono::milliseconds(60));
+    SetKeyHeld(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    SetKeyHeld(false);
     EXPECT_TRUE(recording::TakeCalls().empty()) << "the idle worker must not touch the cursor";
 }
 
 TEST_F(CursorMoveWorkerTest, ReleaseStopsTheSteps) {
     LoadActiveMouseCommand(Move("1", "1", "0"));
-    SetKeyHeld(true);
-    // Held until the worker has stepped, however late a loaded machine lets it run.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    std::size_t steps = 0;
-    while (steps == 0 && std::chrono::steady_clock::now() < deadline) {
-        steps += Placements(recording::TakeCalls()).size();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_GT(steps, 0u);
-    SetKeyHeld(false);
+    ASSERT_FALSE(HoldForPlacements(1).empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    // One step may have been under way at the release; a worker that went on
-    // would have made about a hundred by now.
-    EXPECT_LE(Placements(recording::TakeCalls()).size(), 1u);
+    // A worker that went on would have made about ten by now.
+    EXPECT_TRUE(Placements(recording::TakeCalls()).empty());
 }
 
 TEST_F(CursorMoveWorkerTest, SecondPressReplacesTheMoveAndItsReleaseStopsIt) {
     recording::SetCursor(0, 0);
     LoadActiveMouseCommand(Move("1", "0", "0"));
+    std::vector<recording::Call> steps;
     SetKeyHeld(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    WaitForPlacements(steps, 2);
     LoadActiveMouseCommand(Move("0", "7", "0"));  // the second key's press
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    // The step under way at the press may still use the first key's offsets.
+    WaitForPlacements(steps, steps.size() + 2);
     SetKeyHeld(false);  // the second key's release, while the first is still down
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto steps = Placements(recording::TakeCalls());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    for (auto& step : Placements(recording::TakeCalls())) steps.push_back(std::move(step));
     ASSERT_GE(steps.size(), 4u);
     EXPECT_EQ(steps.front().args[1], 0);
     EXPECT_EQ(steps.back().args[1] % 7, 0);
@@ -126,15 +130,12 @@ TEST_F(CursorMoveWorkerTest, SecondPressReplacesTheMoveAndItsReleaseStopsIt) {
 TEST_F(CursorMoveWorkerTest, UnreadableCursorStepsFromTheLastPositionSeen) {
     recording::SetCursor(500, 500);
     LoadActiveMouseCommand(Move("3", "4", "0"));
-    Hold(std::chrono::milliseconds(20));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto seen = Placements(recording::TakeCalls());
+    const auto seen = HoldForPlacements(1);
     ASSERT_FALSE(seen.empty());
 
     recording::SetGetCursorPosFails(true);
     recording::SetCursor(0, 0);
-    Hold(std::chrono::milliseconds(20));
-    const auto blind = Placements(recording::TakeCalls());
+    const auto blind = HoldForPlacements(1);
     ASSERT_FALSE(blind.empty());
     // Every blind step starts again from the last position read, wherever the cursor went.
     for (const auto& step : blind) EXPECT_EQ(step.args, seen.back().args);
@@ -143,10 +144,7 @@ TEST_F(CursorMoveWorkerTest, UnreadableCursorStepsFromTheLastPositionSeen) {
 TEST_F(CursorMoveWorkerTest, HugeOffsetsStayWithinTheCoordinateRange) {
     recording::SetCursor(2000, -2000);
     LoadActiveMouseCommand(Move("2147483647", "-2147483648", "0"));
-    SetKeyHeld(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    SetKeyHeld(false);
-    const auto steps = Placements(recording::TakeCalls());
+    const auto steps = HoldForPlacements(1);
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps[0].args, (std::vector<std::int64_t>{2147483647, -2147483648LL}));
 }
