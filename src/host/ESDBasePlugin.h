@@ -27,6 +27,22 @@ public:
     virtual void OnSendToPlugin(const std::string& action, const std::string& context, const nlohmann::json& payload,
                                 const std::string& device) = 0;
 
+    // The settings page of the action at `context` opened and closed.
+    virtual void OnPropertyInspectorDidAppear(const std::string& /*action*/, const std::string& /*context*/,
+                                              const std::string& /*device*/) {}
+    virtual void OnPropertyInspectorDidDisappear(const std::string& /*action*/, const std::string& /*context*/,
+                                                 const std::string& /*device*/) {}
+
+    // A dial turned, pressed and let go, and its touch strip tapped.
+    virtual void OnDialRotate(const std::string& /*action*/, const std::string& /*context*/,
+                              const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
+    virtual void OnDialDown(const std::string& /*action*/, const std::string& /*context*/,
+                            const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
+    virtual void OnDialUp(const std::string& /*action*/, const std::string& /*context*/,
+                          const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
+    virtual void OnTouchTap(const std::string& /*action*/, const std::string& /*context*/,
+                            const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
+
     void SetConnectionManager(ESDConnectionManager* manager) { connectionManager = manager; }
 
 protected:

@@ -10,6 +10,7 @@
 
 #include <mutex>
 #include <random>
+#include <set>
 
 using Client = websocketpp::client<websocketpp::config::asio_client>;
 
@@ -36,6 +37,9 @@ struct ESDConnectionManager::Endpoint {
     std::random_device maskingKeys;  // a client's masking keys must be unpredictable
     ImageOutbox outbox;
     bool retryScheduled = false;
+    // The timers of RunAfter still to go off: cancelled when the connection
+    // ends, so that none keeps the loop, and the process, waiting.
+    std::set<Client::timer_ptr> timers;
     // Whether the loop runs, for work handed in from other threads.
     std::mutex loopMutex;
     bool loopRunning = false;
@@ -79,6 +83,11 @@ struct ESDConnectionManager::Endpoint {
             retryScheduled = false;
             if (!error) SendWaitingImages();
         });
+    }
+
+    void CancelTimers() {
+        // Cancelling calls each handler later, with an error, and the handler forgets its timer.
+        for (const Client::timer_ptr& timer : timers) timer->cancel();
     }
 
     void SendImage(const Client::connection_ptr& connection, const std::string& context, const std::string& path) {
@@ -135,6 +144,8 @@ void ESDConnectionManager::Run() {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
             DispatchHostMessage(*plugin, message->get_payload());
         });
+        client.set_close_handler([this](websocketpp::connection_hdl) { endpoint->CancelTimers(); });
+        client.set_fail_handler([this](websocketpp::connection_hdl) { endpoint->CancelTimers(); });
         client.set_ping_handler(
             [this](websocketpp::connection_hdl, std::string) { return endpoint->ConnectionWithRoom() != nullptr; });
 
@@ -151,9 +162,27 @@ void ESDConnectionManager::Run() {
     endpoint->SetLoopRunning(false);
 }
 
-void ESDConnectionManager::SendShowAlert(const std::string& context) {
+void ESDConnectionManager::SendShowAlert(const std::string& context) { SendMessage(BuildShowAlertMessage(context)); }
+
+void ESDConnectionManager::SendMessage(const std::string& text) {
     const Client::connection_ptr connection = endpoint->ConnectionWithRoom();
-    if (connection) connection->send(BuildShowAlertMessage(context), websocketpp::frame::opcode::text);
+    if (connection) connection->send(text, websocketpp::frame::opcode::text);
+}
+
+void ESDConnectionManager::RunAfter(int milliseconds, std::function<void()> work) {
+    if (!endpoint->OpenConnection()) return;
+    auto timer = std::make_shared<Client::timer_ptr>();
+    *timer = endpoint->client.set_timer(
+        milliseconds, [this, timer, work = std::move(work)](const websocketpp::lib::error_code& error) {
+            endpoint->timers.erase(*timer);
+            if (error) return;
+            try {
+                work();
+            } catch (...) {
+                // As for a host message whose operation raises: the connection goes on.
+            }
+        });
+    endpoint->timers.insert(*timer);
 }
 
 void ESDConnectionManager::RunOnConnectionThread(std::function<void()> work) {

@@ -35,6 +35,14 @@ public:
     // connection's thread.
     void SendShowAlert(const std::string& context);
 
+    // Sends a small text message, with the same rule as SendShowAlert.
+    void SendMessage(const std::string& text);
+
+    // Runs `work` on the connection's thread once `milliseconds` have passed,
+    // unless the connection ends first; nothing is scheduled when no
+    // connection is open. Call it on the connection's thread.
+    void RunAfter(int milliseconds, std::function<void()> work);
+
     // Runs `work` on the connection's thread, after what is already waiting
     // there; from any thread. Dropped when the connection's loop is not
     // running (before Run, after it has returned).

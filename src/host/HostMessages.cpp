@@ -30,6 +30,18 @@ void DispatchEnvelope(ESDBasePlugin& plugin, const nlohmann::json& document) {
         plugin.OnDeviceDidDisconnect(device);
     } else if (event == "sendToPlugin") {
         plugin.OnSendToPlugin(action, context, payload, device);
+    } else if (event == "propertyInspectorDidAppear") {
+        plugin.OnPropertyInspectorDidAppear(action, context, device);
+    } else if (event == "propertyInspectorDidDisappear") {
+        plugin.OnPropertyInspectorDidDisappear(action, context, device);
+    } else if (event == "dialRotate") {
+        plugin.OnDialRotate(action, context, payload, device);
+    } else if (event == "dialDown") {
+        plugin.OnDialDown(action, context, payload, device);
+    } else if (event == "dialUp") {
+        plugin.OnDialUp(action, context, payload, device);
+    } else if (event == "touchTap") {
+        plugin.OnTouchTap(action, context, payload, device);
     }
 }
 
@@ -39,9 +51,13 @@ std::string BuildRegistrationMessage(const std::string& registerEvent, const std
     return nlohmann::json{{"event", registerEvent}, {"uuid", pluginUuid}}.dump();
 }
 
-std::string BuildShowAlertMessage(const std::string& context) {
-    return nlohmann::json{{"context", context}, {"event", "showAlert"}}.dump();
+std::string BuildContextMessage(const std::string& event, const std::string& context, const nlohmann::json& payload) {
+    nlohmann::json message{{"context", context}, {"event", event}};
+    if (!payload.is_null()) message["payload"] = payload;
+    return message.dump();
 }
+
+std::string BuildShowAlertMessage(const std::string& context) { return BuildContextMessage("showAlert", context); }
 
 bool AppendSetImageMessage(std::string& out, const std::string& context, const std::string& imagePath) {
     ImageFile image(imagePath);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 
 class ESDBasePlugin;
@@ -8,6 +10,12 @@ class ESDBasePlugin;
 
 // {"event":<registerEvent>,"uuid":<pluginUuid>}
 std::string BuildRegistrationMessage(const std::string& registerEvent, const std::string& pluginUuid);
+
+// {"context":<context>,"event":<event>,"payload":<payload>}, without "payload"
+// when it is null: the shape of every command that names a key or dial.
+// Raises the library's type error for a text that is not valid UTF-8.
+std::string BuildContextMessage(const std::string& event, const std::string& context,
+                                const nlohmann::json& payload = nullptr);
 
 // {"context":<context>,"event":"showAlert"}: the host's warning sign on the key.
 // Raises the library's type error for a context that is not valid UTF-8.
