@@ -59,14 +59,18 @@ Point KeepInside(std::int64_t x, std::int64_t y, const Monitor& monitor) {
             static_cast<std::int32_t>(std::clamp<std::int64_t>(y, monitor.y, bottom))};
 }
 
-std::optional<Monitor> FindChosenMonitor(const std::string& choice) {
+std::vector<Monitor> NumberedSystemMonitors() {
     std::vector<Monitor> monitors = platform::GetMonitors();
     if (monitors.empty()) {
         monitors.push_back({0, 0, platform::GetSystemMetrics(platform::SM_CXSCREEN),
                             platform::GetSystemMetrics(platform::SM_CYSCREEN), true});
     }
+    return NumberMonitors(std::move(monitors));
+}
+
+std::optional<Monitor> FindChosenMonitor(const std::string& choice) {
     std::optional<Point> cursor;
     Point read;
     if (choice == "cursor" && platform::GetCursorPos(read)) cursor = read;
-    return ChooseMonitor(choice, NumberMonitors(std::move(monitors)), cursor);
+    return ChooseMonitor(choice, NumberedSystemMonitors(), cursor);
 }

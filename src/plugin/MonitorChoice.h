@@ -27,6 +27,10 @@ std::optional<platform::Monitor> ChooseMonitor(const std::string& choice,
 // (x, y), whose sum may exceed 32 bits, moved to the nearest pixel of the monitor.
 platform::Point KeepInside(std::int64_t x, std::int64_t y, const platform::Monitor& monitor);
 
+// The system's monitors, numbered; the primary screen alone when the system
+// lists none.
+std::vector<platform::Monitor> NumberedSystemMonitors();
+
 // ChooseMonitor over the system's monitors (the primary screen alone when the
 // system lists none) and, for "cursor", its pointer.
 std::optional<platform::Monitor> FindChosenMonitor(const std::string& choice);

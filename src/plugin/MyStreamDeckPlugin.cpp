@@ -1,5 +1,7 @@
 #include "plugin/MyStreamDeckPlugin.h"
 
+#include "host/ESDConnectionManager.h"
+
 #include "plugin/ActiveMouseCommand.h"
 #include "plugin/KeyPress.h"
 #include "plugin/KeyPressCommands.h"
@@ -56,6 +58,7 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& 
     // Hosts drop the release of a key that is taken away while held; without
     // this a held move would go on for ever.
     EndHold();
+    pages.KeyGone(context);
     if (toggleKeys.erase(context) != 0) {
         keyCommands.Post(KeyCommandThread::Kind::Cleanup,
                          [this, context](const StopSignal&) { toggles.ReleaseKey(context); });
@@ -78,9 +81,41 @@ void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& c
     if (connectionManager == nullptr) return;
     std::lock_guard<std::mutex> guard(table.mutex);
     if (!table.Find(context)) return;
+    HandlePickRequest(context, payload);
     ActionSettings updated = table.At(context);
     // Every member is read before anything is sent or stored, so a bad member
     // changes nothing.
     if (const auto imagePath = ApplySettingsUpdate(payload, updated)) SendImageFromFile(*imagePath, context);
     table.At(context) = updated;
+}
+
+void MyStreamDeckPlugin::HandlePickRequest(const std::string& context, const nlohmann::json& payload) {
+    const auto pick = payload.find("pick");
+    if (pick == payload.end() || !pick->is_string()) return;
+    if (*pick == "position") pages.StartPick(context);
+    if (*pick == "cancel") pages.CancelPick(context);
+}
+
+void MyStreamDeckPlugin::OnPropertyInspectorDidAppear(const std::string&, const std::string& context,
+                                                      const std::string&) {
+    if (connectionManager == nullptr || !table.Find(context)) return;
+    pages.PageAppeared(context);
+}
+
+void MyStreamDeckPlugin::OnPropertyInspectorDidDisappear(const std::string&, const std::string& context,
+                                                         const std::string&) {
+    pages.PageDisappeared(context);
+}
+
+SettingsPageFeed::Channel MyStreamDeckPlugin::PageChannel() {
+    // The page feed runs on the connection's thread, where the connection
+    // manager is set before the first host message.
+    return {[this](const std::string& message) { connectionManager->SendMessage(message); },
+            [this](int milliseconds, std::function<void()> work) {
+                connectionManager->RunAfter(milliseconds, std::move(work));
+            },
+            [this](const std::string& context) -> std::optional<std::string> {
+                if (!table.Find(context)) return std::nullopt;
+                return table.At(context).my_monitor;
+            }};
 }

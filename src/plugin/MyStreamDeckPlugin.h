@@ -4,6 +4,7 @@
 #include "plugin/ContextTable.h"
 #include "plugin/KeyCommandThread.h"
 #include "plugin/KeyFeedback.h"
+#include "plugin/SettingsPageFeed.h"
 #include "plugin/ToggleLocks.h"
 
 #include <set>
@@ -27,6 +28,10 @@ public:
     void OnDeviceDidDisconnect(const std::string& device) override;
     void OnSendToPlugin(const std::string& action, const std::string& context, const nlohmann::json& payload,
                         const std::string& device) override;
+    void OnPropertyInspectorDidAppear(const std::string& action, const std::string& context,
+                                      const std::string& device) override;
+    void OnPropertyInspectorDidDisappear(const std::string& action, const std::string& context,
+                                         const std::string& device) override;
 
     // Sends the icon that the key's settings name, then makes sure the
     // cursor-move worker runs. The key must be in the table.
@@ -52,6 +57,11 @@ private:
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
 
+    // The settings page's "pick" request: "position" or "cancel".
+    void HandlePickRequest(const std::string& context, const nlohmann::json& payload);
+
+    SettingsPageFeed::Channel PageChannel();
+
     ContextTable table;
     // The keys and devices that may have a toggle's button down, as far as
     // the connection's thread knows: their disappearance posts a cleanup,
@@ -59,5 +69,6 @@ private:
     std::set<std::string> toggleKeys;
     std::set<std::string> toggleDevices;
     ToggleLocks toggles;           // on the key-command thread only
+    SettingsPageFeed pages{PageChannel()};
     KeyCommandThread keyCommands;  // last: its work ends before the rest goes
 };

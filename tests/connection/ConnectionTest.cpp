@@ -363,3 +363,61 @@ TEST_F(ConnectionTest, ToggleShowsItsHeldImageWhileItsButtonIsDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// The messages the host receives from now until `count` have come.
+std::vector<json> NextMessages(TestHost& host, std::size_t count) {
+    std::vector<json> messages;
+    while (messages.size() < count) {
+        const auto text = host.NextMessage(kDeadline);
+        if (!text) break;
+        messages.push_back(json::parse(*text));
+    }
+    return messages;
+}
+
+TEST_F(ConnectionTest, SettingsPageGetsMonitorsPointerAndPickedPositionThenNothingWakesThePlugin) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    json place = Appear("place", "MOUSE_CURSOR_POS");
+    place["payload"]["settings"]["my_offset_x"] = "640";
+    place["payload"]["settings"]["my_offset_y"] = "360";
+    host.Send(place.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "place").dump());  // the recording cursor goes to (640, 360)
+    host.Send(Event("keyUp", "place").dump());
+    ASSERT_TRUE(WaitForCalls(log, "SetCursorPos", 1));
+
+    host.Send(Event("propertyInspectorDidAppear", "place").dump());
+    const auto toPage = [](const json& payload) {
+        return json{{"context", "place"}, {"event", "sendToPropertyInspector"}, {"payload", payload}};
+    };
+    EXPECT_EQ(NextMessages(host, 2),
+              (std::vector<json>{
+                  toPage({{"monitors", json::array({{{"number", 1}, {"x", 0}, {"y", 0}, {"width", 1920},
+                                                     {"height", 1080}, {"primary", true}}})}}),
+                  toPage({{"pointer", {{"x", 640}, {"y", 360}, {"monitor", 1}}}})}));
+
+    const auto pickStarted = std::chrono::steady_clock::now();
+    host.Send(Event("sendToPlugin", "place", {{"pick", "position"}}).dump());
+    const auto countdown = NextMessages(host, 5);
+    const auto pickTook = std::chrono::steady_clock::now() - pickStarted;
+    const auto title = [](const char* text) {
+        json payload{{"target", 0}};
+        if (text) payload["title"] = text;
+        return json{{"context", "place"}, {"event", "setTitle"}, {"payload", payload}};
+    };
+    EXPECT_EQ(countdown, (std::vector<json>{title("3"), title("2"), title("1"), title(nullptr),
+                                            toPage({{"picked", {{"x", 640}, {"y", 360}, {"monitor", 1}}}})}));
+    EXPECT_GE(pickTook, 3s - 50ms) << "the countdown gives the user its three seconds";
+
+    host.Send(Event("propertyInspectorDidDisappear", "place").dump());
+    std::this_thread::sleep_for(200ms);  // the readout's last look
+    const Schedule before = ReadSchedule(plugin->Pid());
+    std::this_thread::sleep_for(500ms);
+    const Schedule after = ReadSchedule(plugin->Pid());
+    EXPECT_LE(after.voluntarySwitches - before.voluntarySwitches, 5) << "the closed page keeps the plugin waking up";
+    EXPECT_FALSE(host.NextMessage(0ms));
+}
+
+}  // namespace
