@@ -6,7 +6,8 @@
 SettingsPageFeed::SettingsPageFeed(Channel channel) : channel(std::move(channel)) {}
 
 void SettingsPageFeed::PageAppeared(const std::string& context) {
-    const auto monitors = NumberedSystemMonitors();
+    // The list the page shows is the one the readout numbers by, until a page opens again.
+    monitors = NumberedSystemMonitors();
     SendToPage(context, {{"monitors", DescribeMonitors(monitors)}});
     const auto place = ReadPointerPlace(monitors);
     if (place) SendToPage(context, {{"pointer", DescribePlace(*place)}});
@@ -28,7 +29,7 @@ void SettingsPageFeed::ReadOut() {
         return;
     }
     // Sent when it changes: a pointer at rest costs one look per period and no message.
-    const auto place = ReadPointerPlace(NumberedSystemMonitors());
+    const auto place = ReadPointerPlace(monitors);
     if (place && !(place == lastReadout)) {
         for (const std::string& context : openPages) SendToPage(context, {{"pointer", DescribePlace(*place)}});
         lastReadout = place;

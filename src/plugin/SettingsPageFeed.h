@@ -48,6 +48,7 @@ private:
     std::set<std::string> openPages;
     bool readoutRunning = false;
     std::optional<PointerPlace> lastReadout;
+    std::vector<platform::Monitor> monitors;  // numbered, as the open pages were told
     // The countdown running on each key; a countdown whose number is no longer
     // there was cancelled or started again.
     std::map<std::string, unsigned> countdowns;

@@ -16,6 +16,10 @@ export const PLUGIN_REGISTER_EVENT = 'registerPlugin';
 export const PAGE_REGISTER_EVENT = 'registerPropertyInspector';
 const PNG_PREFIX = 'data:image/png;base64,';
 
+function isOpen(socket) {
+  return socket !== undefined && socket.readyState === socket.OPEN;
+}
+
 function hostUuid() {
   return randomUUID().replace(/-/g, '').toUpperCase();
 }
@@ -159,6 +163,27 @@ export class StreamDeckHost extends EventEmitter {
     this.fromPlugin.push(entry);
     this.emit('plugin-message', entry);
     if (entry.json?.event === 'setImage') this.#recordImage(entry);
+    if (entry.json?.event === 'sendToPropertyInspector') this.#toPages(entry.json);
+  }
+
+  // The host's relay the other way: what the plugin sends to a key's
+  // settings page reaches every page open for that key.
+  #toPages({ context, payload }) {
+    for (const page of this.pages.values()) {
+      if (page.context !== context || !isOpen(page.socket)) continue;
+      page.socket.send(JSON.stringify({ event: 'sendToPropertyInspector', action: this.action, context, payload }));
+    }
+  }
+
+  // The plugin's messages of one event (and one context, and those the
+  // message test `where` accepts, when given), from the host time `after`
+  // on, once there are `count` of them.
+  async waitForMessages(event, { context, where = () => true, count = 1, after = 0, timeoutMs = 5000 } = {}) {
+    return waitFor(() => {
+      const found = this.fromPlugin.filter((entry) => entry.time >= after && entry.json?.event === event
+        && (context === undefined || entry.json.context === context) && where(entry.json));
+      return found.length >= count ? found : undefined;
+    }, { timeoutMs, what: `${count} ${event} message(s)${context === undefined ? '' : ` for ${context}`}` });
   }
 
   #recordImage(entry) {
@@ -180,7 +205,7 @@ export class StreamDeckHost extends EventEmitter {
   // string as it is (malformed text included), a Buffer as a binary frame.
   // Returns the host time just before the send.
   send(message) {
-    if (!this.pluginSocket || this.pluginSocket.readyState !== this.pluginSocket.OPEN) {
+    if (!this.#pluginConnected()) {
       throw new Error('the plugin is not connected');
     }
     const time = this.now();
@@ -227,12 +252,25 @@ export class StreamDeckHost extends EventEmitter {
     return this.send({ event: 'sendToPlugin', action: this.action, context, payload });
   }
 
+  // The key's settings page opened or closed: what the host tells the plugin.
+  propertyInspectorDidAppear(context) {
+    return this.send({ event: 'propertyInspectorDidAppear', action: this.action, context, device: this.device });
+  }
+
+  propertyInspectorDidDisappear(context) {
+    return this.send({ event: 'propertyInspectorDidDisappear', action: this.action, context, device: this.device });
+  }
+
   deviceDidConnect(device = this.device, deviceInfo = { name: 'Stream Deck', type: 0, size: { columns: 5, rows: 3 } }) {
     return this.send({ event: 'deviceDidConnect', device, deviceInfo });
   }
 
   deviceDidDisconnect(device = this.device) {
     return this.send({ event: 'deviceDidDisconnect', device });
+  }
+
+  #pluginConnected() {
+    return isOpen(this.pluginSocket);
   }
 
   #key(context) {
@@ -263,6 +301,12 @@ export class StreamDeckHost extends EventEmitter {
     page.socket = socket;
     socket.on('message', (data, isBinary) => this.#fromPage(message.uuid, page, data, isBinary));
     this.emit('page-registered', { uuid: message.uuid, context: page.context });
+    if (this.#pluginConnected()) {
+      this.propertyInspectorDidAppear(page.context);
+      socket.on('close', () => {
+        if (this.#pluginConnected()) this.propertyInspectorDidDisappear(page.context);
+      });
+    }
   }
 
   // The host's relay: setSettings is stored for the key's next willAppear,
