@@ -53,6 +53,8 @@ const KEYS = [
   { title: 'Scroll down while held, speeding up', settings: { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_wheel: '-120', my_sleep: '50', my_accel: '200' }, icon: ['wheel_hold', '4', 'green'], holdMs: 800 },
   // Left down until pressed again: the page shows its held image.
   { title: 'Drag lock (left button)', settings: { my_mouse_event: 'MOUSE_LEFT_TOGGLE' }, icon: ['toggle_left', '5', 'cyan'], toggle: true },
+  // Not pressed: its settings page picks its position, counting down on the key.
+  { title: 'Position picked on screen', settings: { my_mouse_event: 'MOUSE_CURSOR_POS' }, icon: ['cursor_place', '3', 'yellow'], pick: { x: 900, y: 520 } },
 ];
 const COLUMNS = 5;
 
@@ -84,7 +86,14 @@ function installBundle(folder) {
   return path.join(folder, 'org.deckmouse.sdPlugin');
 }
 
-function deckPicture(images) {
+// A key's title as the host shows it: at the bottom of the key.
+function latestTitles(messages) {
+  const titles = new Map();
+  for (const { json } of messages) if (json?.event === 'setTitle') titles.set(json.context, json.payload?.title);
+  return titles;
+}
+
+function deckPicture(images, titles) {
   const size = 144;
   const gap = 24;
   const rows = Math.ceil(KEYS.length / COLUMNS);
@@ -95,6 +104,12 @@ function deckPicture(images) {
     canvas.fillRoundRect(left - 3, top - 3, size + 6, size + 6, 18, [0, 0, 0]);
     const image = images.findLast((record) => record.context === key.context);
     if (image) canvas.drawPicture(decodePng(image.bytes), left, top, size, size);
+    const title = titles.get(key.context);
+    if (title) {
+      // White on a dark plate, as a deck draws a title over its image.
+      canvas.fillRoundRect(left + size / 2 - 34, top + size / 2 - 44, 68, 88, 10, [0, 0, 0]);
+      canvas.digits(title, left + size / 2, top + size / 2 - 32, 64, [255, 255, 255]);
+    }
   });
   return canvas;
 }
@@ -181,12 +196,22 @@ async function main() {
       console.log(`key ${number} ${key.title} [${key.settings.my_mouse_event}]`);
       console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}`);
     };
-    for (const [index, key] of KEYS.entries()) await press(key, index + 1);
+    for (const [index, key] of KEYS.entries()) if (!key.pick) await press(key, index + 1);
     const locks = KEYS.filter((key) => key.toggle);
     await Promise.all(locks.map((key) => host.waitForImage({ context: key.context, count: 2, timeoutMs: 10000 })));
 
+    // "Pick on screen" on the last key's page: the picture catches its countdown.
+    const picker = KEYS.find((key) => key.pick);
+    host.propertyInspectorDidAppear(picker.context);
+    const asked = host.sendToPlugin(picker.context, { pick: 'position' });
+    await host.waitForMessages('setTitle', { context: picker.context, after: asked });
     const deck = path.join(options.out, 'deck-page.png');
-    fs.writeFileSync(deck, encodeRgba(deckPicture(host.images)));
+    fs.writeFileSync(deck, encodeRgba(deckPicture(host.images, latestTitles(host.fromPlugin))));
+    await session.setCursor(picker.pick.x, picker.pick.y);
+    const [picked] = await host.waitForMessages('sendToPropertyInspector', { context: picker.context, after: asked, timeoutMs: 6000, where: (message) => message.payload?.picked });
+    const { x, y, monitor } = picked.json.payload.picked;
+    console.log(`key ${KEYS.indexOf(picker) + 1} ${picker.title}: its page asked to pick, the key counted down 3, 2, 1, the pointer went to (${picker.pick.x}, ${picker.pick.y}); the page got (${x}, ${y}) on monitor ${monitor}`);
+    host.propertyInspectorDidDisappear(picker.context);
     const trail = path.join(options.out, 'pointer-path.png');
     fs.writeFileSync(trail, encodeRgba(pathPicture(points, clicks)));
     // The drag lock lets its button go, after the picture showed it held.
@@ -195,7 +220,7 @@ async function main() {
     await host.closeConnection();
     const { code } = await host.plugin.exited;
     console.log(`the plugin ended with exit code ${code}`);
-    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
+    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent, the last key counting down a pick)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
     if (code !== 0) process.exitCode = 1;
   } finally {
     await session?.stop();

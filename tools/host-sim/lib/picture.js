@@ -1,5 +1,11 @@
 // A small RGBA canvas for the demo's pictures: filled rectangles, pictures
 // blended in, thick lines and dots.
+// The lit segments of each digit: a top, b top right, c bottom right,
+// d bottom, e bottom left, f top left, g middle.
+const SEGMENTS = {
+  0: 'abcdef', 1: 'bc', 2: 'abdeg', 3: 'abcdg', 4: 'bcfg', 5: 'acdfg', 6: 'acdefg', 7: 'abc', 8: 'abcdefg', 9: 'abcdfg',
+};
+
 export class Canvas {
   constructor(width, height, [r, g, b] = [0, 0, 0]) {
     this.width = width;
@@ -67,6 +73,30 @@ export class Canvas {
         const away = Math.abs(Math.hypot(x - cx, y - cy) - radius) - thickness / 2;
         this.blend(x, y, colour, Math.min(1, Math.max(0, 0.5 - away)));
       }
+    }
+  }
+
+  // Digits as a seven-segment display shows them, `height` pixels tall, the
+  // text centred on `cx`: enough for a key's countdown title. Other
+  // characters leave a gap.
+  digits(text, cx, top, height, colour) {
+    const width = height / 2;
+    const thick = Math.max(2, Math.round(height / 9));
+    const advance = width + thick * 2;
+    let left = cx - (text.length * advance - thick * 2) / 2;
+    for (const character of text) {
+      const segments = SEGMENTS[character] ?? '';
+      const bars = {
+        a: [left, top, width, thick], d: [left, top + height - thick, width, thick],
+        g: [left, top + (height - thick) / 2, width, thick],
+        f: [left, top, thick, height / 2], b: [left + width - thick, top, thick, height / 2],
+        e: [left, top + height / 2, thick, height / 2], c: [left + width - thick, top + height / 2, thick, height / 2],
+      };
+      for (const segment of segments) {
+        const [x, y, w, h] = bars[segment].map(Math.round);
+        this.fillRect(x, y, w, h, colour);
+      }
+      left += advance;
     }
   }
 
