@@ -162,9 +162,9 @@ void ESDConnectionManager::Run() {
     endpoint->SetLoopRunning(false);
 }
 
-void ESDConnectionManager::SendShowAlert(const std::string& context) { SendMessage(BuildShowAlertMessage(context)); }
+void ESDConnectionManager::SendShowAlert(const std::string& context) { SendText(BuildShowAlertMessage(context)); }
 
-void ESDConnectionManager::SendMessage(const std::string& text) {
+void ESDConnectionManager::SendText(const std::string& text) {
     const Client::connection_ptr connection = endpoint->ConnectionWithRoom();
     if (connection) connection->send(text, websocketpp::frame::opcode::text);
 }

@@ -36,7 +36,8 @@ public:
     void SendShowAlert(const std::string& context);
 
     // Sends a small text message, with the same rule as SendShowAlert.
-    void SendMessage(const std::string& text);
+    // (Not SendMessage: windows.h makes that name a macro.)
+    void SendText(const std::string& text);
 
     // Runs `work` on the connection's thread once `milliseconds` have passed,
     // unless the connection ends first; nothing is scheduled when no

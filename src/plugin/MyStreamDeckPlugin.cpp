@@ -110,7 +110,7 @@ void MyStreamDeckPlugin::OnPropertyInspectorDidDisappear(const std::string&, con
 SettingsPageFeed::Channel MyStreamDeckPlugin::PageChannel() {
     // The page feed runs on the connection's thread, where the connection
     // manager is set before the first host message.
-    return {[this](const std::string& message) { connectionManager->SendMessage(message); },
+    return {[this](const std::string& message) { connectionManager->SendText(message); },
             [this](int milliseconds, std::function<void()> work) {
                 connectionManager->RunAfter(milliseconds, std::move(work));
             },
