@@ -75,17 +75,15 @@ describe(`${build.name} build: the settings page's pointer and picker`, { skip: 
     const last = host.fromPlugin.filter((entry) => entry.json?.event === 'sendToPropertyInspector').at(-1);
     assert.deepEqual(last.json.payload.pointer, { x: 300, y: 200, monitor: 1 }, 'the last readout is where the pointer stopped');
 
-    if (!build.wine) report(t, `wake-ups with the page open and the pointer at rest: ${await wakeUpsPerSecond(host.plugin.pid)} per second`);
+    report(t, `wake-ups with the page open and the pointer at rest: ${await wakeUpsPerSecond(host.plugin.pid)} per second`);
     const closed = host.propertyInspectorDidDisappear(context);
     await delay(200);
     for (let i = 0; i < 5; ++i) await session.setCursor(400 + i, 300);
     await delay(400);
     assert.deepEqual(host.fromPlugin.filter((entry) => entry.time > closed + 150 && entry.json?.event === 'sendToPropertyInspector'), []);
-    if (!build.wine) {
-      const idle = await wakeUpsPerSecond(host.plugin.pid);
-      report(t, `wake-ups with no page open: ${idle} per second`);
-      assert.ok(idle <= 5, `the plugin keeps waking up with no page open: ${idle} per second`);
-    }
+    const idle = await wakeUpsPerSecond(host.plugin.pid);
+    report(t, `wake-ups with no page open: ${idle} per second`);
+    assert.ok(idle <= 5, `the plugin keeps waking up with no page open: ${idle} per second`);
   });
 
   it('"Pick on screen" counts down 3, 2, 1 in the title, then sends where the pointer was moved', async (t) => {
