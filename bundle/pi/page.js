@@ -21,6 +21,7 @@
   let pickTimer = null;
 
   const $ = (id) => document.getElementById(id);
+  const PICK_LABEL = $('pick').dataset.i18n;
 
   // The inputs below the command: number boxes, selects and check boxes.
   const FIELDS = Object.keys(L.FIELD_MEMBERS).map((id) => {
@@ -201,28 +202,31 @@
 
     for (const field of FIELDS) showField(field, L.fieldShape(cmd.name, field.id));
     $('row-pick').hidden = !L.picksPosition(cmd.name);
-    renderScreen();
+    renderPointer();
+    renderMonitors();
     renderIcon();
   }
 
-  // The pointer and the monitors, beside the monitor choice they help with.
-  function renderScreen() {
-    const shown = !!L.fieldShape(settings.my_mouse_event, 'monitor');
-    $('row-pointer').hidden = !shown || !pointer;
-    if (pointer) {
-      const text = L.pointerText(pointer);
-      setText($('pointer'), text.text, text.args);
-    }
-    $('row-monitors').hidden = !shown || !monitors;
-    if (monitors) {
-      const list = $('monitors');
-      list.replaceChildren();
-      for (const m of monitors) {
-        const item = document.createElement('li');
-        const line = L.monitorLine(m);
-        setText(item, line.text, line.args);
-        list.appendChild(item);
-      }
+  // The pointer and the monitors show beside the monitor choice they help with.
+  const showsScreen = () => !!L.fieldShape(settings.my_mouse_event, 'monitor');
+
+  function renderPointer() {
+    $('row-pointer').hidden = !showsScreen() || !pointer;
+    if (!pointer) return;
+    const text = L.pointerText(pointer);
+    setText($('pointer'), text.text, text.args);
+  }
+
+  function renderMonitors() {
+    $('row-monitors').hidden = !showsScreen() || !monitors;
+    if (!monitors) return;
+    const list = $('monitors');
+    list.replaceChildren();
+    for (const m of monitors) {
+      const item = document.createElement('li');
+      const line = L.monitorLine(m);
+      setText(item, line.text, line.args);
+      list.appendChild(item);
     }
   }
 
@@ -317,7 +321,7 @@
     clearTimeout(pickTimer);
     pickTimer = on ? setTimeout(() => showPicking(false), PICK_WAIT_MS) : null;
     $('pick').setAttribute('aria-pressed', on ? 'true' : 'false');
-    setText($('pick'), on ? L.TEXTS.cancelPick : 'Pick on screen');
+    setText($('pick'), on ? L.TEXTS.cancelPick : PICK_LABEL);
   }
 
   function onPick() {
@@ -349,9 +353,9 @@
     const picked = L.readPoint(payload.picked);
     if (picked) onPicked(picked);
     const now = L.readPoint(payload.pointer);
-    if (now) { pointer = now; renderScreen(); }
+    if (now) { pointer = now; renderPointer(); }
     const list = L.readMonitors(payload.monitors);
-    if (list) { monitors = list; fillMonitorChoices(); renderScreen(); }
+    if (list) { monitors = list; fillMonitorChoices(); renderMonitors(); }
   }
 
   function onMessage(event) {
