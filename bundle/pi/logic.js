@@ -171,7 +171,7 @@
 
   // Texts the page puts on screen from what it is told, rather than from its markup.
   const TEXTS = {
-    notANumber: 'Not a whole number: the key does nothing until this is corrected.',
+    notANumber: 'The stored text is not a whole number.',
     cancelPick: 'Cancel picking',
     pointerOn: '{x}, {y} on monitor {n}',
     pointerOff: '{x}, {y}, on no monitor',
@@ -290,8 +290,9 @@
     return n >= -2147483648 && n <= 2147483647 ? n : null;
   }
 
-  // Stored text the plugin cannot convert, so that it ignores the key's presses.
-  // An empty optional member acts as absent and is fine.
+  // Stored text that is not a plain whole number: the plugin takes a leading
+  // number from it, and ignores the key's presses when there is none. An empty
+  // optional member acts as absent and is fine.
   function unreadable(member, value) {
     if (!NUMBER_MEMBERS.includes(member) || typeof value !== 'string') return false;
     if (value === '' && has(OPTIONAL, member)) return false;
