@@ -202,23 +202,18 @@
 
     for (const field of FIELDS) showField(field, L.fieldShape(cmd.name, field.id));
     $('row-pick').hidden = !L.picksPosition(cmd.name);
-    renderPointer();
-    renderMonitors();
     renderIcon();
   }
 
-  // The pointer and the monitors show beside the monitor choice they help with.
-  const showsScreen = () => !!L.fieldShape(settings.my_mouse_event, 'monitor');
-
   function renderPointer() {
-    $('row-pointer').hidden = !showsScreen() || !pointer;
+    $('row-pointer').hidden = !pointer;
     if (!pointer) return;
     const text = L.pointerText(pointer);
     setText($('pointer'), text.text, text.args);
   }
 
   function renderMonitors() {
-    $('row-monitors').hidden = !showsScreen() || !monitors;
+    $('row-monitors').hidden = !monitors;
     if (!monitors) return;
     const list = $('monitors');
     list.replaceChildren();
