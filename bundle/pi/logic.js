@@ -40,8 +40,12 @@
   ];
 
   // "" keeps the command's own reference (the whole desktop, or the main
-  // monitor for centring). The list of connected monitors is not known here.
+  // monitor for centring). The numbers are offered until the plugin lists the
+  // connected monitors.
   const MONITORS = ['', '1', '2', '3', '4', '5', '6', 'cursor'];
+  // A monitor number as the plugin reads it; one past the last monitor is kept,
+  // since the monitor may be connected again.
+  const MONITOR_NUMBER = /^[1-9]\d{0,3}$/;
 
   // Members that only some commands read. A key stores one only after the user
   // set it, and only while its command reads it; `absent` is the value that acts
@@ -51,7 +55,7 @@
     my_return: { absent: '0', repair: (t) => t },
     my_accel: { absent: '0', repair: (t) => wholeText(t, LIMITS.my_accel, 0) },
     my_relative: { absent: '0', repair: (t) => t },
-    my_monitor: { absent: '', repair: (t) => (MONITORS.includes(t) ? t : '') },
+    my_monitor: { absent: '', repair: (t) => (MONITORS.includes(t) || MONITOR_NUMBER.test(t) ? t : '') },
   };
   const OPTIONAL_MEMBERS = Object.keys(OPTIONAL);
 
@@ -117,7 +121,7 @@
     { name: 'MOUSE_LEFT_DOUBLE_CLICK', group: 'click', label: 'Left double-click', icon: 'double_left', ...DOUBLE },
     { name: 'MOUSE_MIDDLE_DOUBLE_CLICK', group: 'click', label: 'Middle double-click', icon: 'double_middle', ...DOUBLE },
     { name: 'MOUSE_RIGHT_DOUBLE_CLICK', group: 'click', label: 'Right double-click', icon: 'double_right', ...DOUBLE },
-    { name: 'MOUSE_CLICK_AT', group: 'click', label: 'Click at a position', icon: 'click_at',
+    { name: 'MOUSE_CLICK_AT', group: 'click', label: 'Click at a position', icon: 'click_at', picks: true,
       fields: { button: true, monitor: AT_MONITOR, ...POSITION, return: true },
       help: 'Moves the cursor there and clicks, with no other input in between.' },
     { name: 'MOUSE_LEFT_DOWN', group: 'button', label: 'Press left button', icon: 'button_down', ...PRESS },
@@ -141,7 +145,7 @@
       ...wheelHold('A notch is 120. A positive step scrolls up, a negative one down.') },
     { name: 'MOUSE_HWHEEL_HOLD', group: 'wheel', label: 'Scroll left or right while held', icon: 'hwheel_hold',
       ...wheelHold('A notch is 120. A positive step scrolls right, a negative one left.') },
-    { name: 'MOUSE_CURSOR_POS', group: 'cursor', label: 'Place cursor at a position', icon: 'cursor_place',
+    { name: 'MOUSE_CURSOR_POS', group: 'cursor', label: 'Place cursor at a position', icon: 'cursor_place', picks: true,
       fields: { monitor: AT_MONITOR, ...POSITION }, help: 'Puts the cursor at this screen position.' },
     { name: 'MOUSE_CURSOR_RESET', group: 'cursor', label: 'Centre cursor on screen', icon: 'cursor_center',
       fields: { monitor: { empty: 'Main monitor', help: MONITOR_NUMBERS } },
@@ -164,6 +168,20 @@
   const DEFAULT_COMMAND = 'MOUSE_LEFT_CLICK';
 
   const INVALID_NUMBER = 'Enter a whole number from {min} to {max}.';
+
+  // Texts the page puts on screen from what it is told, rather than from its markup.
+  const TEXTS = {
+    notANumber: 'The stored text is not a whole number.',
+    cancelPick: 'Cancel picking',
+    pointerOn: '{x}, {y} on monitor {n}',
+    pointerOff: '{x}, {y}, on no monitor',
+    monitor: '{n}: {width}×{height} at {x}, {y}',
+    mainMonitor: '{n}: {width}×{height} at {x}, {y}, main',
+    missingMonitor: 'Monitor {n} (not connected)',
+  };
+
+  // Members the plugin converts to numbers on every press.
+  const NUMBER_MEMBERS = ['my_sleep', 'my_offset_x', 'my_offset_y', 'my_wheel', 'my_repeat_loops', 'my_accel'];
 
   const has = (o, k) => Object.prototype.hasOwnProperty.call(o, k);
 
@@ -190,6 +208,12 @@
     };
   }
 
+  // Whether the command's page offers "Pick on screen" for its X and Y.
+  function picksPosition(name) {
+    const c = command(name);
+    return !!c && !!c.picks;
+  }
+
   function usesMember(name, member) {
     const c = command(name);
     return !!c && Object.keys(c.fields).some((id) => FIELD_MEMBERS[id] === member);
@@ -199,6 +223,53 @@
   function monitorLabel(value) {
     if (has(MONITOR_LABELS, value)) return { text: MONITOR_LABELS[value], args: null };
     return { text: MONITOR_LABEL, args: { n: Number(value) } };
+  }
+
+  const isWhole = (v) => Number.isInteger(v) && Math.abs(v) <= 2147483647;
+
+  // {x, y, monitor} from the plugin's "picked" or "pointer"; monitor 0 when it
+  // names none. Null when x or y is not a whole number.
+  function readPoint(p) {
+    if (!p || typeof p !== 'object' || !isWhole(p.x) || !isWhole(p.y)) return null;
+    return { x: p.x, y: p.y, monitor: Number.isInteger(p.monitor) && p.monitor > 0 ? p.monitor : 0 };
+  }
+
+  // The plugin's monitor list, entries that are not whole-numbered left out; null when it is no list.
+  function readMonitors(list) {
+    if (!Array.isArray(list)) return null;
+    return list.filter((m) => m && typeof m === 'object' && Number.isInteger(m.number) && m.number > 0
+      && ['x', 'y', 'width', 'height'].every((k) => isWhole(m[k])))
+      .map((m) => ({ number: m.number, x: m.x, y: m.y, width: m.width, height: m.height, primary: m.primary === true }));
+  }
+
+  function pointerText(point) {
+    const args = { x: point.x, y: point.y, n: point.monitor };
+    return { text: point.monitor > 0 ? TEXTS.pointerOn : TEXTS.pointerOff, args };
+  }
+
+  function monitorLine(m) {
+    const args = { n: m.number, width: m.width, height: m.height, x: m.x, y: m.y };
+    return { text: m.primary ? TEXTS.mainMonitor : TEXTS.monitor, args };
+  }
+
+  // The numbered choices of "my_monitor" besides "": the connected monitors
+  // once the plugin listed them (1 to 6 before), a stored number among them
+  // even when it is not connected (marked `missing`), and the cursor's monitor.
+  function monitorChoices(monitors, stored) {
+    const numbers = monitors ? monitors.map((m) => String(m.number)) : MONITORS.filter((v) => MONITOR_NUMBER.test(v));
+    const choices = numbers.map((value) => {
+      const m = monitors && monitors.find((e) => String(e.number) === value);
+      const label = m && !(m.primary && m.number === 1) ? { text: MONITOR_LABEL, args: { n: m.number } } : monitorLabel(value);
+      return { value, ...label, missing: false };
+    });
+    if (MONITOR_NUMBER.test(stored) && !numbers.includes(stored)) {
+      const missing = monitors !== null;
+      const label = missing ? { text: TEXTS.missingMonitor, args: { n: Number(stored) } } : monitorLabel(stored);
+      choices.push({ value: stored, ...label, missing });
+      choices.sort((a, b) => Number(a.value) - Number(b.value));
+    }
+    choices.push({ value: 'cursor', ...monitorLabel('cursor'), missing: false });
+    return choices;
   }
 
   // Whole decimal number within [min, max], as typed: optional minus, digits, nothing else.
@@ -217,6 +288,37 @@
     if (typeof text !== 'string' || !/^-?\d+$/.test(text)) return null;
     const n = Number(text);
     return n >= -2147483648 && n <= 2147483647 ? n : null;
+  }
+
+  // Stored text that is not a plain whole number: the plugin takes a leading
+  // number from it, and ignores the key's presses when there is none. An empty
+  // optional member acts as absent and is fine.
+  function unreadable(member, value) {
+    if (!NUMBER_MEMBERS.includes(member) || typeof value !== 'string') return false;
+    if (value === '' && has(OPTIONAL, member)) return false;
+    return pluginInteger(value) === null;
+  }
+
+  // The number field of the command that edits the member, if it shows one.
+  function numberFieldOf(commandName, member) {
+    return Object.keys(FIELD_LIMITS).find((id) => FIELD_MEMBERS[id] === member && fieldShape(commandName, id)) || null;
+  }
+
+  // Unreadable text in a field the command shows stays as stored, so the user
+  // sees what the key holds and corrects it there; one the command does not
+  // show is repaired, as the user could neither see nor fix it.
+  function keepUnreadable(commandName, from, into) {
+    for (const k of NUMBER_MEMBERS) {
+      if (has(into, k) && unreadable(k, from[k]) && numberFieldOf(commandName, k)) into[k] = from[k];
+    }
+    return into;
+  }
+
+  // Why the field shows a stored value that does not work, or null.
+  function storedProblem(settings, commandName, fieldId) {
+    const member = FIELD_MEMBERS[fieldId];
+    if (numberFieldOf(commandName, member) !== fieldId) return null;
+    return unreadable(member, settings[member]) ? { text: TEXTS.notANumber, args: null } : null;
   }
 
   function clamp(n, limits) {
@@ -258,6 +360,14 @@
     return wholeText(previousText, shape ? shape.limits : LIMITS.my_sleep, 0);
   }
 
+  // The five numbers of the nine members as the command reads them, from the
+  // text each had (`text(member)`).
+  function numbersFor(commandName, text) {
+    const out = { my_sleep: sleepFor(commandName, text('my_sleep')), my_wheel: wheelFor(commandName, text('my_wheel')) };
+    for (const k of ['my_offset_x', 'my_offset_y', 'my_repeat_loops']) out[k] = wholeText(text(k), LIMITS[k], 0);
+    return out;
+  }
+
   function colourById(data, id) {
     return data.palette.find((p) => p.id === id) || null;
   }
@@ -297,9 +407,7 @@
     const c = command(str('my_mouse_event')) || command(DEFAULT_COMMAND);
     out.my_mouse_event = c.name;
 
-    out.my_sleep = sleepFor(c.name, str('my_sleep'));
-    for (const k of ['my_offset_x', 'my_offset_y', 'my_repeat_loops']) out[k] = wholeText(str(k), LIMITS[k], 0);
-    out.my_wheel = wheelFor(c.name, str('my_wheel'));
+    Object.assign(out, numbersFor(c.name, str));
 
     const iconNames = data.icons.map((i) => i.name);
     out.my_icon_name = iconNames.includes(str('my_icon_name')) ? str('my_icon_name') : c.icon;
@@ -308,7 +416,7 @@
     out.my_icon_color = colour.word;
     out.my_icon_color_id = colour.id;
 
-    return ordered(Object.assign(out, optionalFor(c.name, s)));
+    return ordered(keepUnreadable(c.name, s, Object.assign(out, optionalFor(c.name, s))));
   }
 
   // Settings after the user picks another command: the wheel sign follows, an
@@ -321,10 +429,9 @@
     const next = {};
     for (const k of MEMBERS) next[k] = current[k];
     next.my_mouse_event = name;
-    next.my_wheel = wheelFor(name, current.my_wheel);
-    next.my_sleep = sleepFor(name, current.my_sleep);
+    Object.assign(next, numbersFor(name, (k) => current[k]));
     if (before && current.my_icon_name === before.icon) next.my_icon_name = after.icon;
-    return ordered(Object.assign(next, optionalFor(name, current)));
+    return ordered(keepUnreadable(name, current, Object.assign(next, optionalFor(name, current))));
   }
 
   // The value a member has for the plugin; an optional one that is not stored
@@ -372,8 +479,9 @@
 
   return {
     MEMBERS, OPTIONAL_MEMBERS, NOTCH, LIMITS, BUTTONS, MONITORS, FIELD_MEMBERS, GROUPS, COMMANDS,
-    DEFAULT_COMMAND, INVALID_NUMBER,
-    command, helpFor, fieldShape, usesMember, monitorLabel, parseWhole, pluginInteger, notchesOf,
+    DEFAULT_COMMAND, INVALID_NUMBER, TEXTS,
+    command, helpFor, fieldShape, picksPosition, usesMember, monitorLabel, monitorChoices, readPoint, readMonitors,
+    pointerText, monitorLine, unreadable, storedProblem, parseWhole, pluginInteger, notchesOf,
     wheelText, colourById, defaultColour, iconFile, normalize, withCommand, memberValue,
     withMembers, changedMembers, decodeFilePath, format,
   };

@@ -6,6 +6,8 @@
   const DATA = window.DECKMOUSE_ICONS;
   const ACTION_UUID = 'org.deckmouse.mouse';
   const ICON_MEMBERS = ['my_icon_name', 'my_icon_color', 'my_icon_color_id'];
+  // The key counts down 3 s; past this without an answer the page stops waiting.
+  const PICK_WAIT_MS = 5000;
 
   let socket = null;
   let context = '';
@@ -13,8 +15,13 @@
   let queue = [];
   let settings = null;
   let strings = {};
+  // What the plugin told about the screen: null until it did.
+  let monitors = null;
+  let pointer = null;
+  let pickTimer = null;
 
   const $ = (id) => document.getElementById(id);
+  const PICK_LABEL = $('pick').dataset.i18n;
 
   // The inputs below the command: number boxes, selects and check boxes.
   const FIELDS = Object.keys(L.FIELD_MEMBERS).map((id) => {
@@ -110,16 +117,26 @@
     }
   }
 
-  // The label of "" depends on the command and is set when it is shown.
+  // The label of "" depends on the command and is set when it is shown; the
+  // numbered monitors follow the plugin's list.
   function buildFieldChoices() {
     for (const b of L.BUTTONS) addOption($('button'), b.value, b.label);
-    for (const m of L.MONITORS.filter((v) => v !== '')) {
-      const label = L.monitorLabel(m);
-      addOption($('monitor'), m, label.text, label.args);
-    }
     const unset = document.createElement('option');
     unset.value = '';
-    $('monitor').prepend(unset);
+    $('monitor').appendChild(unset);
+  }
+
+  function fillMonitorChoices() {
+    const select = $('monitor');
+    const stored = L.memberValue(settings, 'my_monitor');
+    select.querySelectorAll('option:not([value=""])').forEach((o) => o.remove());
+    let storedMissing = false;
+    for (const choice of L.monitorChoices(monitors, stored)) {
+      addOption(select, choice.value, choice.text, choice.args);
+      if (choice.missing && choice.value === stored) storedMissing = true;
+    }
+    select.value = stored;
+    select.setAttribute('aria-invalid', storedMissing ? 'true' : 'false');
   }
 
   function buildIconControls() {
@@ -144,16 +161,19 @@
 
   // ---- showing the settings -----------------------------------------------
 
-  function showError(field, bad) {
-    field.input.setAttribute('aria-invalid', bad ? 'true' : 'false');
-    field.error.hidden = !bad;
-    if (bad) setText(field.error, L.INVALID_NUMBER, field.limits);
+  // problem: { text, args } to show under the field, or null.
+  function showError(field, problem) {
+    field.input.setAttribute('aria-invalid', problem ? 'true' : 'false');
+    field.error.hidden = !problem;
+    if (problem) setText(field.error, problem.text, problem.args);
   }
 
-  // An optional member the key does not store shows the value that acts like it.
+  // An optional member the key does not store shows the value that acts like it;
+  // text the plugin cannot read shows as stored.
   function fieldValue(field) {
-    if (field.id === 'notches') return String(L.notchesOf(settings.my_wheel));
     const value = L.memberValue(settings, field.member);
+    if (L.unreadable(field.member, value)) return value;
+    if (field.id === 'notches') return String(L.notchesOf(settings.my_wheel));
     if (field.kind === 'flag') return value === '1';
     if (field.id === 'button') return value || L.BUTTONS[0].value;
     return value;
@@ -167,9 +187,10 @@
     if (shape.help) setText(field.help, shape.help);
     if (shape.empty) setText(field.input.querySelector('option[value=""]'), shape.empty);
     field.limits = shape.limits;
-    if (field.kind === 'flag') field.input.checked = fieldValue(field);
+    if (field.id === 'monitor') fillMonitorChoices();
+    else if (field.kind === 'flag') field.input.checked = fieldValue(field);
     else field.input.value = fieldValue(field);
-    if (field.error) showError(field, false);
+    if (field.error) showError(field, L.storedProblem(settings, settings.my_mouse_event, field.id));
   }
 
   function render() {
@@ -180,7 +201,28 @@
     if (help) setText($('help'), help);
 
     for (const field of FIELDS) showField(field, L.fieldShape(cmd.name, field.id));
+    $('row-pick').hidden = !L.picksPosition(cmd.name);
     renderIcon();
+  }
+
+  function renderPointer() {
+    $('row-pointer').hidden = !pointer;
+    if (!pointer) return;
+    const text = L.pointerText(pointer);
+    setText($('pointer'), text.text, text.args);
+  }
+
+  function renderMonitors() {
+    $('row-monitors').hidden = !monitors;
+    if (!monitors) return;
+    const list = $('monitors');
+    list.replaceChildren();
+    for (const m of monitors) {
+      const item = document.createElement('li');
+      const line = L.monitorLine(m);
+      setText(item, line.text, line.args);
+      list.appendChild(item);
+    }
   }
 
   function renderIcon() {
@@ -230,14 +272,23 @@
 
   function onCommand() {
     save(L.withCommand(settings, $('command').value));
+    if (pickTimer !== null && !L.picksPosition(settings.my_mouse_event)) {
+      toPlugin({ pick: 'cancel' });
+      showPicking(false);
+    }
     render();
   }
 
   function onField(field) {
-    if (field.kind === 'choice') { update({ [field.member]: field.input.value }); return; }
+    if (field.kind === 'choice') {
+      update({ [field.member]: field.input.value });
+      // A monitor that is not connected is offered only while it is stored.
+      if (field.id === 'monitor') fillMonitorChoices();
+      return;
+    }
     if (field.kind === 'flag') { update({ [field.member]: field.input.checked ? '1' : '0' }); return; }
     const n = L.parseWhole(field.input.value, field.limits);
-    showError(field, n === null);
+    showError(field, n === null ? { text: L.INVALID_NUMBER, args: field.limits } : null);
     if (n === null) return;
     const text = field.id === 'notches'
       ? L.wheelText(n, settings.my_mouse_event, settings.my_wheel)
@@ -257,6 +308,31 @@
     renderIcon();
   }
 
+  // ---- picking a position on screen -----------------------------------------
+
+  // While the key counts down the button cancels; the page stops waiting by
+  // itself should the plugin never answer.
+  function showPicking(on) {
+    clearTimeout(pickTimer);
+    pickTimer = on ? setTimeout(() => showPicking(false), PICK_WAIT_MS) : null;
+    $('pick').setAttribute('aria-pressed', on ? 'true' : 'false');
+    setText($('pick'), on ? L.TEXTS.cancelPick : PICK_LABEL);
+  }
+
+  function onPick() {
+    const picking = pickTimer !== null;
+    toPlugin({ pick: picking ? 'cancel' : 'position' });
+    showPicking(!picking);
+  }
+
+  // The plugin already counts the position from the chosen monitor.
+  function onPicked(point) {
+    showPicking(false);
+    if (!L.picksPosition(settings.my_mouse_event)) return;
+    update({ my_offset_x: String(point.x), my_offset_y: String(point.y) });
+    render();
+  }
+
   function onImage() {
     const path = L.decodeFilePath($('image').value);
     if (path) toPlugin({ 'background-image': path });
@@ -267,11 +343,23 @@
     try { return JSON.parse(text); } catch (e) { return null; }
   }
 
+  function onPluginMessage(payload) {
+    if (!payload || typeof payload !== 'object') return;
+    const picked = L.readPoint(payload.picked);
+    if (picked) onPicked(picked);
+    const now = L.readPoint(payload.pointer);
+    if (now) { pointer = now; renderPointer(); }
+    const list = L.readMonitors(payload.monitors);
+    if (list) { monitors = list; fillMonitorChoices(); renderMonitors(); }
+  }
+
   function onMessage(event) {
     const msg = parse(event.data);
     if (msg && msg.event === 'didReceiveSettings' && msg.payload) {
       settings = L.normalize(msg.payload.settings, DATA);
       render();
+    } else if (msg && msg.event === 'sendToPropertyInspector') {
+      onPluginMessage(msg.payload);
     }
   }
 
@@ -313,6 +401,7 @@
   $('icon').addEventListener('change', onIcon);
   $('colours').addEventListener('change', onColour);
   $('image').addEventListener('change', onImage);
+  $('pick').addEventListener('click', onPick);
 
   window.connectElgatoStreamDeckSocket = connect;
 })();

@@ -127,7 +127,9 @@ test('normalize turns any stored settings into nine convertible members', () => 
     ['not an object', null, DEFAULTS],
     ['valid settings stay', VALID, VALID],
     ['sleep above the limit', { ...VALID, my_sleep: '20000' }, { ...VALID, my_sleep: '10000' }],
-    ['sleep not a number', { ...VALID, my_sleep: 'abc' }, { ...VALID, my_sleep: '0' }],
+    // Text the plugin cannot read, in a member no field of the command shows.
+    ['sleep not a number, unseen', { ...VALID, my_mouse_event: 'MOUSE_LEFT_DOWN', my_sleep: 'abc' },
+      { ...VALID, my_mouse_event: 'MOUSE_LEFT_DOWN', my_sleep: '0' }],
     ['sleep as JSON number', { ...VALID, my_sleep: 250 }, { ...VALID, my_sleep: '0' }],
     ['offset below the limit', { ...VALID, my_offset_x: '-99999' }, { ...VALID, my_offset_x: '-32767' }],
     ['offset with trailing text', { ...VALID, my_offset_y: '12px' }, { ...VALID, my_offset_y: '0' }],
@@ -185,11 +187,13 @@ test('normalize keeps the optional members the command reads, repaired, and drop
     ['unknown button', { ...at, my_button: 'left' }, { ...at, my_button: 'LEFT' }],
     ['return other than 1 is off and stays', { ...at, my_return: 'yes' }, { ...at, my_return: 'yes' }],
     ['monitor under the cursor', { ...reset, my_monitor: 'cursor' }, { ...reset, my_monitor: 'cursor' }],
-    ['monitor beyond the list', { ...reset, my_monitor: '7' }, { ...reset, my_monitor: '' }],
+    // The monitor may be connected again; the page marks it meanwhile.
+    ['monitor past six', { ...reset, my_monitor: '7' }, { ...reset, my_monitor: '7' }],
+    ['monitor zero', { ...reset, my_monitor: '0' }, { ...reset, my_monitor: '' }],
     ['monitor with a leading zero', { ...at, my_monitor: '02' }, { ...at, my_monitor: '' }],
     ['monitor as JSON number', { ...at, my_monitor: 2 }, { ...at, my_monitor: '' }],
     ['acceleration above the limit', { ...move, my_accel: '5000' }, { ...move, my_accel: '1000' }],
-    ['acceleration not a number', { ...move, my_accel: 'fast' }, { ...move, my_accel: '0' }],
+    ['acceleration left empty', { ...move, my_accel: '' }, { ...move, my_accel: '0' }],
     ['acceleration as JSON number', { ...hold, my_accel: 50 }, { ...hold, my_wheel: '240', my_accel: '0' }],
     ['relative kept as stored', { ...move, my_relative: '1', my_accel: '25' },
       { ...move, my_accel: '25', my_relative: '1' }],
@@ -200,7 +204,6 @@ test('normalize keeps the optional members the command reads, repaired, and drop
     // A held scroll keeps its step as stored, with fractions of a notch and either sign.
     ['held scroll step below a notch', { ...hold, my_wheel: '-30' }, { ...hold, my_wheel: '-30' }],
     ['held scroll step above the limit', { ...hold, my_wheel: '-5000' }, { ...hold, my_wheel: '-1200' }],
-    ['held scroll step not a number', { ...hold, my_wheel: 'x' }, { ...hold, my_wheel: '120' }],
     ['held scroll interval below 10 ms', { ...hold, my_sleep: '0' }, { ...hold, my_sleep: '10' }],
   ];
   for (const [name, stored, want] of cases) {
@@ -208,6 +211,106 @@ test('normalize keeps the optional members the command reads, repaired, and drop
     assert.deepEqual(got, want, name);
     const optional = L.OPTIONAL_MEMBERS.filter((k) => k in want);
     assert.deepEqual(Object.keys(got), [...L.MEMBERS, ...optional], `${name}: member order`);
+  }
+});
+
+test('text the plugin cannot read stays as stored where a field shows it, marked, and is repaired elsewhere', () => {
+  const pos = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_POS', my_icon_name: 'cursor_place' };
+  const down = { ...VALID, my_mouse_event: 'MOUSE_WHEEL_DOWN', my_icon_name: 'wheel_down', my_wheel: '-240' };
+  const hold = { ...VALID, my_mouse_event: 'MOUSE_WHEEL_HOLD', my_icon_name: 'wheel_hold' };
+  const move = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_MOVE', my_icon_name: 'cursor_move' };
+  // stored, what normalize gives, the fields marked as not a number
+  const cases = [
+    [{ ...pos, my_offset_x: 'abc' }, { ...pos, my_offset_x: 'abc' }, ['x']],
+    [{ ...pos, my_offset_x: '12px', my_offset_y: ' 5' }, { ...pos, my_offset_x: '12px', my_offset_y: ' 5' }, ['x', 'y']],
+    [{ ...VALID, my_sleep: '', my_repeat_loops: '1.5' }, { ...VALID, my_sleep: '', my_repeat_loops: '1.5' },
+      ['sleep', 'repeat']],
+    [{ ...down, my_wheel: 'lots' }, { ...down, my_wheel: 'lots' }, ['notches']],
+    [{ ...hold, my_wheel: 'x' }, { ...hold, my_wheel: 'x' }, ['step']],
+    [{ ...move, my_accel: 'fast', my_offset_y: '-' }, { ...move, my_accel: 'fast', my_offset_y: '-' }, ['y', 'accel']],
+    // No field of a left click shows the offsets, nor a JSON number as text.
+    [{ ...VALID, my_offset_x: 'abc' }, { ...VALID, my_offset_x: '0' }, []],
+    [{ ...VALID, my_sleep: 250 }, { ...VALID, my_sleep: '0' }, []],
+    [{ ...pos, my_offset_x: 7 }, { ...pos, my_offset_x: '0' }, []],
+  ];
+  const fields = Object.keys(L.FIELD_MEMBERS);
+  for (const [stored, want, marked] of cases) {
+    const name = JSON.stringify(stored);
+    const got = L.normalize(stored, iconData);
+    assert.deepEqual(got, want, name);
+    const problems = fields.filter((id) => L.storedProblem(got, got.my_mouse_event, id));
+    assert.deepEqual(problems, marked, name);
+    for (const id of marked) assert.equal(L.storedProblem(got, got.my_mouse_event, id).text, L.TEXTS.notANumber);
+  }
+});
+
+test('switching commands keeps unreadable text only where the new command shows it', () => {
+  const pos = { ...VALID, my_mouse_event: 'MOUSE_CURSOR_POS', my_icon_name: 'cursor_place', my_offset_x: 'abc' };
+  const cases = [
+    ['MOUSE_CLICK_AT', { my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at' }],
+    ['MOUSE_CURSOR_NUDGE', { my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_icon_name: 'cursor_nudge' }],
+    ['MOUSE_LEFT_CLICK', { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left', my_offset_x: '0' }],
+  ];
+  for (const [cmd, changed] of cases) assert.deepEqual(L.changedMembers(pos, L.withCommand(pos, cmd)), changed, cmd);
+});
+
+test('the position commands, and only they, offer picking on screen', () => {
+  const picking = L.COMMANDS.filter((c) => L.picksPosition(c.name)).map((c) => c.name);
+  assert.deepEqual(picking.sort(), ['MOUSE_CLICK_AT', 'MOUSE_CURSOR_POS']);
+  assert.equal(L.picksPosition('NOT_A_COMMAND'), false);
+});
+
+test('points and monitor lists from the plugin are read whole or not at all', () => {
+  const points = [
+    [{ x: 10, y: -20, monitor: 2 }, { x: 10, y: -20, monitor: 2 }],
+    [{ x: 0, y: 0 }, { x: 0, y: 0, monitor: 0 }],
+    [{ x: 5, y: 6, monitor: 0 }, { x: 5, y: 6, monitor: 0 }],
+    [{ x: 5, y: 6, monitor: '2' }, { x: 5, y: 6, monitor: 0 }],
+    [{ x: 1.5, y: 6 }, null],
+    [{ x: '5', y: 6 }, null],
+    [{ x: 5 }, null],
+    [{ x: 2 ** 31, y: 0 }, null],
+    [null, null],
+    ['5,6', null],
+  ];
+  for (const [given, want] of points) assert.deepEqual(L.readPoint(given), want, JSON.stringify(given));
+
+  const one = { number: 1, x: 0, y: 0, width: 1920, height: 1080, primary: true };
+  const two = { number: 2, x: 1920, y: -200, width: 1280, height: 1024, primary: false };
+  const lists = [
+    [[one, two], [one, two]],
+    [[], []],
+    [[{ ...two, primary: 'yes', name: 'HDMI-1' }], [two]],
+    [[one, { ...two, width: '1280' }, { ...two, number: 0 }, null], [one]],
+    [{ 1: one }, null],
+    [undefined, null],
+  ];
+  for (const [given, want] of lists) assert.deepEqual(L.readMonitors(given), want, JSON.stringify(given));
+});
+
+test('the monitor choice offers the connected monitors and keeps a stored one that is not', () => {
+  const one = { number: 1, x: 0, y: 0, width: 1920, height: 1080, primary: true };
+  const two = { number: 2, x: 1920, y: 0, width: 1280, height: 1024, primary: false };
+  const noPrimary = { ...one, primary: false };
+  const MAIN = ['1', 'Monitor 1 (main)', false];
+  const n = (value, missing = false) => [value, missing ? L.TEXTS.missingMonitor : 'Monitor {n}', missing];
+  const CURSOR = ['cursor', 'Monitor under the cursor', false];
+  // monitors known (null: not yet), stored choice, [value, text, missing] offered
+  const cases = [
+    [null, '', [MAIN, n('2'), n('3'), n('4'), n('5'), n('6'), CURSOR]],
+    [null, '9', [MAIN, n('2'), n('3'), n('4'), n('5'), n('6'), n('9'), CURSOR]],
+    [[one, two], '', [MAIN, n('2'), CURSOR]],
+    [[one, two], '2', [MAIN, n('2'), CURSOR]],
+    [[one, two], 'cursor', [MAIN, n('2'), CURSOR]],
+    [[one], '3', [MAIN, n('3', true), CURSOR]],
+    [[one, two], '12', [MAIN, n('2'), n('12', true), CURSOR]],
+    [[noPrimary, two], '', [n('1'), n('2'), CURSOR]],
+    [[], '1', [n('1', true), CURSOR]],
+  ];
+  for (const [monitors, stored, want] of cases) {
+    const got = L.monitorChoices(monitors, stored);
+    assert.deepEqual(got.map((c) => [c.value, c.text, c.missing]), want, `${JSON.stringify(monitors)} ${stored}`);
+    for (const c of got) if (c.text.includes('{n}')) assert.deepEqual(c.args, { n: Number(c.value) });
   }
 });
 

@@ -96,10 +96,10 @@ test('a new key registers, then gets a working set of settings and its icon', as
   await host.expectQuiet();
 });
 
-test('stored settings that would not convert are repaired once on opening', async () => {
-  await open({ ...KEY, my_sleep: '12ms', my_repeat_loops: '', my_wheel: 7 });
-  await expectSave({ ...KEY, my_sleep: '0', my_repeat_loops: '0', my_wheel: '120' },
-    { my_sleep: '0', my_repeat_loops: '0', my_wheel: '120' });
+test('stored settings that would not convert and that no field shows are repaired once on opening', async () => {
+  await open({ ...KEY, my_offset_x: '12px', my_offset_y: '', my_wheel: 7 });
+  await expectSave({ ...KEY, my_offset_x: '0', my_offset_y: '0', my_wheel: '120' },
+    { my_offset_x: '0', my_offset_y: '0', my_wheel: '120' });
   await host.expectQuiet();
 });
 
@@ -123,6 +123,7 @@ test('each command shows only the fields that apply to it, with its help', async
   const AT_HELP = 'With a monitor chosen, the position counts from its top-left corner and stays on it. '
     + 'Monitor 1 is the main one; the others go from left to right, then top to bottom.';
   const ACCEL_HELP = 'The step grows by this percentage each second held, up to 10 times the first step.';
+  const PICK_HELP = 'Move the pointer to the spot while the key counts down; X and Y are then filled in.';
   // command, visible rows, captions, field help, label of the monitor's "" choice, command help
   const cases = [
     ['MOUSE_LEFT_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }, {}, null,
@@ -131,8 +132,8 @@ test('each command shows only the fields that apply to it, with its help', async
       'Presses and releases the button; extra repeats click again.'],
     ['MOUSE_RIGHT_DOUBLE_CLICK', ['sleep'], { sleep: 'Hold time (ms)' }, {}, null,
       'Two clicks that every program takes for a double-click; a long hold time is shortened to fit.'],
-    ['MOUSE_CLICK_AT', ['button', 'monitor', 'x', 'y', 'return'],
-      { x: 'X position (px)', y: 'Y position (px)' }, { monitor: AT_HELP }, 'Whole desktop',
+    ['MOUSE_CLICK_AT', ['button', 'monitor', 'x', 'y', 'pick', 'return'],
+      { x: 'X position (px)', y: 'Y position (px)' }, { monitor: AT_HELP, pick: PICK_HELP }, 'Whole desktop',
       'Moves the cursor there and clicks, with no other input in between.'],
     ['MOUSE_WHEEL_DOWN', ['notches', 'repeat'], {}, {}, null,
       'Turns the wheel by the notches; extra repeats turn it again.'],
@@ -148,8 +149,8 @@ test('each command shows only the fields that apply to it, with its help', async
     ['MOUSE_X1_UP', [], {}, {}, null, 'Releases a button that a press key held down.'],
     ['MOUSE_LEFT_TOGGLE', [], {}, {}, null,
       'The first press holds the button down for dragging, the next releases it. The key shows while it is down.'],
-    ['MOUSE_CURSOR_POS', ['monitor', 'x', 'y'], { x: 'X position (px)', y: 'Y position (px)' },
-      { monitor: AT_HELP }, 'Whole desktop', 'Puts the cursor at this screen position.'],
+    ['MOUSE_CURSOR_POS', ['monitor', 'x', 'y', 'pick'], { x: 'X position (px)', y: 'Y position (px)' },
+      { monitor: AT_HELP, pick: PICK_HELP }, 'Whole desktop', 'Puts the cursor at this screen position.'],
     ['MOUSE_CURSOR_RESET', ['monitor'], {},
       { monitor: 'Monitor 1 is the main one; the others go from left to right, then top to bottom.' },
       'Main monitor', 'Puts the cursor in the middle of the chosen monitor.'],
@@ -448,17 +449,26 @@ test('a chosen image file is sent to the plugin by its decoded path', async () =
 });
 
 test('every text on the page follows the host language', async () => {
-  // Between them these keys show every kind of field, caption and help.
+  // Between them these keys show every kind of field, caption and help, and
+  // with the plugin's screen report (the pointer's monitor given) every
+  // readout, the picker counting down and a stored value marked.
   const keys = [
-    [KEY, 'sleep'],
-    [withCommand('MOUSE_CLICK_AT', 'click_at'), 'x'],
-    [withCommand('MOUSE_HWHEEL_HOLD', 'hwheel_hold'), 'accel'],
-    [withCommand('MOUSE_CURSOR_RESET', 'cursor_center'), null],
+    [KEY, 'sleep', null],
+    [withCommand('MOUSE_CLICK_AT', 'click_at'), 'x', null],
+    [withCommand('MOUSE_HWHEEL_HOLD', 'hwheel_hold'), 'accel', null],
+    [withCommand('MOUSE_CURSOR_RESET', 'cursor_center'), null, 1],
+    [withCommand('MOUSE_CURSOR_POS', 'cursor_place', { my_offset_y: 'abc', my_monitor: '3' }), null, 0],
   ];
-  for (const language of LANGUAGES) for (const [settings, invalid] of keys) {
+  for (const language of LANGUAGES) for (const [settings, invalid, pointerMonitor] of keys) {
     const file = readJson(path.join(plugin, `${language}.json`));
     await open(settings, { language });
     if (invalid) await page.fill(`#${invalid}`, 'x'); // brings up the error text as well
+    if (pointerMonitor !== null) {
+      fromPlugin({ monitors: MONITORS });
+      fromPlugin({ pointer: { x: 5, y: 6, monitor: pointerMonitor } });
+      await page.waitForSelector('#row-pointer:not([hidden])');
+      if (L.picksPosition(settings.my_mouse_event)) await page.click('#pick');
+    }
     const shown = await page.$$eval('[data-i18n]', (els) => els.map((el) => ({
       key: el.dataset.i18n,
       args: el.dataset.i18nArgs ? JSON.parse(el.dataset.i18nArgs) : null,
@@ -500,7 +510,233 @@ test('settings the host sends later are shown without being saved back', async (
     payload: { settings: withCommand('MOUSE_CURSOR_POS', 'cursor_place', { my_offset_x: '640' }) },
   });
   await page.waitForFunction(() => document.getElementById('command').value === 'MOUSE_CURSOR_POS');
-  assert.deepEqual(await visibleRows(), ['monitor', 'x', 'y']);
+  assert.deepEqual(await visibleRows(), ['monitor', 'x', 'y', 'pick']);
   assert.equal(await page.inputValue('#x'), '640');
+  await host.expectQuiet();
+});
+
+// ---- the picker, the pointer and the monitors -------------------------------
+
+const MONITORS = [
+  { number: 1, x: 0, y: 0, width: 1920, height: 1080, primary: true },
+  { number: 2, x: 1920, y: -120, width: 1280, height: 1024, primary: false },
+];
+
+function fromPlugin(payload) {
+  host.sendToPages({ event: 'sendToPropertyInspector', action: ACTION_UUID, context: UUID, payload });
+}
+
+async function expectToPlugin(payload) {
+  assert.deepEqual(await host.nextMessage(), { event: 'sendToPlugin', action: ACTION_UUID, context: UUID, payload });
+}
+
+async function pickButton() {
+  return page.$eval('#pick', (b) => [b.textContent, b.getAttribute('aria-pressed')]);
+}
+
+const PICK = ['Pick on screen', 'false'];
+const CANCEL = ['Cancel picking', 'true'];
+
+test('the pick button asks the plugin to pick and, pressed again, to cancel', async () => {
+  for (const [cmd, icon] of [['MOUSE_CURSOR_POS', 'cursor_place'], ['MOUSE_CLICK_AT', 'click_at']]) {
+    await open(withCommand(cmd, icon));
+    assert.deepEqual(await pickButton(), PICK, cmd);
+    for (const [sent, after] of [['position', CANCEL], ['cancel', PICK], ['position', CANCEL], ['cancel', PICK]]) {
+      await page.click('#pick');
+      await expectToPlugin({ pick: sent });
+      assert.deepEqual(await pickButton(), after, `${cmd} after ${sent}`);
+    }
+    await host.expectQuiet(100);
+    await page.close();
+    page = null;
+  }
+});
+
+test('leaving the position commands while picking cancels the pick', async () => {
+  await open(withCommand('MOUSE_CURSOR_POS', 'cursor_place'));
+  await page.click('#pick');
+  await expectToPlugin({ pick: 'position' });
+  // Another position command keeps the countdown going.
+  await page.selectOption('#command', 'MOUSE_CLICK_AT');
+  await expectSave(withCommand('MOUSE_CLICK_AT', 'click_at'), { my_mouse_event: 'MOUSE_CLICK_AT', my_icon_name: 'click_at' },
+    'icons/click_at_6blue.png');
+  assert.deepEqual(await pickButton(), CANCEL);
+  await page.selectOption('#command', 'MOUSE_CURSOR_NUDGE');
+  await expectSave(withCommand('MOUSE_CURSOR_NUDGE', 'cursor_nudge'),
+    { my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_icon_name: 'cursor_nudge' }, 'icons/cursor_nudge_6blue.png');
+  await expectToPlugin({ pick: 'cancel' });
+  assert.deepEqual(await pickButton(), PICK);
+  await host.expectQuiet();
+});
+
+test('a picked position fills X and Y as given and saves them, and the countdown ends', async () => {
+  const pos = withCommand('MOUSE_CURSOR_POS', 'cursor_place');
+  const at = withCommand('MOUSE_CLICK_AT', 'click_at', { my_monitor: '2', my_button: 'RIGHT' });
+  // start, picked, members saved (null: nothing)
+  const cases = [
+    [pos, { x: 1500, y: -30, monitor: 2 }, { my_offset_x: '1500', my_offset_y: '-30' }],
+    [at, { x: 0, y: 1079, monitor: 2 }, { my_offset_x: '0', my_offset_y: '1079' }],
+    [pos, { x: 640, y: 20, monitor: 0 }, { my_offset_x: '640' }],
+    [{ ...pos, my_offset_x: 'abc' }, { x: 7, y: 8, monitor: 1 }, { my_offset_x: '7', my_offset_y: '8' }],
+    // Where the pointer already was: nothing new to save.
+    [pos, { x: -10, y: 20, monitor: 1 }, null],
+  ];
+  for (const [start, picked, saved] of cases) {
+    const name = `${start.my_mouse_event} ${JSON.stringify(picked)}`;
+    await open(start);
+    await page.click('#pick');
+    await expectToPlugin({ pick: 'position' });
+    fromPlugin({ picked });
+    if (saved) await expectSave({ ...start, ...saved }, saved);
+    await page.waitForFunction(() => document.getElementById('pick').getAttribute('aria-pressed') === 'false');
+    assert.deepEqual([await page.inputValue('#x'), await page.inputValue('#y')], [String(picked.x), String(picked.y)], name);
+    assert.equal(await page.getAttribute('#x', 'aria-invalid'), 'false', name);
+    assert.equal(await page.inputValue('#monitor'), L.memberValue(start, 'my_monitor'), name);
+    await host.expectQuiet(100);
+    await page.close();
+    page = null;
+  }
+});
+
+test('a picked message that is malformed, or reaches a command without a position, changes nothing', async () => {
+  const pos = withCommand('MOUSE_CURSOR_POS', 'cursor_place');
+  // start, payload, whether the countdown ends
+  const cases = [
+    [pos, { picked: { x: '5', y: 6, monitor: 1 } }, false],
+    [pos, { picked: { x: 5.5, y: 6 } }, false],
+    [pos, { picked: null }, false],
+    [pos, { pick: 'position' }, false],
+    [withCommand('MOUSE_CURSOR_NUDGE', 'cursor_nudge'), { picked: { x: 5, y: 6, monitor: 1 } }, true],
+  ];
+  for (const [start, payload, ends] of cases) {
+    const name = `${start.my_mouse_event} ${JSON.stringify(payload)}`;
+    await open(start);
+    if (L.picksPosition(start.my_mouse_event)) {
+      await page.click('#pick');
+      await expectToPlugin({ pick: 'position' });
+    }
+    fromPlugin(payload);
+    fromPlugin({ pointer: { x: 1, y: 2, monitor: 1 } }); // handled after the payload: a marker
+    await page.waitForFunction(() => document.getElementById('pointer').textContent !== '');
+    await host.expectQuiet(100);
+    assert.deepEqual([await page.inputValue('#x'), await page.inputValue('#y')], [start.my_offset_x, start.my_offset_y], name);
+    if (!ends) assert.deepEqual(await pickButton(), CANCEL, name);
+    await page.close();
+    page = null;
+  }
+});
+
+test('without an answer the page stops waiting for the pick after five seconds', async () => {
+  await open(withCommand('MOUSE_CURSOR_POS', 'cursor_place'));
+  await page.clock.install();
+  await page.click('#pick');
+  await expectToPlugin({ pick: 'position' });
+  await page.clock.runFor(4900);
+  assert.deepEqual(await pickButton(), CANCEL);
+  await page.clock.runFor(200);
+  assert.deepEqual(await pickButton(), PICK);
+  // Nothing is sent: the plugin's own countdown has long ended.
+  await host.expectQuiet();
+  await page.click('#pick');
+  await expectToPlugin({ pick: 'position' });
+});
+
+test('the live readout shows where the pointer is, whatever the command', async () => {
+  // command, pointer messages in turn and the text after each
+  const cases = [
+    ['MOUSE_CURSOR_POS', [[{ x: 10, y: 20, monitor: 1 }, '10, 20 on monitor 1'],
+      [{ x: 2000, y: -100, monitor: 2 }, '2000, -100 on monitor 2'],
+      [{ x: -5, y: 7, monitor: 0 }, '-5, 7, on no monitor'],
+      [{ x: 3, y: 4 }, '3, 4, on no monitor']]],
+    ['MOUSE_CURSOR_RESET', [[{ x: 1919, y: 1079, monitor: 1 }, '1919, 1079 on monitor 1']]],
+    ['MOUSE_LEFT_CLICK', [[{ x: 1, y: 1, monitor: 1 }, '1, 1 on monitor 1']]],
+  ];
+  for (const [cmd, steps] of cases) {
+    await open(withCommand(cmd, L.command(cmd).icon));
+    await host.expectQuiet(100);
+    assert.equal(await page.$eval('#row-pointer', (r) => r.hidden), true, `${cmd}: hidden before the first report`);
+    for (const [pointer, text] of steps) {
+      fromPlugin({ pointer });
+      await page.waitForFunction((t) => document.getElementById('pointer').textContent === t, text);
+      assert.equal(await page.$eval('#row-pointer', (r) => r.hidden), false, cmd);
+    }
+    // The readout is only shown: it saves and sends nothing.
+    await host.expectQuiet(100);
+    await page.close();
+    page = null;
+  }
+});
+
+test('the monitors the plugin lists are shown and are the numbers the choice offers', async () => {
+  const listed = ['1: 1920×1080 at 0, 0, main', '2: 1280×1024 at 1920, -120'];
+  const choices = async () => page.$$eval('#monitor option', (os) => os.map((o) => [o.value, o.textContent]));
+  const invalid = async () => page.getAttribute('#monitor', 'aria-invalid');
+  const at = withCommand('MOUSE_CLICK_AT', 'click_at', { my_monitor: '3' });
+  await open(at);
+  await host.expectQuiet(100);
+  assert.equal(await page.$eval('#row-monitors', (r) => r.hidden), true);
+  assert.deepEqual((await choices()).map(([v]) => v), ['', '1', '2', '3', '4', '5', '6', 'cursor']);
+  assert.equal(await invalid(), 'false');
+
+  fromPlugin({ monitors: MONITORS });
+  await page.waitForSelector('#row-monitors:not([hidden])');
+  assert.deepEqual(await page.$$eval('#monitors li', (ls) => ls.map((l) => l.textContent)), listed);
+  // The stored monitor 3 is not connected: it stays chosen, marked, and is not saved over.
+  assert.deepEqual(await choices(), [['', 'Whole desktop'], ['1', 'Monitor 1 (main)'], ['2', 'Monitor 2'],
+    ['3', 'Monitor 3 (not connected)'], ['cursor', 'Monitor under the cursor']]);
+  assert.equal(await page.inputValue('#monitor'), '3');
+  assert.equal(await invalid(), 'true');
+  await host.expectQuiet();
+
+  await page.selectOption('#monitor', '2');
+  await expectSave({ ...at, my_monitor: '2' }, { my_monitor: '2' });
+  assert.deepEqual((await choices()).map(([v]) => v), ['', '1', '2', 'cursor']);
+  assert.equal(await invalid(), 'false');
+
+  // A later list replaces the earlier one; a command without a monitor choice still shows the list.
+  fromPlugin({ monitors: [{ ...MONITORS[0], primary: false }] });
+  await page.waitForFunction(() => document.querySelectorAll('#monitors li').length === 1);
+  assert.deepEqual(await choices(), [['', 'Whole desktop'], ['1', 'Monitor 1'], ['2', 'Monitor 2 (not connected)'],
+    ['cursor', 'Monitor under the cursor']]);
+  assert.equal(await page.textContent('#monitors li'), '1: 1920×1080 at 0, 0');
+  await page.selectOption('#command', 'MOUSE_LEFT_CLICK');
+  await expectSave(KEY, { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left', my_monitor: '' },
+    'icons/click_left_6blue.png');
+  assert.deepEqual(await visibleRows(), ['sleep', 'repeat', 'monitors']);
+  await host.expectQuiet();
+});
+
+test('stored text that is not a number is shown as stored and marked, and kept until edited', async () => {
+  const pos = withCommand('MOUSE_CURSOR_POS', 'cursor_place');
+  // settings, field, text shown
+  const cases = [
+    [{ ...pos, my_offset_x: 'abc' }, 'x', 'abc'],
+    [{ ...pos, my_offset_y: '' }, 'y', ''],
+    [{ ...KEY, my_sleep: '12ms' }, 'sleep', '12ms'],
+    [{ ...KEY, my_repeat_loops: '1.5' }, 'repeat', '1.5'],
+    [withCommand('MOUSE_WHEEL_DOWN', 'wheel_down', { my_wheel: 'lots' }), 'notches', 'lots'],
+    [withCommand('MOUSE_WHEEL_HOLD', 'wheel_hold', { my_wheel: '1e3' }), 'step', '1e3'],
+    [withCommand('MOUSE_CURSOR_MOVE', 'cursor_move', { my_accel: 'fast' }), 'accel', 'fast'],
+  ];
+  for (const [settings, field, text] of cases) {
+    await open(settings);
+    await host.expectQuiet(100);
+    assert.equal(await page.inputValue(`#${field}`), text, field);
+    assert.equal(await page.getAttribute(`#${field}`, 'aria-invalid'), 'true', field);
+    assert.equal(await page.textContent(`#row-${field} .error`), L.TEXTS.notANumber, field);
+    await page.close();
+    page = null;
+  }
+
+  // Another change saves the text as it was; editing the field replaces it.
+  const stored = { ...pos, my_offset_x: 'abc' };
+  await open(stored);
+  await page.fill('#y', '5');
+  await expectSave({ ...stored, my_offset_y: '5' }, { my_offset_y: '5' });
+  assert.equal(await page.getAttribute('#x', 'aria-invalid'), 'true');
+  await page.fill('#x', '12');
+  await expectSave({ ...stored, my_offset_x: '12', my_offset_y: '5' }, { my_offset_x: '12' });
+  assert.equal(await page.getAttribute('#x', 'aria-invalid'), 'false');
+  assert.equal(await page.$eval('#row-x .error', (e) => e.hidden), true);
   await host.expectQuiet();
 });

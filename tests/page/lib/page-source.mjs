@@ -31,5 +31,6 @@ export function pageStrings() {
   for (const i of iconData.icons) set.add(i.label);
   for (const p of iconData.palette) set.add(p.label);
   set.add(logic.INVALID_NUMBER);
+  for (const text of Object.values(logic.TEXTS)) set.add(text);
   return set;
 }
