@@ -295,4 +295,26 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     assert.equal(images.length, 1, `${images.length} images`);
     assert.ok(images[0].bytes.equals(fs.readFileSync(picture)), 'the key does not show the chosen picture');
   });
+
+  test('"Pick on screen": the key counts down, the plugin reads the pointer, the page fills x/y and the key goes there', async () => {
+    const context = 'key-pick';
+    const start = { ...KEY, my_mouse_event: 'MOUSE_CURSOR_POS' };
+    const { page } = await openKey(context, start);
+    const { host } = session;
+    await session.setCursor(40, 50);
+    await page.waitForFunction(() => document.querySelector('#pointer').textContent.includes('40, 50'), null, { timeout: 5000 });
+
+    const asked = host.now();
+    await page.click('#pick');
+    await session.setCursor(777, 333);  // where the user goes during the countdown
+    await sim.waitFor(() => host.keys.get(context).settings.my_offset_x === '777',
+      { timeoutMs: 8000, what: 'the picked position saved by the page' });
+    assert.deepEqual(host.keys.get(context).settings, { ...start, my_offset_x: '777', my_offset_y: '333' });
+    assert.equal(await page.inputValue('#x'), '777');
+    assert.equal(await page.inputValue('#y'), '333');
+    const titles = host.fromPlugin.filter((entry) => entry.time >= asked && entry.json?.event === 'setTitle' && entry.json.context === context);
+    assert.deepEqual(titles.map((entry) => entry.json.payload.title ?? null), ['3', '2', '1', null]);
+
+    assert.deepEqual(await pressFrom(context, 3, 4), { x: 777, y: 333 });
+  });
 });
