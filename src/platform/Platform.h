@@ -52,6 +52,11 @@ bool SetCursorPos(int x, int y);
 // Reads the cursor position; false when the system cannot tell.
 bool GetCursorPos(Point& point);
 
+// Whether GetCursorPos can tell at all. A Wayland client never learns where
+// the pointer is, so a move that starts from the cursor must be made as
+// relative motion there.
+bool CanReadCursorPos();
+
 // SM_CXSCREEN / SM_CYSCREEN: the primary display's size in pixels, 0 when unknown.
 int GetSystemMetrics(int index);
 
@@ -132,6 +137,10 @@ RegularFile OpenRegularFile(const std::string& path);
 // Writes all `size` bytes to standard output, bypassing the C library's
 // buffer; may block while the reader does not read. False on failure.
 bool WriteStandardOutput(const char* data, std::size_t size);
+
+// Where the platform's own lines go (what it chose at start-up, what it
+// cannot do): nowhere until this is called, first thing in main.
+void SetLogSink(void (*sink)(const std::string& line));
 
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);
