@@ -59,7 +59,7 @@ PathChoice ChooseInputPath(const SessionOffer& offer) {
             choice.logLines.push_back("DECKMOUSE_INPUT=\"" + offer.forced +
                                       "\" is none of x11, wlroots, portal: choosing by what the session offers");
         } else if (!Offers(offer, *forced)) {
-            choice.logLines.push_back(std::string("DECKMOUSE_INPUT=") + forced->name + ", but this session offers no " +
+            choice.logLines.push_back(std::string("DECKMOUSE_INPUT=") + forced->name + ", but this session does not offer " +
                                       forced->description + ": choosing by what it offers");
         } else {
             chosen = forced;
