@@ -25,17 +25,20 @@ function testUser() {
   }
 }
 
-export async function startSway({ width = SCREEN_WIDTH, height = SCREEN_HEIGHT, timeoutMs = 15000 } = {}) {
+// `outputs`: each {width, height, x, y} in the layout, the first where new
+// windows go.
+export async function startSway({ outputs = [{ width: SCREEN_WIDTH, height: SCREEN_HEIGHT, x: 0, y: 0 }], timeoutMs = 15000 } = {}) {
   const runtimeDir = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-sway-'));
   const config = path.join(runtimeDir, 'config');
-  fs.writeFileSync(config, `xwayland disable\noutput * mode ${width}x${height}\n`);
+  const lines = outputs.map(({ width, height, x, y }, i) => `output HEADLESS-${i + 1} mode ${width}x${height} position ${x} ${y}`);
+  fs.writeFileSync(config, ['xwayland disable', ...lines, 'focus output HEADLESS-1', ''].join('\n'));
   const owner = process.getuid() === 0 ? testUser() : undefined;
   if (owner) fs.chownSync(runtimeDir, owner.uid, owner.gid);
   fs.chmodSync(runtimeDir, 0o700);
   fs.chmodSync(config, 0o644);
   const env = {
     PATH: process.env.PATH, HOME: runtimeDir, XDG_RUNTIME_DIR: runtimeDir,
-    WLR_BACKENDS: 'headless', WLR_RENDERER: 'pixman', WLR_LIBINPUT_NO_DEVICES: '1',
+    WLR_BACKENDS: 'headless', WLR_RENDERER: 'pixman', WLR_LIBINPUT_NO_DEVICES: '1', WLR_HEADLESS_OUTPUTS: String(outputs.length),
   };
   const child = spawn('sway', ['-c', config], { env, cwd: runtimeDir, stdio: ['ignore', 'ignore', 'pipe'], ...owner });
   let stderr = '';

@@ -203,3 +203,61 @@ describe('linux build on Wayland (headless sway, virtual pointer)', { skip }, ()
     assert.deepEqual(events.map(inputText), ['middle up']);
   });
 });
+
+// Two outputs side by side: absolute motion spans the layout, and a monitor
+// chosen by number is found in it. The window covers the first output only,
+// so a placement on the second is seen by nudging the pointer back into it.
+describe('linux build on Wayland: two outputs', { skip }, () => {
+  let sway;
+  let session;
+  let keys = 0;
+  before(async () => {
+    sway = await startSway({ outputs: [{ width: 1365, height: 767, x: 0, y: 0 }, { width: 800, height: 600, x: 1365, y: 0 }] });
+    session = await startSession({ ...build, recorder }, { env: { WAYLAND_DISPLAY: sway.waylandDisplay } });
+  });
+  after(async () => {
+    await session?.stop();
+    await sway?.stop();
+  });
+
+  async function press(members) {
+    const context = `outputs-${keys++}`;
+    session.host.willAppear(context, { settings: settings(members) });
+    await session.settle();
+    session.host.keyDown(context);
+    session.host.keyUp(context);
+  }
+
+  async function pointerAt(mark, to) {
+    const [last] = (await session.recorder.waitForEvents(mark, (events) => {
+      const at = events.at(-1);
+      return at && Math.round(at.x) === to.x && Math.round(at.y) === to.y;
+    }, { filter: isPosition, what: `the pointer at ${JSON.stringify(to)}` })).slice(-1);
+    return last;
+  }
+
+  it('the window covers the first output', () => {
+    const surface = session.recorder.events.find((event) => event.kind === 'surface');
+    assert.deepEqual(surface && { width: surface.width, height: surface.height }, { width: 1365, height: 767 });
+  });
+
+  // Placed on the second output, then nudged back left into the window.
+  for (const row of [
+    { members: { my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '1415', my_offset_y: '60' }, nudge: -100, back: { x: 1315, y: 60 } },
+    { members: { my_mouse_event: 'MOUSE_CURSOR_POS', my_monitor: '2', my_offset_x: '50', my_offset_y: '70' }, nudge: -100, back: { x: 1315, y: 70 } },
+    { members: { my_mouse_event: 'MOUSE_CURSOR_RESET', my_monitor: '2' }, nudge: -500, back: { x: 1265, y: 300 } },
+  ]) {
+    it(`${row.members.my_mouse_event}${row.members.my_monitor ? ` on monitor ${row.members.my_monitor}` : ''} lands on the second output`, async () => {
+      let mark = session.recorder.mark();
+      await press({ my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '600', my_offset_y: '300' });
+      await pointerAt(mark, { x: 600, y: 300 });
+      mark = session.recorder.mark();
+      await press(row.members);
+      await press({ my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_offset_x: String(row.nudge), my_offset_y: '0' });
+      const seen = await pointerAt(mark, row.back);
+      // The pointer left the window and came back into it only where the nudge took it.
+      assert.equal(seen.kind, 'enter');
+      assert.deepEqual(session.recorder.since(mark, (e) => e.kind === 'motion'), []);
+    });
+  }
+});
