@@ -5,6 +5,8 @@
 // extents.
 #include "platform/WlrootsInputPath.h"
 
+#include "platform/OutputLayout.h"
+
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
@@ -199,25 +201,10 @@ bool WlrootsInputPath::Open() {
     return wl_display_roundtrip(display) >= 0;
 }
 
-// Desktop pixels put the primary display's corner at (0, 0), as on Windows.
-// Wayland names no primary output: it is the one at the layout's origin, or
-// the first announced.
 std::vector<Monitor> WlrootsInputPath::MonitorsLocked() const {
-    std::vector<Monitor> monitors;
-    std::size_t primary = 0;
-    for (const auto& output : outputs) {
-        if (output->width <= 0 || output->height <= 0) continue;
-        if (output->x == 0 && output->y == 0) primary = monitors.size();
-        monitors.push_back({output->x, output->y, output->width, output->height, false});
-    }
-    if (monitors.empty()) return monitors;
-    const Monitor origin = monitors[primary];
-    for (Monitor& monitor : monitors) {
-        monitor.x -= origin.x;
-        monitor.y -= origin.y;
-    }
-    monitors[primary].primary = true;
-    return monitors;
+    std::vector<LayoutRect> layout;
+    for (const auto& output : outputs) layout.push_back({output->x, output->y, output->width, output->height});
+    return DesktopMonitors(layout);
 }
 
 std::vector<Monitor> WlrootsInputPath::Monitors() {
@@ -249,23 +236,10 @@ void WlrootsInputPath::Scroll(long long& remainder, std::int32_t amount, std::ui
 bool WlrootsInputPath::Inject(const InputEvent& event, std::uint32_t time) {
     switch (event.kind) {
         case InputEvent::Kind::MoveAbsolute: {
-            const std::vector<Monitor> monitors = MonitorsLocked();
-            if (monitors.empty()) return false;
-            // The layout's bounding box, in desktop pixels; motion_absolute
-            // is a fraction of it.
-            std::int64_t left = monitors[0].x, top = monitors[0].y, right = left, bottom = top;
-            for (const Monitor& m : monitors) {
-                left = std::min<std::int64_t>(left, m.x);
-                top = std::min<std::int64_t>(top, m.y);
-                right = std::max<std::int64_t>(right, static_cast<std::int64_t>(m.x) + m.width);
-                bottom = std::max<std::int64_t>(bottom, static_cast<std::int64_t>(m.y) + m.height);
-            }
-            const std::int64_t x = std::clamp<std::int64_t>(event.x, left, right - 1) - left;
-            const std::int64_t y = std::clamp<std::int64_t>(event.y, top, bottom - 1) - top;
-            zwlr_virtual_pointer_v1_motion_absolute(pointer, time, static_cast<std::uint32_t>(x),
-                                                    static_cast<std::uint32_t>(y),
-                                                    static_cast<std::uint32_t>(right - left),
-                                                    static_cast<std::uint32_t>(bottom - top));
+            const std::optional<AbsoluteMotion> motion = AbsoluteMotionTo(MonitorsLocked(), event.x, event.y);
+            if (!motion) return false;
+            zwlr_virtual_pointer_v1_motion_absolute(pointer, time, motion->x, motion->y, motion->xExtent,
+                                                    motion->yExtent);
             break;
         }
         case InputEvent::Kind::MoveRelative:
