@@ -8,8 +8,10 @@
 
 // Everything the plugin asks of the operating system. The input calls keep the
 // names, arguments and values of the Windows user-input API so that the code
-// above this layer reads the same on every system; each backend (win32, x11,
-// recording) is one file, chosen by the build at link time.
+// above this layer reads the same on every system; the backend (win32, Linux,
+// recording) is chosen by the build at link time, and the Linux one chooses
+// its input path (X11, a Wayland virtual pointer, the desktop portal) once,
+// from what the session offers.
 namespace platform {
 
 // mouse_event flags.
@@ -86,7 +88,9 @@ struct InputEvent {
 // lets no other input in between, where an absolute move lands on exactly its
 // pixel of the virtual desktop and wheel amounts below a notch pass as they
 // are; one run of XTest requests ended by one XSync on X11, where wheel
-// amounts are carried until they make whole notches, as mouse_event does.
+// amounts are carried until they make whole notches, as mouse_event does;
+// through a Wayland virtual pointer, one frame per event and a round trip at
+// the end, whole notches as discrete steps beside the smooth length.
 // False when the system refused the batch or there is no display.
 bool SendInputBatch(const std::vector<InputEvent>& events);
 
