@@ -15,6 +15,7 @@ declare -A package_of=(
   [node]=nodejs [npm]=npm
   [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool
   [rsvg-convert]=librsvg2-bin [chromium]=chromium
+  [sway]=sway [wayland-scanner]=libwayland-bin [pkg-config]=pkg-config [useradd]=passwd
 )
 
 missing=()

@@ -8,6 +8,8 @@ packages=(
   libx11-dev libxtst-dev libxi-dev libxrandr-dev xvfb xauth xinput xdotool
   g++-mingw-w64-x86-64-posix wine
   librsvg2-bin chromium
+  libwayland-dev libwayland-bin wayland-protocols sway
+  xdg-desktop-portal dbus libdbus-1-dev libsystemd-dev
 )
 # Node.js with npm may come from another source than Debian; Debian's own
 # packages stand in where there is none.

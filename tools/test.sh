@@ -8,7 +8,8 @@
 #     and under ThreadSanitizer;
 #   - the libFuzzer targets, each for a bounded time on its seed corpus;
 #   - the end-to-end scenarios of both builds against the host simulator, on
-#     Xvfb, the Windows build under Wine.
+#     Xvfb, the Windows build under Wine; the Linux build's also on headless
+#     sway, through the virtual pointer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
@@ -16,7 +17,8 @@ tools/setup-debian.sh
 # end-to-end run, so that a missing program stops the run at once by name.
 tools/require-programs.sh cmake ctest make g++ clang++ \
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
-  wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium
+  wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium \
+  pkg-config wayland-scanner sway useradd
 
 # Wine keeps its Windows folder in a prefix, made once and reused.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"

@@ -8,8 +8,10 @@
 
 // Everything the plugin asks of the operating system. The input calls keep the
 // names, arguments and values of the Windows user-input API so that the code
-// above this layer reads the same on every system; each backend (win32, x11,
-// recording) is one file, chosen by the build at link time.
+// above this layer reads the same on every system; the backend (win32, Linux,
+// recording) is chosen by the build at link time, and the Linux one chooses
+// its input path (X11, a Wayland virtual pointer, the desktop portal) once,
+// from what the session offers.
 namespace platform {
 
 // mouse_event flags.
@@ -52,6 +54,11 @@ bool SetCursorPos(int x, int y);
 // Reads the cursor position; false when the system cannot tell.
 bool GetCursorPos(Point& point);
 
+// Whether GetCursorPos can tell at all. A Wayland client never learns where
+// the pointer is, so a move that starts from the cursor must be made as
+// relative motion there.
+bool CanReadCursorPos();
+
 // SM_CXSCREEN / SM_CYSCREEN: the primary display's size in pixels, 0 when unknown.
 int GetSystemMetrics(int index);
 
@@ -81,7 +88,9 @@ struct InputEvent {
 // lets no other input in between, where an absolute move lands on exactly its
 // pixel of the virtual desktop and wheel amounts below a notch pass as they
 // are; one run of XTest requests ended by one XSync on X11, where wheel
-// amounts are carried until they make whole notches, as mouse_event does.
+// amounts are carried until they make whole notches, as mouse_event does;
+// through a Wayland virtual pointer, one frame per event and a round trip at
+// the end, whole notches as discrete steps beside the smooth length.
 // False when the system refused the batch or there is no display.
 bool SendInputBatch(const std::vector<InputEvent>& events);
 
@@ -132,6 +141,10 @@ RegularFile OpenRegularFile(const std::string& path);
 // Writes all `size` bytes to standard output, bypassing the C library's
 // buffer; may block while the reader does not read. False on failure.
 bool WriteStandardOutput(const char* data, std::size_t size);
+
+// Where the platform's own lines go (what it chose at start-up, what it
+// cannot do): nowhere until this is called, first thing in main.
+void SetLogSink(void (*sink)(const std::string& line));
 
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);

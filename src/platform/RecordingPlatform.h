@@ -27,7 +27,7 @@ struct Call {
 // Clears the recorded calls and restores the defaults: cursor (0, 0), a
 // 1920x1080 screen that is the only monitor, a 500 ms double-click time, a
 // foreground window within reach, an empty executable path, GetCursorPos and
-// SendInput succeeding.
+// SendInput succeeding, the cursor position readable.
 void Reset();
 
 // The calls recorded since the last Reset or TakeCalls, oldest first; clears them.
@@ -41,6 +41,8 @@ void SetDoubleClickTime(int milliseconds);
 void SetForegroundWindowElevated(bool elevated);
 void SetExecutablePath(const std::string& path);
 void SetGetCursorPosFails(bool fails);
+// As on Wayland: CanReadCursorPos says no, and GetCursorPos fails.
+void SetCursorPosUnreadable(bool unreadable);
 // The batch is recorded all the same, but the cursor stays.
 void SetSendInputFails(bool fails);
 

@@ -1,11 +1,15 @@
 #pragma once
 
-// What the X11 backend's files share: the display connection and the way
-// Windows buttons and wheel amounts become X buttons.
+// What the X11 backend's files share: the display connection, the way
+// Windows buttons and wheel amounts become X buttons, and what the X11 input
+// path is made of.
+#include "platform/Platform.h"
+
 #include <X11/Xlib.h>
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 namespace platform::x11 {
 
@@ -43,5 +47,17 @@ void SetButton(Display* display, unsigned int button, bool pressed);
 // for the next event of the same wheel, as a high-resolution wheel would.
 void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigned int positiveButton,
             unsigned int negativeButton);
+
+// SendInputBatch over XTest: one run of requests ended by one XSync.
+bool SendBatch(const std::vector<InputEvent>& events);
+
+// GetMonitors from RandR, or the whole screen.
+std::vector<Monitor> Monitors();
+
+// GetCursorPos from the root window.
+bool ReadPointer(Point& point);
+
+// GetSystemMetrics: the size of the whole X screen.
+int ScreenMetric(int index);
 
 }  // namespace platform::x11

@@ -6,10 +6,8 @@
 
 #include <X11/extensions/XTest.h>
 
-namespace platform {
+namespace platform::x11 {
 namespace {
-
-using namespace x11;
 
 unsigned int XButtonOf(MouseButton button) {
     switch (button) {
@@ -47,7 +45,7 @@ void Inject(Session& session, const InputEvent& event) {
 
 }  // namespace
 
-bool SendInputBatch(const std::vector<InputEvent>& events) {
+bool SendBatch(const std::vector<InputEvent>& events) {
     Session& session = Session::Get();
     std::lock_guard<std::mutex> guard(session.mutex);
     if (session.display == nullptr) return false;
@@ -56,4 +54,4 @@ bool SendInputBatch(const std::vector<InputEvent>& events) {
     return true;
 }
 
-}  // namespace platform
+}  // namespace platform::x11

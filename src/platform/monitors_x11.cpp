@@ -6,10 +6,8 @@
 
 #include <X11/extensions/Xrandr.h>
 
-namespace platform {
+namespace platform::x11 {
 namespace {
-
-using namespace x11;
 
 // Monitor lists came with RandR 1.5; asking an older server is a protocol error.
 bool HasMonitorList(Display* display) {
@@ -32,7 +30,7 @@ std::vector<Monitor> RandRMonitors(Display* display) {
 
 }  // namespace
 
-std::vector<Monitor> GetMonitors() {
+std::vector<Monitor> Monitors() {
     Session& session = Session::Get();
     std::lock_guard<std::mutex> guard(session.mutex);
     Display* display = session.display;
@@ -51,4 +49,4 @@ std::vector<Monitor> GetMonitors() {
     return monitors;
 }
 
-}  // namespace platform
+}  // namespace platform::x11

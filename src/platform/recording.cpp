@@ -26,6 +26,7 @@ struct ScreenState {
     bool foregroundElevated = false;
     std::string executablePath;
     bool getCursorPosFails = false;
+    bool cursorPosUnreadable = false;
     bool sendInputFails = false;
 };
 
@@ -133,6 +134,10 @@ void SetGetCursorPosFails(bool fails) {
     Change([&](Screen& screen) { screen.getCursorPosFails = fails; });
 }
 
+void SetCursorPosUnreadable(bool unreadable) {
+    Change([&](Screen& screen) { screen.cursorPosUnreadable = unreadable; });
+}
+
 void SetSendInputFails(bool fails) {
     Change([&](Screen& screen) { screen.sendInputFails = fails; });
 }
@@ -159,9 +164,15 @@ bool GetCursorPos(Point& point) {
     auto& screen = TheScreen();
     std::lock_guard<std::mutex> guard(screen.mutex);
     recording::Record(screen, "GetCursorPos", {});
-    if (screen.getCursorPosFails) return false;
+    if (screen.getCursorPosFails || screen.cursorPosUnreadable) return false;
     point = screen.cursor;
     return true;
+}
+
+bool CanReadCursorPos() {
+    auto& screen = TheScreen();
+    std::lock_guard<std::mutex> guard(screen.mutex);
+    return !screen.cursorPosUnreadable;
 }
 
 int GetSystemMetrics(int index) {

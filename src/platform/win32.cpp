@@ -22,6 +22,8 @@ bool GetCursorPos(Point& point) {
     return true;
 }
 
+bool CanReadCursorPos() { return true; }
+
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 int GetDoubleClickTimeMs() { return static_cast<int>(::GetDoubleClickTime()); }

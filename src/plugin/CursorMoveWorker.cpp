@@ -38,7 +38,9 @@ std::int32_t Grown(std::int32_t firstStep, const ActiveMouseCommand& active, std
 void StepCursor(const ActiveMouseCommand& active, std::int64_t heldMs, WorkerState& state) {
     const std::int32_t dx = Grown(active.offsetX, active, heldMs);
     const std::int32_t dy = Grown(active.offsetY, active, heldMs);
-    if (active.relative) {
+    // Where the position cannot be read (Wayland) the steps are relative
+    // motion, which needs no starting point.
+    if (active.relative || !platform::CanReadCursorPos()) {
         InjectInputBatch({InputEvent::MoveBy(dx, dy)});
         return;
     }
@@ -84,6 +86,10 @@ const HeldCommand* FindHeldCommand(const std::string& name) {
 bool IsHeldCommand(const std::string& commandName) { return FindHeldCommand(commandName) != nullptr; }
 
 void CursorMoveWorker() {
+    // The system's first answer about input makes it settle how it sends
+    // input (on Linux: which path); asked as the first key appears, so that
+    // the first press does not wait for that.
+    platform::CanReadCursorPos();
     WorkerState state;
     for (;;) {
         const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);

@@ -6,7 +6,7 @@
 // one worker for the whole process.
 //   "MOUSE_CURSOR_MOVE": moves by (offsetX, offsetY) every pauseMs + 1 ms,
 //     placing the cursor from where it is, or as relative motion when
-//     "my_relative" is "1".
+//     "my_relative" is "1" or the system cannot tell where the cursor is.
 //   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD": turns the wheel by wheelAmount
 //     (120 a notch, signed) every pauseMs, at least every 10 ms.
 // With "my_accel", each step grows with the time held (AcceleratedStep).

@@ -139,22 +139,31 @@ TEST_F(HeldInputWorkerTest, AcceleratedWheelGrowsWithTheTimeHeldUpToTenTimes) {
     EXPECT_EQ(steps.back().event, InputEvent::Wheel(-100)) << "ten times the first step, and no more";
 }
 
+// Asked for with "my_relative", or because the position cannot be read (Wayland).
 TEST_F(HeldInputWorkerTest, RelativeMoveSendsMotionAndReadsNoPosition) {
-    const auto calls = [&] {
-        LoadActiveMouseCommand(Move("3", "-2", "9", "", "1"));
-        SetKeyHeld(true);
-        std::this_thread::sleep_for(100ms);
-        SetKeyHeld(false);
-        std::this_thread::sleep_for(20ms);
-        return recording::TakeCalls();
-    }();
-    ASSERT_GE(calls.size(), 5u);
-    for (const auto& call : calls) {
-        ASSERT_EQ(call.what, "SendInput");
-        EXPECT_EQ(call.events, std::vector<InputEvent>{InputEvent::MoveBy(3, -2)});
-    }
-    for (std::size_t i = 1; i < calls.size(); ++i) {
-        EXPECT_GE(MillisecondsBetween(calls[i - 1].time, calls[i].time), 10);
+    struct Case {
+        const char* relative;
+        bool positionReadable;
+    };
+    for (const Case& c : {Case{"1", true}, Case{"", false}, Case{"1", false}}) {
+        SCOPED_TRACE(std::string("relative \"") + c.relative + "\", position " + (c.positionReadable ? "readable" : "unreadable"));
+        recording::SetCursorPosUnreadable(!c.positionReadable);
+        const auto calls = [&] {
+            LoadActiveMouseCommand(Move("3", "-2", "9", "", c.relative));
+            SetKeyHeld(true);
+            std::this_thread::sleep_for(100ms);
+            SetKeyHeld(false);
+            std::this_thread::sleep_for(20ms);
+            return recording::TakeCalls();
+        }();
+        ASSERT_GE(calls.size(), 5u);
+        for (const auto& call : calls) {
+            ASSERT_EQ(call.what, "SendInput");
+            EXPECT_EQ(call.events, std::vector<InputEvent>{InputEvent::MoveBy(3, -2)});
+        }
+        for (std::size_t i = 1; i < calls.size(); ++i) {
+            EXPECT_GE(MillisecondsBetween(calls[i - 1].time, calls[i].time), 10);
+        }
     }
 }
 

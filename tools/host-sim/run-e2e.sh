@@ -7,7 +7,8 @@
 # Defaults: build/linux/deckmouse and build/windows/deckmouse.exe, with the
 # recorders in tools/ beside each. The environment may name them instead:
 # DECKMOUSE_LINUX_PLUGIN, DECKMOUSE_WINDOWS_PLUGIN, DECKMOUSE_LINUX_RECORDER,
-# DECKMOUSE_WINDOWS_RECORDER. DECKMOUSE_WINEPREFIX keeps a prefix across runs.
+# DECKMOUSE_WINDOWS_RECORDER, DECKMOUSE_WAYLAND_RECORDER (the Linux build's
+# scenarios on headless sway). DECKMOUSE_WINEPREFIX keeps a prefix across runs.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
@@ -22,9 +23,10 @@ while (($#)); do
   esac
 done
 linux_recorder="${DECKMOUSE_LINUX_RECORDER:-$(dirname "$linux_plugin")/tools/deckmouse_x11_recorder}"
+wayland_recorder="${DECKMOUSE_WAYLAND_RECORDER:-$(dirname "$linux_plugin")/tools/deckmouse_wayland_recorder}"
 windows_recorder="${DECKMOUSE_WINDOWS_RECORDER:-$(dirname "$windows_plugin")/tools/deckmouse_input_recorder.exe}"
 
-"$repo/tools/require-programs.sh" node npm Xvfb xdotool
+"$repo/tools/require-programs.sh" node npm Xvfb xdotool sway
 cd "$here"
 npm ci --no-audit --no-fund --loglevel=error
 
@@ -54,6 +56,9 @@ for _ in $(seq 1 100); do
 done
 [ -s "$scratch/display" ] || { echo "Xvfb did not start within 10 s" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$scratch/display")"
+# The X11 scenarios must not find a Wayland session of the caller's; the
+# Wayland ones start a headless sway of their own.
+unset WAYLAND_DISPLAY
 echo "== display $DISPLAY"
 
 status=0
@@ -72,7 +77,8 @@ suite() {
 }
 
 if [ -x "$linux_plugin" ]; then
-  suite linux DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0
+  suite linux DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0 \
+    DECKMOUSE_WAYLAND_RECORDER="$wayland_recorder"
 else
   echo "== linux build: skipped, no executable at $linux_plugin"
 fi

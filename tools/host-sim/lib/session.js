@@ -19,7 +19,7 @@ const PASS_WAIT_MS = 200;
 export const COMMAND_QUIET_MS = PASS_WAIT_MS + 150;
 
 export class Session {
-  static async start({ plugin, wine = false, recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout } = {}) {
+  static async start({ plugin, wine = false, recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {} } = {}) {
     const session = new Session();
     session.log = log;
     session.wine = wine;
@@ -27,7 +27,7 @@ export class Session {
     try {
       session.x = await ensureDisplay();
       session.display = session.x.display;
-      let env = { ...process.env, DISPLAY: session.display };
+      let env = { ...process.env, DISPLAY: session.display, ...extraEnv };
       if (wine) {
         env = wineEnv(env);
         await ensureWinePrefix(env, { log });

@@ -1,0 +1,233 @@
+// A Wayland client that shows one fullscreen window and prints the pointer
+// events it receives, one JSON object per line:
+//   {"ready":true}                                 once its window is shown
+//   {"kind":"surface","width":1365,"height":767}   the window's size
+//   {"kind":"enter","x":10.5,"y":20,"time":...}    surface coordinates
+//   {"kind":"motion","x":11,"y":20,"time":...}
+//   {"kind":"button","button":"left","down":true,"time":...}
+//   {"kind":"wheel","axis":"vertical","amount":120,"discrete":-1,"value":-15,"time":...}
+// A wheel's amount counts as Windows does, 120 a notch, positive up and
+// right; "discrete" and "value" are what Wayland said, and an axis event that
+// came without discrete steps has amount 0. "time" is milliseconds on the
+// monotonic clock, taken on receipt. Runs until killed.
+#include "xdg-shell-client-protocol.h"
+
+#include <linux/input-event-codes.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+struct Client {
+    wl_compositor* compositor = nullptr;
+    wl_shm* shm = nullptr;
+    xdg_wm_base* wmBase = nullptr;
+    wl_seat* seat = nullptr;
+    wl_pointer* pointer = nullptr;
+    wl_surface* surface = nullptr;
+    wl_buffer* buffer = nullptr;
+    std::int32_t width = 0, height = 0;         // as the compositor asked
+    std::int32_t bufferWidth = 0, bufferHeight = 0;
+    bool configured = false;
+    int pendingDiscrete[2] = {};
+    bool hasDiscrete[2] = {};
+};
+
+double NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+const char* ButtonName(std::uint32_t button) {
+    switch (button) {
+        case BTN_LEFT: return "left";
+        case BTN_RIGHT: return "right";
+        case BTN_MIDDLE: return "middle";
+        case BTN_SIDE: return "x1";
+        case BTN_EXTRA: return "x2";
+    }
+    return "other";
+}
+
+// A white buffer of the size the compositor asked for.
+wl_buffer* MakeBuffer(Client& client, std::int32_t width, std::int32_t height) {
+    const std::int32_t stride = width * 4;
+    const std::size_t size = static_cast<std::size_t>(stride) * height;
+    const int fd = memfd_create("deckmouse-recorder", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) return nullptr;
+    void* pixels = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (pixels == MAP_FAILED) return nullptr;
+    std::memset(pixels, 0xff, size);
+    munmap(pixels, size);
+    wl_shm_pool* pool = wl_shm_create_pool(client.shm, fd, static_cast<std::int32_t>(size));
+    wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    return buffer;
+}
+
+const wl_pointer_listener kPointerListener = {
+    [](void*, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
+        Print("{\"kind\":\"enter\",\"x\":%.3f,\"y\":%.3f,\"time\":%.3f}\n", wl_fixed_to_double(x),
+              wl_fixed_to_double(y), NowMs());
+    },
+    [](void*, wl_pointer*, std::uint32_t, wl_surface*) {
+        Print("{\"kind\":\"leave\",\"time\":%.3f}\n", NowMs());
+    },
+    [](void*, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+        Print("{\"kind\":\"motion\",\"x\":%.3f,\"y\":%.3f,\"time\":%.3f}\n", wl_fixed_to_double(x),
+              wl_fixed_to_double(y), NowMs());
+    },
+    [](void*, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+        Print("{\"kind\":\"button\",\"button\":\"%s\",\"down\":%s,\"time\":%.3f}\n", ButtonName(button),
+              state == WL_POINTER_BUTTON_STATE_PRESSED ? "true" : "false", NowMs());
+    },
+    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t axis, wl_fixed_t value) {
+        auto& client = *static_cast<Client*>(data);
+        const bool vertical = axis == WL_POINTER_AXIS_VERTICAL_SCROLL;
+        const int index = vertical ? 0 : 1;
+        const int discrete = client.hasDiscrete[index] ? client.pendingDiscrete[index] : 0;
+        client.hasDiscrete[index] = false;
+        // Wayland scrolls down and right with positive values.
+        const int amount = (vertical ? -discrete : discrete) * 120;
+        Print("{\"kind\":\"wheel\",\"axis\":\"%s\",\"amount\":%d,\"discrete\":%d,\"value\":%.3f,\"time\":%.3f}\n",
+              vertical ? "vertical" : "horizontal", amount, discrete, wl_fixed_to_double(value), NowMs());
+    },
+    [](void*, wl_pointer*) {},
+    [](void*, wl_pointer*, std::uint32_t) {},
+    [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
+    [](void* data, wl_pointer*, std::uint32_t axis, std::int32_t discrete) {
+        auto& client = *static_cast<Client*>(data);
+        const int index = axis == WL_POINTER_AXIS_VERTICAL_SCROLL ? 0 : 1;
+        client.pendingDiscrete[index] = discrete;
+        client.hasDiscrete[index] = true;
+    },
+    [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+};
+
+// The seat has no pointer until a virtual one appears.
+const wl_seat_listener kSeatListener = {
+    [](void* data, wl_seat* seat, std::uint32_t capabilities) {
+        auto& client = *static_cast<Client*>(data);
+        const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
+        if (hasPointer && client.pointer == nullptr) {
+            client.pointer = wl_seat_get_pointer(seat);
+            wl_pointer_add_listener(client.pointer, &kPointerListener, &client);
+            Print("{\"kind\":\"pointer\",\"present\":true,\"time\":%.3f}\n", NowMs());
+        } else if (!hasPointer && client.pointer != nullptr) {
+            wl_pointer_release(client.pointer);
+            client.pointer = nullptr;
+            Print("{\"kind\":\"pointer\",\"present\":false,\"time\":%.3f}\n", NowMs());
+        }
+    },
+    [](void*, wl_seat*, const char*) {},
+};
+
+const xdg_wm_base_listener kWmBaseListener = {
+    [](void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
+const xdg_toplevel_listener kToplevelListener = {
+    [](void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
+        auto& client = *static_cast<Client*>(data);
+        if (width > 0) client.width = width;
+        if (height > 0) client.height = height;
+    },
+    [](void*, xdg_toplevel*) {},
+    [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
+    [](void*, xdg_toplevel*, wl_array*) {},
+};
+
+const xdg_surface_listener kXdgSurfaceListener = {
+    [](void* data, xdg_surface* surface, std::uint32_t serial) {
+        auto& client = *static_cast<Client*>(data);
+        xdg_surface_ack_configure(surface, serial);
+        const std::int32_t width = client.width > 0 ? client.width : 640;
+        const std::int32_t height = client.height > 0 ? client.height : 480;
+        if (client.buffer == nullptr || width != client.bufferWidth || height != client.bufferHeight) {
+            if (client.buffer != nullptr) wl_buffer_destroy(client.buffer);
+            client.buffer = MakeBuffer(client, width, height);
+            client.bufferWidth = width;
+            client.bufferHeight = height;
+            wl_surface_attach(client.surface, client.buffer, 0, 0);
+            wl_surface_damage(client.surface, 0, 0, width, height);
+        }
+        wl_surface_commit(client.surface);
+        client.configured = true;
+    },
+};
+
+const wl_registry_listener kRegistryListener = {
+    [](void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
+        auto& client = *static_cast<Client*>(data);
+        if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+            client.compositor = static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, 4));
+        } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+            client.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+        } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+            client.wmBase = static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, 1));
+            xdg_wm_base_add_listener(client.wmBase, &kWmBaseListener, &client);
+        } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && client.seat == nullptr) {
+            // Up to the version whose wheels come as axis_discrete.
+            client.seat = static_cast<wl_seat*>(
+                wl_registry_bind(registry, name, &wl_seat_interface, std::min<std::uint32_t>(version, 7)));
+            wl_seat_add_listener(client.seat, &kSeatListener, &client);
+        }
+    },
+    [](void*, wl_registry*, std::uint32_t) {},
+};
+
+}  // namespace
+
+int main() {
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "cannot connect to the Wayland display\n");
+        return 1;
+    }
+    Client client;
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kRegistryListener, &client);
+    wl_display_roundtrip(display);
+    if (client.compositor == nullptr || client.shm == nullptr || client.wmBase == nullptr || client.seat == nullptr) {
+        std::fprintf(stderr, "the compositor lacks wl_compositor, wl_shm, xdg_wm_base or wl_seat\n");
+        return 1;
+    }
+    client.surface = wl_compositor_create_surface(client.compositor);
+    xdg_surface* shellSurface = xdg_wm_base_get_xdg_surface(client.wmBase, client.surface);
+    xdg_surface_add_listener(shellSurface, &kXdgSurfaceListener, &client);
+    xdg_toplevel* toplevel = xdg_surface_get_toplevel(shellSurface);
+    xdg_toplevel_add_listener(toplevel, &kToplevelListener, &client);
+    xdg_toplevel_set_app_id(toplevel, "deckmouse-recorder");
+    xdg_toplevel_set_title(toplevel, "deckmouse recorder");
+    // Covering the output: its surface coordinates are then layout ones.
+    xdg_toplevel_set_fullscreen(toplevel, nullptr);
+    wl_surface_commit(client.surface);
+    while (!client.configured) {
+        if (wl_display_dispatch(display) < 0) return 1;
+    }
+    wl_display_roundtrip(display);
+    Print("{\"ready\":true}\n");
+    Print("{\"kind\":\"surface\",\"width\":%d,\"height\":%d}\n", client.bufferWidth, client.bufferHeight);
+    while (wl_display_dispatch(display) >= 0) {
+    }
+    return 0;
+}
