@@ -4,14 +4,18 @@
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
 #include "platform/Platform.h"
+#include "platform/PlatformLog.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/Localizer.h"
+#include "support/Log.h"
 
 int main(int argc, const char* argv[]) {
     // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
     // us, however we are ended.
     platform::CallBeforeTermination(EndInput);
+
+    platform::SetLogSink(LogLine);
 
     const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
     if (!line) return 1;
