@@ -15,6 +15,8 @@ declare -A package_of=(
   [node]=nodejs [npm]=npm
   [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool
   [rsvg-convert]=librsvg2-bin [chromium]=chromium
+  [dbus-daemon]=dbus-daemon [gdbus]=libglib2.0-bin [xdg-desktop-portal]=xdg-desktop-portal
+  [python3]=python3
 )
 
 missing=()

@@ -8,6 +8,7 @@ packages=(
   libx11-dev libxtst-dev libxi-dev libxrandr-dev xvfb xauth xinput xdotool
   g++-mingw-w64-x86-64-posix wine
   librsvg2-bin chromium
+  libsystemd-dev dbus-daemon libglib2.0-bin xdg-desktop-portal python3-dbus python3-gi
 )
 # Node.js with npm may come from another source than Debian; Debian's own
 # packages stand in where there is none.
