@@ -225,6 +225,24 @@ TEST_F(RealPortal, TheSessionIsClosedWithThePath) {
     EXPECT_EQ(calls[3]["session"], session);
 }
 
+TEST_F(RealPortal, ASessionEndedByTheDesktopFailsSendsAndIsSaidOnce) {
+    Answer(R"({"EndSessionAfterStart": 1})");
+    const std::unique_ptr<InputPath> path = OpenPortalInputPath();
+    ASSERT_NE(path, nullptr) << Joined(Log());
+    const std::size_t notes = Log().size();
+    // The end comes a moment after the grant; the plugin hears of it as a
+    // signal or as the portal's refusal of the next call, whichever is first.
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (path->Send({InputEvent::MoveBy(1, 0)}) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(path->Send({InputEvent::MoveBy(1, 0)}));
+    EXPECT_FALSE(path->Send({InputEvent::Down(MouseButton::Left)}));
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), notes + 1) << Joined(log);
+    EXPECT_NE(log.back().find("Portal input failed"), std::string::npos) << log.back();
+}
+
 TEST_F(RealPortal, ARefusedGrantGivesNoPathAndOneLineSayingWhy) {
     const struct {
         const char* answers;

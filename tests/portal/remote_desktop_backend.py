@@ -9,6 +9,7 @@ real portal of Debian 12 is at version 1 and cannot.
 
 Its answer to each request is 0 (granted) unless the answers file, a JSON
 object read at every call, names another for the method: {"Start": 1}.
+{"EndSessionAfterStart": 1} has the backend end each session 0.1 s after it starts.
 """
 import argparse
 import json
@@ -57,15 +58,22 @@ class Recorder:
 
 
 def session_class(interface, record):
-    """A session object, which the caller (or the portal) closes."""
+    """A session object, which the caller (or the portal) closes, and which
+    says when the desktop ends it."""
 
-    def close(self):
+    def Close(self):
         record("Session.Close", session=self.__dbus_object_path__)
         self.remove_from_connection()
 
-    # dbus-python reads a class's methods when the class is made.
-    return type("Session", (dbus.service.Object,),
-                {"Close": dbus.service.method(interface, in_signature="", out_signature="")(close)})
+    def Closed(self):
+        pass
+
+    # dbus-python reads a class's methods when the class is made, and names
+    # them after their functions.
+    return type("Session", (dbus.service.Object,), {
+        "Close": dbus.service.method(interface, in_signature="", out_signature="")(Close),
+        "Closed": dbus.service.signal(interface, signature="")(Closed),
+    })
 
 
 class Devices:
@@ -87,12 +95,13 @@ def backend(bus, record, version):
     interface = "org.freedesktop.impl.portal.RemoteDesktop"
     devices = Devices()
     Session = session_class("org.freedesktop.impl.portal.Session", record)
+    sessions = {}
 
-    class Backend(notify_methods(interface, record)):
+    class Backend(common_methods(interface, record, version)):
         @dbus.service.method(interface, in_signature="oosa{sv}", out_signature="ua{sv}")
         def CreateSession(self, handle, session, app_id, options):
             record("CreateSession", session=session, options=options)
-            Session(bus, session)
+            sessions[str(session)] = Session(bus, session)
             return record.answer("CreateSession"), {}
 
         @dbus.service.method(interface, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -104,15 +113,10 @@ def backend(bus, record, version):
         @dbus.service.method(interface, in_signature="oossa{sv}", out_signature="ua{sv}")
         def Start(self, handle, session, app_id, parent_window, options):
             record("Start", session=session, options=options)
+            if record.answer("EndSessionAfterStart"):
+                # As when the user stops the sharing from the desktop's own controls.
+                GLib.timeout_add(100, lambda: sessions[str(session)].Closed() and False)
             return record.answer("Start"), devices.started(session)
-
-        @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
-        def Get(self, interface_name, name):
-            return self.GetAll(interface_name)[name]
-
-        @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
-        def GetAll(self, interface_name):
-            return {"AvailableDeviceTypes": dbus.UInt32(7), "version": dbus.UInt32(version)}
 
     return "org.freedesktop.impl.portal.desktop.deckmousetest", Backend(bus, OBJECT)
 
@@ -143,7 +147,7 @@ def frontend(bus, record, version):
         GLib.idle_add(respond)
         return dbus.ObjectPath(path)
 
-    class Frontend(notify_methods(interface, record)):
+    class Frontend(common_methods(interface, record, version)):
         @dbus.service.method(interface, in_signature="a{sv}", out_signature="o", sender_keyword="sender")
         def CreateSession(self, options, sender):
             record("CreateSession", options=options)
@@ -165,18 +169,10 @@ def frontend(bus, record, version):
             results["restore_token"] = "token-%d" % devices.grants
             return answer_later(sender, options, "Start", results)
 
-        @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
-        def Get(self, interface_name, name):
-            return self.GetAll(interface_name)[name]
-
-        @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")
-        def GetAll(self, interface_name):
-            return {"AvailableDeviceTypes": dbus.UInt32(7), "version": dbus.UInt32(version)}
-
     return "org.freedesktop.portal.Desktop", Frontend(bus, OBJECT)
 
 
-def notify_methods(interface, record):
+def common_methods(interface, record, version):
     """A base class with the pointer calls, the same in both roles."""
     signatures = {
         "NotifyPointerMotion": "oa{sv}dd",
@@ -186,7 +182,8 @@ def notify_methods(interface, record):
         "NotifyPointerAxisDiscrete": "oa{sv}ui",
     }
     def recording(name, arguments):
-        # dbus-python wants a named parameter for each argument.
+        # dbus-python wants a named parameter for each argument, and names
+        # the method after the function.
         def two(self, session, options, first, second):
             record(name, session=session, options=options, args=[first, second])
 
@@ -197,11 +194,21 @@ def notify_methods(interface, record):
         call.__name__ = name
         return call
 
-    methods = {}
+    # dbus-python names a method after its function.
+    def Get(self, interface_name, name):
+        return self.GetAll(interface_name)[name]
+
+    def GetAll(self, interface_name):
+        return {"AvailableDeviceTypes": dbus.UInt32(7), "version": dbus.UInt32(version)}
+
+    methods = {
+        "Get": dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")(Get),
+        "GetAll": dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}")(GetAll),
+    }
     for name, signature in signatures.items():
         notify = recording(name, len(signature) - len("oa{sv}"))
         methods[name] = dbus.service.method(interface, in_signature=signature, out_signature="")(notify)
-    return type("PointerCalls", (dbus.service.Object,), methods)
+    return type("RemoteDesktopCommon", (dbus.service.Object,), methods)
 
 
 def main():
