@@ -35,6 +35,8 @@ public:
     // The session bus, or null with `failure` saying why.
     static std::unique_ptr<PortalBus> Connect(std::string& failure);
     ~PortalBus();
+    PortalBus(const PortalBus&) = delete;
+    PortalBus& operator=(const PortalBus&) = delete;
 
     // A name for a handle_token or session_handle_token, new on each call.
     std::string NewToken();
