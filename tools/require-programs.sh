@@ -16,6 +16,8 @@ declare -A package_of=(
   [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool
   [rsvg-convert]=librsvg2-bin [chromium]=chromium
   [sway]=sway [wayland-scanner]=libwayland-bin [pkg-config]=pkg-config [useradd]=passwd
+  [dbus-daemon]=dbus-daemon [gdbus]=libglib2.0-bin [xdg-desktop-portal]=xdg-desktop-portal
+  [python3]=python3
 )
 
 missing=()

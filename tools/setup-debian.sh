@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine
   librsvg2-bin chromium
   libwayland-dev libwayland-bin wayland-protocols sway
-  xdg-desktop-portal dbus libdbus-1-dev libsystemd-dev
+  libsystemd-dev dbus-daemon libglib2.0-bin xdg-desktop-portal python3-dbus python3-gi
 )
 # Node.js with npm may come from another source than Debian; Debian's own
 # packages stand in where there is none.

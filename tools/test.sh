@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds deckmouse and runs every test:
-#   - the Linux build: unit, connection and X11 tests, the settings page in
-#     headless Chromium;
+#   - the Linux build: unit, connection and X11 tests, the desktop portal
+#     path against Debian's xdg-desktop-portal on a private session bus, the
+#     settings page in headless Chromium;
 #   - the Windows build: unit tests under Wine;
 #   - the plugin package, laid out and checked;
 #   - the unit tests under AddressSanitizer with UndefinedBehaviorSanitizer,
@@ -18,7 +19,8 @@ tools/setup-debian.sh
 tools/require-programs.sh cmake ctest make g++ clang++ \
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
   wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium \
-  pkg-config wayland-scanner sway useradd
+  pkg-config wayland-scanner sway useradd \
+  dbus-daemon gdbus /usr/libexec/xdg-desktop-portal /usr/bin/python3
 
 # Wine keeps its Windows folder in a prefix, made once and reused.
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"

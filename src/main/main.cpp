@@ -4,6 +4,7 @@
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
 #include "platform/Platform.h"
+#include "platform/PlatformLog.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/Localizer.h"

@@ -142,10 +142,6 @@ RegularFile OpenRegularFile(const std::string& path);
 // buffer; may block while the reader does not read. False on failure.
 bool WriteStandardOutput(const char* data, std::size_t size);
 
-// Where the platform's own lines go (what it chose at start-up, what it
-// cannot do): nowhere until this is called, first thing in main.
-void SetLogSink(void (*sink)(const std::string& line));
-
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);
 

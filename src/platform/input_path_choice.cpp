@@ -91,7 +91,7 @@ ChosenInputPath OpenChosenInputPath() {
     offer.portal = portal != nullptr;
 
     const PathChoice choice = ChooseInputPath(offer);
-    for (const std::string& line : choice.logLines) LogPlatformLine(line);
+    for (const std::string& line : choice.logLines) LogNote(line);
     switch (choice.path) {
         case PathKind::Wlroots: return {std::move(wlroots), choice.path};
         case PathKind::Portal: return {std::move(portal), choice.path};

@@ -5,12 +5,13 @@
 // extents.
 #include "platform/WlrootsInputPath.h"
 
+#include "platform/EvdevButton.h"
 #include "platform/OutputLayout.h"
+#include "platform/WheelNotches.h"
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
-#include <linux/input-event-codes.h>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -126,17 +127,6 @@ std::uint32_t NowMs() {
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-std::uint32_t EvdevButton(MouseButton button) {
-    switch (button) {
-        case MouseButton::Middle: return BTN_MIDDLE;
-        case MouseButton::Right: return BTN_RIGHT;
-        case MouseButton::X1: return BTN_SIDE;
-        case MouseButton::X2: return BTN_EXTRA;
-        case MouseButton::Left: break;
-    }
-    return BTN_LEFT;
-}
-
 WlrootsInputPath::~WlrootsInputPath() {
     for (const auto& output : outputs) {
         if (output->xdgOutput != nullptr) zxdg_output_v1_destroy(output->xdgOutput);
@@ -217,9 +207,7 @@ void WlrootsInputPath::Scroll(long long& remainder, std::int32_t amount, std::ui
                               std::uint32_t time) {
     // Whole notches go as discrete steps with the smooth length beside
     // them; what is left of a notch waits for the next event of the wheel.
-    remainder += amount;
-    const long long notches = remainder / WHEEL_DELTA;
-    remainder -= notches * WHEEL_DELTA;
+    const long long notches = TakeWholeNotches(remainder, amount);
     const double length = std::clamp(sign * amount * kAxisPerNotch / WHEEL_DELTA, -kLargestAxisValue, kLargestAxisValue);
     zwlr_virtual_pointer_v1_axis_source(pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
     const long long discrete = std::clamp<long long>(static_cast<long long>(sign) * notches,
@@ -247,7 +235,7 @@ bool WlrootsInputPath::Inject(const InputEvent& event, std::uint32_t time) {
             break;
         case InputEvent::Kind::ButtonDown:
         case InputEvent::Kind::ButtonUp:
-            zwlr_virtual_pointer_v1_button(pointer, time, EvdevButton(event.button),
+            zwlr_virtual_pointer_v1_button(pointer, time, EvdevButtonOf(event.button),
                                            event.kind == InputEvent::Kind::ButtonDown ? WL_POINTER_BUTTON_STATE_PRESSED
                                                                                       : WL_POINTER_BUTTON_STATE_RELEASED);
             break;

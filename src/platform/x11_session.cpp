@@ -1,6 +1,7 @@
 #include "platform/X11Session.h"
 
 #include "platform/Platform.h"
+#include "platform/WheelNotches.h"
 
 #include <X11/extensions/XTest.h>
 
@@ -38,9 +39,7 @@ void SetButton(Display* display, unsigned int button, bool pressed) {
 
 void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigned int positiveButton,
             unsigned int negativeButton) {
-    remainder += amount;
-    long long notches = remainder / WHEEL_DELTA;
-    remainder -= notches * WHEEL_DELTA;
+    const long long notches = TakeWholeNotches(remainder, amount);
     const unsigned int button = notches > 0 ? positiveButton : negativeButton;
     long long count = notches > 0 ? notches : -notches;
     if (count > kMaxNotchesPerEvent) count = kMaxNotchesPerEvent;

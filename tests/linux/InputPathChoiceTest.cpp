@@ -1,6 +1,7 @@
 // The Linux input path chosen for each situation a session can be in, and
 // the lines the log gets about it.
 #include "platform/InputPathChoice.h"
+#include "platform/PlatformLog.h"
 
 #include <gtest/gtest.h>
 
@@ -77,18 +78,24 @@ protected:
         platform::SetLogSink(nullptr);
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("DECKMOUSE_INPUT");
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
 };
 
-// A Wayland display that cannot be reached offers no virtual pointer; the
-// build without the portal offers none either: X11 remains, and says why.
+// A Wayland display that cannot be reached offers no virtual pointer, and a
+// session bus that cannot be reached no portal: X11 remains, and the log
+// says why.
 TEST_F(OpenedInputPath, UnreachableWaylandFallsBackToX11AndSaysSo) {
     setenv("WAYLAND_DISPLAY", "/nonexistent/wayland-9", 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
     const ChosenInputPath chosen = OpenChosenInputPath();
     ASSERT_NE(chosen.path, nullptr);
     EXPECT_EQ(chosen.kind, PathKind::X11);
     EXPECT_STREQ(chosen.path->Name(), "x11");
-    EXPECT_EQ(gLogged, (std::vector<std::string>{kX11, kOnlyXWayland}));
+    ASSERT_EQ(gLogged.size(), 3u) << testing::PrintToString(gLogged);
+    EXPECT_EQ(gLogged[0].rfind("No input through the desktop portal: ", 0), 0u) << gLogged[0];
+    EXPECT_EQ(std::vector<std::string>(gLogged.begin() + 1, gLogged.end()),
+              (std::vector<std::string>{kX11, kOnlyXWayland}));
 }
 
 TEST_F(OpenedInputPath, ForcedPathIsReadFromTheEnvironment) {

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Paths that can only send whole notches keep what is left of one for the
+// next event of the same wheel, as a high-resolution wheel would: adds
+// `amount` (WHEEL_DELTA per notch) to `remainder` and takes out the whole
+// notches, signed, positive up or right.
+long long TakeWholeNotches(long long& remainder, std::int32_t amount);
+
+}  // namespace platform
