@@ -5,6 +5,7 @@
 #include "platform/PlatformLog.h"
 #include "platform/PortalInputPath.h"
 #include "platform/PortalRestoreToken.h"
+#include "PortalRecord.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -37,20 +38,6 @@ void KeepLine(const std::string& line) {
     gLog.push_back(line);
 }
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
 mode_t Permissions(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
@@ -67,41 +54,14 @@ protected:
             gLog.clear();
         }
         Answer("{}");
-        skippedCalls = AllCalls().size();
+        skippedCalls = RecordedPortalCalls().size();
     }
 
-    static void Answer(const std::string& answers) { WriteFile(Env("DECKMOUSE_PORTAL_ANSWERS"), answers); }
+    static void Answer(const std::string& answers) { AnswerPortal(answers); }
 
-    static std::vector<json> AllCalls() {
-        std::vector<json> calls;
-        std::istringstream lines(ReadFile(Env("DECKMOUSE_PORTAL_RECORD")));
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty()) calls.push_back(json::parse(line));
-        }
-        return calls;
-    }
+    std::vector<json> Calls(std::size_t count) const { return RecordedPortalCalls(skippedCalls, count); }
 
-    // The calls recorded since the test began, once there are `count` of them.
-    std::vector<json> Calls(std::size_t count) const {
-        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        for (;;) {
-            std::vector<json> calls = AllCalls();
-            calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(skippedCalls));
-            if (calls.size() >= count || std::chrono::steady_clock::now() > deadline) return calls;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    // "NotifyPointerButton 272 1": the call and its arguments.
-    static std::string Summary(const json& call) {
-        std::string summary = call.at("call");
-        for (const json& value : call.value("args", json::array())) {
-            std::ostringstream number;
-            number << value.get<double>();
-            summary += " " + number.str();
-        }
-        return summary;
-    }
+    static std::string Summary(const json& call) { return PortalCallSummary(call); }
 
     std::vector<std::string> Summaries(std::size_t count) const {
         std::vector<std::string> summaries;

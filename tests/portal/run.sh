@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs the portal tests of one kind on a session bus of their own:
 #   real    Debian's xdg-desktop-portal over the recording backend
+#   plugin  the same, with the plugin itself as the portal's client
 #   absent  a bus on which nothing offers a remote desktop
 #   kept    the recording remote desktop playing a portal that keeps grants
 #
-#   tests/portal/run.sh real|absent|kept TEST-BINARY
+#   tests/portal/run.sh real|plugin|absent|kept TEST-BINARY
 set -euo pipefail
 mode=$1 binary=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,7 +53,7 @@ start_backend() {
 }
 
 case "$mode" in
-  real)
+  real|plugin)
     start_backend
     mkdir "$work/portals"
     cp "$here/deckmousetest.portal" "$work/portals/"
@@ -61,6 +62,7 @@ case "$mode" in
     pids+=($!)
     gdbus wait --session --timeout 10 org.freedesktop.portal.Desktop
     filter='RealPortal*'
+    [ "$mode" = plugin ] && filter='PortalPlugin*'
     ;;
   absent) filter='NoPortal*' ;;
   kept)

@@ -1,0 +1,117 @@
+// The plugin itself with its input forced through the desktop portal, behind
+// Debian's xdg-desktop-portal and the recording remote desktop (run.sh
+// plugin): key presses become the portal's pointer calls, and a refused
+// grant leaves a plugin that still answers the host and says why once.
+#include "PluginProcess.h"
+#include "PortalRecord.h"
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kDeadline = 5s;
+
+json Event(const std::string& event, const std::string& context, const json& payload = json::object()) {
+    return {{"event", event}, {"context", context}, {"action", "org.deckmouse.mouse"}, {"device", "DEV"},
+            {"payload", payload}};
+}
+
+json Appear(const std::string& context, const std::string& command) {
+    return Event("willAppear", context,
+                 {{"settings",
+                   {{"my_mouse_event", command}, {"my_sleep", "0"}, {"my_offset_x", "0"}, {"my_offset_y", "0"},
+                    {"my_wheel", "120"}, {"my_repeat_loops", "0"}, {"my_icon_name", ""}, {"my_icon_color", ""},
+                    {"my_icon_color_id", ""}}}});
+}
+
+std::vector<std::string> NotifyCalls(std::size_t skip, std::size_t count) {
+    std::vector<std::string> notify;
+    for (const json& call : RecordedPortalCalls(skip, count)) {
+        const std::string summary = PortalCallSummary(call);
+        if (summary.rfind("Notify", 0) == 0) notify.push_back(summary);
+    }
+    return notify;
+}
+
+std::size_t CountLinesWith(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+class PortalPlugin : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(folder);
+        std::ofstream(folder / "picture.png", std::ios::binary) << "picture bytes";
+        skip = RecordedPortalCalls().size();
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::unique_ptr<PluginProcess> Start() {
+        auto plugin = std::make_unique<PluginProcess>(DECKMOUSE_EXE, HostArguments(host.Port()), folder.string(),
+                                                      std::map<std::string, std::string>{{"DECKMOUSE_INPUT", "portal"}});
+        EXPECT_TRUE(host.WaitForConnection(kDeadline));
+        EXPECT_TRUE(host.NextMessage(kDeadline));  // the registration
+        return plugin;
+    }
+
+    // The plugin still answers: an image asked for comes back.
+    void ExpectAnswers() {
+        host.Send(Event("sendToPlugin", "click", {{"background-image", (folder / "picture.png").string()}}).dump());
+        const auto message = host.NextMessage(kDeadline);
+        ASSERT_TRUE(message);
+        EXPECT_EQ(json::parse(*message).at("event"), "setImage");
+    }
+
+    fs::path folder = fs::temp_directory_path() / ("deckmouse-portal-plugin-" + std::to_string(getpid()));
+    TestHost host;
+    std::size_t skip = 0;
+};
+
+TEST_F(PortalPlugin, KeyCommandsReachTheRemoteDesktop) {
+    AnswerPortal("{}");
+    auto plugin = Start();
+    host.Send(Appear("click", "MOUSE_LEFT_CLICK").dump());
+    host.Send(Appear("wheel", "MOUSE_WHEEL_UP").dump());
+    host.Send(Event("keyDown", "click").dump());
+    host.Send(Event("keyUp", "click").dump());
+    host.Send(Event("keyDown", "wheel").dump());
+    host.Send(Event("keyUp", "wheel").dump());
+    const std::vector<std::string> expected{"NotifyPointerButton 272 1", "NotifyPointerButton 272 0",
+                                            "NotifyPointerAxisDiscrete 0 -1"};
+    // CreateSession, SelectDevices and Start come first.
+    EXPECT_EQ(NotifyCalls(skip, 3 + expected.size()), expected);
+    ExpectAnswers();
+    EXPECT_EQ(CountLinesWith(plugin->Output(), "Input through the desktop portal"), 1u) << plugin->Output();
+}
+
+TEST_F(PortalPlugin, RefusedGrantKeepsThePluginAnsweringAndIsSaidOnce) {
+    AnswerPortal(R"({"Start": 1})");
+    auto plugin = Start();
+    host.Send(Appear("click", "MOUSE_LEFT_CLICK").dump());
+    for (int i = 0; i < 3; ++i) {
+        host.Send(Event("keyDown", "click").dump());
+        host.Send(Event("keyUp", "click").dump());
+    }
+    ExpectAnswers();
+    std::this_thread::sleep_for(1500ms);  // three presses of two 200 ms passes each
+    EXPECT_EQ(NotifyCalls(skip, 0), std::vector<std::string>{});
+    EXPECT_EQ(CountLinesWith(plugin->Output(), "No input through the desktop portal"), 1u) << plugin->Output();
+    host.Close();
+    EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
+}
+
+}  // namespace
