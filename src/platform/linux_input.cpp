@@ -51,7 +51,20 @@ bool GetCursorPos(Point& point) { return Chosen().path->ReadPointer(point); }
 
 bool CanReadCursorPos() { return Chosen().kind == PathKind::X11; }
 
-bool SendInputBatch(const std::vector<InputEvent>& events) { return Chosen().path->Send(events); }
+bool SendInputBatch(const std::vector<InputEvent>& events) {
+    ChosenInputPath& chosen = Chosen();
+    const auto placement = std::find_if(events.begin(), events.end(), [](const InputEvent& event) {
+        return event.kind == InputEvent::Kind::MoveAbsolute;
+    });
+    // A click meant for a pixel that the path cannot reach would land wherever
+    // the pointer happens to be: such a batch is refused whole, and the path
+    // is handed its placement alone, to say why.
+    if (placement != events.end() && !chosen.path->CanPlaceAbsolutely()) {
+        chosen.path->Send({*placement});
+        return false;
+    }
+    return chosen.path->Send(events);
+}
 
 std::vector<Monitor> GetMonitors() { return Chosen().path->Monitors(); }
 
