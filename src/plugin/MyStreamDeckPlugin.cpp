@@ -38,8 +38,9 @@ void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string&, const n
     EndHold();
 }
 
-void MyStreamDeckPlugin::OnWillAppear(const std::string&, const std::string& context, const nlohmann::json& payload,
-                                      const std::string&) {
+void MyStreamDeckPlugin::OnWillAppear(const std::string& action, const std::string& context,
+                                      const nlohmann::json& payload, const std::string& device) {
+    if (action == DialAction::kActionUuid) return dials.Appear(context, payload, device);
     {
         std::lock_guard<std::mutex> guard(table.mutex);
         table.InsertIfAbsent(context, ParseActionSettings(payload));
@@ -47,8 +48,9 @@ void MyStreamDeckPlugin::OnWillAppear(const std::string&, const std::string& con
     UpdateKeyImage(context);
 }
 
-void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& context, const nlohmann::json&,
+void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::string& context, const nlohmann::json&,
                                          const std::string&) {
+    if (action == DialAction::kActionUuid) return dials.Disappear(context);
     {
         std::lock_guard<std::mutex> guard(table.mutex);
         table.Erase(context);
@@ -65,6 +67,7 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& 
 void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::json&) {}
 
 void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
+    dials.DeviceGone(device);
     // A device unplugged while a key is held never sends that key's release.
     EndHold();
     if (toggleDevices.erase(device) != 0) {
@@ -73,8 +76,9 @@ void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     }
 }
 
-void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& context, const nlohmann::json& payload,
-                                        const std::string&) {
+void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::string& context,
+                                        const nlohmann::json& payload, const std::string&) {
+    if (action == DialAction::kActionUuid) return dials.Update(context, payload);
     if (connectionManager == nullptr) return;
     std::lock_guard<std::mutex> guard(table.mutex);
     if (!table.Find(context)) return;
@@ -83,4 +87,24 @@ void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& c
     // changes nothing.
     if (const auto imagePath = ApplySettingsUpdate(payload, updated)) SendImageFromFile(*imagePath, context);
     table.At(context) = updated;
+}
+
+void MyStreamDeckPlugin::OnDialRotate(const std::string&, const std::string& context, const nlohmann::json& payload,
+                                      const std::string&) {
+    dials.Rotate(context, payload);
+}
+
+void MyStreamDeckPlugin::OnDialDown(const std::string&, const std::string& context, const nlohmann::json&,
+                                    const std::string&) {
+    dials.Down(context);
+}
+
+void MyStreamDeckPlugin::OnDialUp(const std::string&, const std::string& context, const nlohmann::json&,
+                                  const std::string&) {
+    dials.Up(context);
+}
+
+void MyStreamDeckPlugin::OnTouchTap(const std::string&, const std::string& context, const nlohmann::json& payload,
+                                    const std::string&) {
+    dials.Tap(context, payload);
 }

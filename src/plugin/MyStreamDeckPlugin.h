@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/ESDBasePlugin.h"
+#include "plugin/DialAction.h"
 #include "plugin/ContextTable.h"
 #include "plugin/KeyCommandThread.h"
 #include "plugin/KeyFeedback.h"
@@ -27,6 +28,14 @@ public:
     void OnDeviceDidDisconnect(const std::string& device) override;
     void OnSendToPlugin(const std::string& action, const std::string& context, const nlohmann::json& payload,
                         const std::string& device) override;
+    void OnDialRotate(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                      const std::string& device) override;
+    void OnDialDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                    const std::string& device) override;
+    void OnDialUp(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                  const std::string& device) override;
+    void OnTouchTap(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                    const std::string& device) override;
 
     // Sends the icon that the key's settings name, then makes sure the
     // cursor-move worker runs. The key must be in the table.
@@ -49,6 +58,9 @@ private:
     // Ends the hold of the key pressed last, after the presses queued before.
     void EndHold();
 
+    // A small message, on the connection's thread; nowhere without a connection.
+    void SendToHost(const std::string& text);
+
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
 
@@ -59,5 +71,7 @@ private:
     std::set<std::string> toggleKeys;
     std::set<std::string> toggleDevices;
     ToggleLocks toggles;           // on the key-command thread only
+    // The dials' events, told apart from the keys' by their action.
+    DialAction dials{[this](const std::string& text) { SendToHost(text); }};
     KeyCommandThread keyCommands;  // last: its work ends before the rest goes
 };
