@@ -8,6 +8,11 @@
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
 
+// On Windows the library brings in the system's headers, whose SendMessage
+// macro would rename the method defined here away from the one the header
+// declares. Elsewhere there is no such macro and this does nothing.
+#undef SendMessage
+
 #include <mutex>
 #include <random>
 #include <set>

@@ -50,14 +50,13 @@ void InjectTurn(DialAxis axis, std::int64_t amount) {
         case DialAxis::MoveX:
         case DialAxis::MoveY: break;
     }
-    // From where the pointer really is, to the exact pixel: relative motion
-    // would pass through the system's pointer acceleration.
+    // From where the pointer really is, placed as the key's held move places
+    // it: to the exact pixel, where relative motion would pass through the
+    // system's pointer acceleration.
     platform::Point at;
     if (!platform::GetCursorPos(at)) return;
     const bool horizontal = axis == DialAxis::MoveX;
-    const std::int32_t x = horizontal ? ClampToInt32(at.x + amount) : at.x;
-    const std::int32_t y = horizontal ? at.y : ClampToInt32(at.y + amount);
-    InjectInputBatch({InputEvent::MoveTo(x, y)});
+    MoveCursorTo(horizontal ? ClampToInt32(at.x + amount) : at.x, horizontal ? at.y : ClampToInt32(at.y + amount));
 }
 
 void InjectClick(MouseButton button) { InjectInputBatch({InputEvent::Down(button), InputEvent::Up(button)}); }
