@@ -7,7 +7,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { isButtonOrWheel, releaseButton } from '../lib/index.js';
+import { isButtonOrWheel, releaseButton, median } from '../lib/index.js';
 import { buildUnderTest, startSession, inputText, wheelAsSeen, makeBundle, report } from './support/e2e.js';
 
 const build = buildUnderTest();
@@ -142,5 +142,22 @@ describe(`${build.name} build: the dial action`, { skip: build.needsRecorder }, 
     const handled = performance.now() - sent;
     report(t, `${build.name}: 20 turns of 1e9 ticks handled in ${handled.toFixed(0)} ms`);
     assert.ok(handled < 5000, `${handled} ms`);
+  });
+
+  it('measures dialRotate to the wheel event the input stack sees (median of 40)', async (t) => {
+    const context = await dial({ dial_rotate: 'WHEEL', dial_step: '120' });
+    const { host, recorder } = session;
+    await session.settle();
+    const latencies = [];
+    for (let i = 0; i < 40; i += 1) {
+      const mark = recorder.mark();
+      const ticks = i % 2 ? 1 : -1; // back and forth: nothing scrolls away
+      const sentAt = host.dialRotate(context, ticks);
+      const [event] = await recorder.waitForEvents(mark, (seen) => seen.length >= 1, { filter: isButtonOrWheel, what: 'the notch' });
+      assert.equal(inputText(event), `wheel vertical ${ticks > 0 ? '-' : '+'}120`);
+      latencies.push(event.hostTime - host.origin - sentAt);
+    }
+    const sorted = [...latencies].sort((a, b) => a - b);
+    report(t, `${build.name}: dialRotate -> wheel event: median ${median(latencies).toFixed(2)} ms, min ${sorted[0].toFixed(2)}, max ${sorted.at(-1).toFixed(2)} (n=${latencies.length})`);
   });
 });
