@@ -79,10 +79,16 @@ describe(`${build.name} build: the dial action`, { skip: build.needsRecorder }, 
     assert.deepEqual(await session.cursor(), { x: 314, y: 340 }, 'the default 10 px per tick, downwards');
   });
 
+  // Under Wine the plugin's idea of the pointer follows its own placements,
+  // not those made from outside (xdotool), so the drag is measured from where
+  // a turn there and back leaves the pointer.
   it('LEFT_HOLD: a push holds the left button, a turn drags, the release lets go', async () => {
     const context = await dial({ dial_rotate: 'MOVE_X', dial_step: '10', dial_press: 'LEFT_HOLD' });
     const { host, recorder } = session;
-    await session.setCursor(200, 200);
+    host.dialRotate(context, 1);
+    host.dialRotate(context, -1);
+    await session.barrier();
+    const start = await session.cursor();
     await session.settle();
     const mark = recorder.mark();
     host.dialDown(context);
@@ -93,7 +99,7 @@ describe(`${build.name} build: the dial action`, { skip: build.needsRecorder }, 
     await recorder.waitForEvents(mark, (events) => events.length >= 2, { filter: isButtonOrWheel, what: 'the press and release' });
     await recorder.settle(200);
     assert.deepEqual(recorder.since(mark, isButtonOrWheel).map(inputText), ['left down', 'left up']);
-    assert.deepEqual(during, { x: 250, y: 200 }, 'moved while the button was down');
+    assert.deepEqual(during, { x: start.x + 50, y: start.y }, 'moved while the button was down');
   });
 
   it('a dial taken away while pushed lets go of the button', async () => {
@@ -108,10 +114,10 @@ describe(`${build.name} build: the dial action`, { skip: build.needsRecorder }, 
   });
 
   it('the strip tells the axis, step and acceleration in German, and follows a swap and a settings change', async () => {
-    const context = await dial({ dial_rotate: 'WHEEL', dial_step: '60', dial_accel: '30', dial_touch: 'SWAP' });
+    const context = await dial({ dial_rotate: 'WHEEL', dial_step: '120', dial_accel: '30', dial_touch: 'SWAP' });
     const { host } = session;
     const strip = () => host.feedback.filter((f) => f.context === context && f.event === 'setFeedback').at(-1).payload;
-    assert.deepEqual(strip(), { title: german.Scroll, value: german['{0} notch'].replace('{0}', '0.5'), indicator: { value: 30 } });
+    assert.deepEqual(strip(), { title: german.Scroll, value: german['{0} notch'].replace('{0}', '1'), indicator: { value: 30 } });
     const triggers = host.feedback.filter((f) => f.context === context && f.event === 'setTriggerDescription').at(-1).payload;
     assert.deepEqual(triggers, { rotate: german.Scroll, push: german['Hold the left button'], touch: german['Swap axis'], longTouch: german['Reset acceleration'] });
 
@@ -120,7 +126,7 @@ describe(`${build.name} build: the dial action`, { skip: build.needsRecorder }, 
     await host.waitForFeedback({ context, after });
     assert.equal(strip().title, german['Scroll sideways']);
     const expected = wheelAsSeen(build, 'horizontal', 120);
-    assert.deepEqual(await turn(context, 2, expected.length), expected, 'the swapped dial scrolls sideways');
+    assert.deepEqual(await turn(context, 1, expected.length), expected, 'the swapped dial scrolls sideways');
 
     after = host.now();
     host.sendToPlugin(context, { dial_rotate: 'MOVE_Y', dial_step: '25', dial_accel: '0', dial_press: 'NONE', dial_touch: 'NONE' });
