@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/ESDBasePlugin.h"
-#include "plugin/DialAction.h"
 #include "plugin/ContextTable.h"
+#include "plugin/DialAction.h"
 #include "plugin/KeyCommandThread.h"
 #include "plugin/KeyFeedback.h"
 #include "plugin/ToggleLocks.h"
@@ -13,7 +13,8 @@
 // The mouse action: keeps each key's settings, performs a key's mouse command
 // when it is pressed and shows its icon when it appears. Presses, releases,
 // disappearances and unplugged devices take effect on the key-command
-// thread, in the order they arrived; everything else at once.
+// thread, in the order they arrived; everything else at once. Events of the
+// dial action go to the dials instead, told apart by the action's UUID.
 class MyStreamDeckPlugin : public ESDBasePlugin, public KeyFeedback {
 public:
     void OnKeyDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
