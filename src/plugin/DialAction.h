@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 // The dial action: keeps each dial's settings, turns rotations into wheel
 // steps or pointer moves, pushes and taps into clicks, a held button or a
