@@ -32,9 +32,9 @@ set(src "${SOURCE_DIR}/bundle/icons-src")
 set(work "${OUT_DIR}/.icons-work")
 file(MAKE_DIRECTORY "${OUT_DIR}/icons" "${OUT_DIR}/images" "${OUT_DIR}/pi" "${work}")
 
-function(render svg png size)
+function(render svg png width height)
   execute_process(
-    COMMAND "${RSVG}" --width=${size} --height=${size} --keep-aspect-ratio
+    COMMAND "${RSVG}" --width=${width} --height=${height} --keep-aspect-ratio
             --output "${png}" "${svg}"
     RESULT_VARIABLE rc ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -106,14 +106,19 @@ foreach(i RANGE ${last_icon})
   math(EXPR count "${count} + ${n}")
 endforeach()
 
-# name, then 1x size; the host looks for a @2x file at twice the size beside each image.
-foreach(pair action:20 category:28 key:72 plugin:256)
-  string(REPLACE ":" ";" pair "${pair}")
-  list(GET pair 0 image)
-  list(GET pair 1 size)
-  math(EXPR size2 "${size} * 2")
-  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}.png" ${size})
-  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}@2x.png" ${size2})
+# name, then 1x width and height; the host looks for a @2x file at twice the size
+# beside each image. The dial's: its action-list icon, its icon on the dial and
+# the background of its touch strip.
+set(images action:20:20 category:28:28 key:72:72 plugin:256:256 dial-action:20:20 dial:72:72 dial-strip:200:100)
+foreach(entry IN LISTS images)
+  string(REPLACE ":" ";" entry "${entry}")
+  list(GET entry 0 image)
+  list(GET entry 1 width)
+  list(GET entry 2 height)
+  math(EXPR width2 "${width} * 2")
+  math(EXPR height2 "${height} * 2")
+  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}.png" ${width} ${height})
+  render("${src}/images/${image}.svg" "${OUT_DIR}/images/${image}@2x.png" ${width2} ${height2})
 endforeach()
 
 file(WRITE "${OUT_DIR}/pi/icons-data.js"
@@ -121,4 +126,5 @@ file(WRITE "${OUT_DIR}/pi/icons-data.js"
   "window.DECKMOUSE_ICONS = ${data};\n")
 
 file(REMOVE_RECURSE "${work}")
-message(STATUS "make-icons: ${count} key icons and 4 images in ${OUT_DIR}")
+list(LENGTH images n_images)
+message(STATUS "make-icons: ${count} key icons and ${n_images} images in ${OUT_DIR}")

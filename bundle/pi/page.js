@@ -9,12 +9,10 @@
   // The key counts down 3 s; past this without an answer the page stops waiting.
   const PICK_WAIT_MS = 5000;
 
-  let socket = null;
+  let sendToHost = null;
   let context = '';
   let registration = null;
-  let queue = [];
   let settings = null;
-  let strings = {};
   // What the plugin told about the screen: null until it did.
   let monitors = null;
   let pointer = null;
@@ -45,58 +43,7 @@
 
   // ---- translation -------------------------------------------------------
 
-  function tr(key, args) {
-    const text = Object.prototype.hasOwnProperty.call(strings, key) ? strings[key] : key;
-    return L.format(text, args);
-  }
-
-  function applyText(el) {
-    const args = el.dataset.i18nArgs ? JSON.parse(el.dataset.i18nArgs) : null;
-    const text = tr(el.dataset.i18n, args);
-    if (el.tagName === 'OPTGROUP') el.label = text;
-    else el.textContent = text;
-  }
-
-  function setText(el, key, args) {
-    el.dataset.i18n = key;
-    if (args) el.dataset.i18nArgs = JSON.stringify(args);
-    else delete el.dataset.i18nArgs;
-    applyText(el);
-  }
-
-  function applyTitle(el) {
-    const text = tr(el.dataset.i18nTitle);
-    el.title = text;
-    el.setAttribute('aria-label', text);
-  }
-
-  function translateAll() {
-    document.querySelectorAll('[data-i18n]').forEach(applyText);
-    document.querySelectorAll('[data-i18n-title]').forEach(applyTitle);
-  }
-
-  // XMLHttpRequest rather than fetch: the host may load the page from a file: URL.
-  function loadLanguage(lang) {
-    const done = (state) => { document.body.dataset.language = state; };
-    if (!lang || !/^[A-Za-z_]+$/.test(lang)) { done('en'); return; }
-    const req = new XMLHttpRequest();
-    req.open('GET', '../' + lang + '.json');
-    req.onload = () => {
-      // A file: URL answers with status 0.
-      if (req.status !== 200 && req.status !== 0) { done('en'); return; }
-      try {
-        const file = JSON.parse(req.responseText);
-        strings = (file && file.Localization) || {};
-        document.documentElement.lang = lang.replace('_', '-');
-        translateAll();
-        done(lang);
-      } catch (e) {
-        done('en');
-      }
-    };
-    req.onerror = () => done('en');
-    req.send();
-  }
+  const { setText, applyTitle, loadLanguage, parse } = window.DeckMousePage;
 
   // ---- building the controls --------------------------------------------
 
@@ -237,8 +184,7 @@
   // ---- talking to the host ------------------------------------------------
 
   function send(message) {
-    if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
-    else queue.push(message);
+    if (sendToHost) sendToHost(message);
   }
 
   function toPlugin(payload) {
@@ -338,11 +284,6 @@
     if (path) toPlugin({ 'background-image': path });
   }
 
-  function parse(text) {
-    if (text && typeof text === 'object') return text;
-    try { return JSON.parse(text); } catch (e) { return null; }
-  }
-
   function onPluginMessage(payload) {
     if (!payload || typeof payload !== 'object') return;
     const picked = L.readPoint(payload.picked);
@@ -353,8 +294,7 @@
     if (list) { monitors = list; fillMonitorChoices(); renderMonitors(); }
   }
 
-  function onMessage(event) {
-    const msg = parse(event.data);
+  function onMessage(msg) {
     if (msg && msg.event === 'didReceiveSettings' && msg.payload) {
       settings = L.normalize(msg.payload.settings, DATA);
       render();
@@ -375,15 +315,7 @@
     $('form').hidden = false;
     loadLanguage(info.application && info.application.language);
 
-    queue = [];
-    socket = new WebSocket('ws://127.0.0.1:' + inPort);
-    socket.onopen = () => {
-      socket.send(JSON.stringify(registration));
-      const waiting = queue;
-      queue = [];
-      waiting.forEach(send);
-    };
-    socket.onmessage = onMessage;
+    sendToHost = window.DeckMousePage.connectToHost(inPort, registration, onMessage);
 
     // A new key, or one whose values would not convert: store a working set now,
     // or the plugin would ignore its presses.

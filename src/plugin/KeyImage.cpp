@@ -54,3 +54,7 @@ void MyStreamDeckPlugin::SendImageFromFile(const std::string& path, const std::s
     // asked for; read when the host can take the image.
     if (ImageFile(path).HasContent() && connectionManager != nullptr) connectionManager->SendImageFile(path, context);
 }
+
+void MyStreamDeckPlugin::SendToHost(const std::string& text) {
+    if (connectionManager != nullptr) connectionManager->SendText(text);
+}

@@ -40,8 +40,9 @@ void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string&, const n
     EndHold();
 }
 
-void MyStreamDeckPlugin::OnWillAppear(const std::string&, const std::string& context, const nlohmann::json& payload,
-                                      const std::string&) {
+void MyStreamDeckPlugin::OnWillAppear(const std::string& action, const std::string& context,
+                                      const nlohmann::json& payload, const std::string& device) {
+    if (action == DialAction::kActionUuid) return dials.Appear(context, payload, device);
     {
         std::lock_guard<std::mutex> guard(table.mutex);
         table.InsertIfAbsent(context, ParseActionSettings(payload));
@@ -49,8 +50,9 @@ void MyStreamDeckPlugin::OnWillAppear(const std::string&, const std::string& con
     UpdateKeyImage(context);
 }
 
-void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& context, const nlohmann::json&,
+void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::string& context, const nlohmann::json&,
                                          const std::string&) {
+    if (action == DialAction::kActionUuid) return dials.Disappear(context);
     {
         std::lock_guard<std::mutex> guard(table.mutex);
         table.Erase(context);
@@ -68,6 +70,7 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string&, const std::string& 
 void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::json&) {}
 
 void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
+    dials.DeviceGone(device);
     // A device unplugged while a key is held never sends that key's release.
     EndHold();
     if (toggleDevices.erase(device) != 0) {
@@ -76,8 +79,9 @@ void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     }
 }
 
-void MyStreamDeckPlugin::OnSendToPlugin(const std::string&, const std::string& context, const nlohmann::json& payload,
-                                        const std::string&) {
+void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::string& context,
+                                        const nlohmann::json& payload, const std::string&) {
+    if (action == DialAction::kActionUuid) return dials.Update(context, payload);
     if (connectionManager == nullptr) return;
     std::lock_guard<std::mutex> guard(table.mutex);
     if (!table.Find(context)) return;
@@ -110,7 +114,7 @@ void MyStreamDeckPlugin::OnPropertyInspectorDidDisappear(const std::string&, con
 SettingsPageFeed::Channel MyStreamDeckPlugin::PageChannel() {
     // The page feed runs on the connection's thread, where the connection
     // manager is set before the first host message.
-    return {[this](const std::string& message) { connectionManager->SendText(message); },
+    return {[this](const std::string& message) { SendToHost(message); },
             [this](int milliseconds, std::function<void()> work) {
                 connectionManager->RunAfter(milliseconds, std::move(work));
             },
@@ -118,4 +122,24 @@ SettingsPageFeed::Channel MyStreamDeckPlugin::PageChannel() {
                 if (!table.Find(context)) return std::nullopt;
                 return table.At(context).my_monitor;
             }};
+}
+
+void MyStreamDeckPlugin::OnDialRotate(const std::string&, const std::string& context, const nlohmann::json& payload,
+                                      const std::string&) {
+    dials.Rotate(context, payload);
+}
+
+void MyStreamDeckPlugin::OnDialDown(const std::string&, const std::string& context, const nlohmann::json&,
+                                    const std::string&) {
+    dials.Down(context);
+}
+
+void MyStreamDeckPlugin::OnDialUp(const std::string&, const std::string& context, const nlohmann::json&,
+                                  const std::string&) {
+    dials.Up(context);
+}
+
+void MyStreamDeckPlugin::OnTouchTap(const std::string&, const std::string& context, const nlohmann::json& payload,
+                                    const std::string&) {
+    dials.Tap(context, payload);
 }

@@ -2,6 +2,7 @@
 
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
+#include "plugin/DialAction.h"
 #include "plugin/KeyCommandThread.h"
 #include "plugin/KeyFeedback.h"
 #include "plugin/SettingsPageFeed.h"
@@ -13,7 +14,8 @@
 // The mouse action: keeps each key's settings, performs a key's mouse command
 // when it is pressed and shows its icon when it appears. Presses, releases,
 // disappearances and unplugged devices take effect on the key-command
-// thread, in the order they arrived; everything else at once.
+// thread, in the order they arrived; everything else at once. Events of the
+// dial action go to the dials instead, told apart by the action's UUID.
 class MyStreamDeckPlugin : public ESDBasePlugin, public KeyFeedback {
 public:
     void OnKeyDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
@@ -32,6 +34,14 @@ public:
                                       const std::string& device) override;
     void OnPropertyInspectorDidDisappear(const std::string& action, const std::string& context,
                                          const std::string& device) override;
+    void OnDialRotate(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                      const std::string& device) override;
+    void OnDialDown(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                    const std::string& device) override;
+    void OnDialUp(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                  const std::string& device) override;
+    void OnTouchTap(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                    const std::string& device) override;
 
     // Sends the icon that the key's settings name, then makes sure the
     // cursor-move worker runs. The key must be in the table.
@@ -54,6 +64,9 @@ private:
     // Ends the hold of the key pressed last, after the presses queued before.
     void EndHold();
 
+    // A small message, on the connection's thread; nowhere without a connection.
+    void SendToHost(const std::string& text);
+
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
 
@@ -70,5 +83,7 @@ private:
     std::set<std::string> toggleDevices;
     ToggleLocks toggles;           // on the key-command thread only
     SettingsPageFeed pages{PageChannel()};
+    // The dials' events, told apart from the keys' by their action.
+    DialAction dials{[this](const std::string& text) { SendToHost(text); }};
     KeyCommandThread keyCommands;  // last: its work ends before the rest goes
 };

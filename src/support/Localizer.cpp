@@ -20,3 +20,8 @@ Localizer::Localizer(const std::string& language) {
         // the plugin needs to know.
     }
 }
+
+std::string Localize(const std::string& english) {
+    if (gLocalizer == nullptr) return english;
+    return GetStringMember(gLocalizer->Table(), english, english);
+}

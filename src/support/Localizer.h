@@ -19,3 +19,7 @@ private:
 
 // The process-wide instance; created once by start-up and never destroyed.
 extern Localizer* gLocalizer;
+
+// The text in the user's language: its entry in the process-wide table, or
+// the English text itself when there is none (or no table).
+std::string Localize(const std::string& english);

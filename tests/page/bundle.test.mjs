@@ -56,7 +56,8 @@ test('the folder holds manifests, languages, executables, page, icons and images
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse'), 'utf8'), exeBytes.linux);
   assert.ok(fs.statSync(path.join(plugin, 'bin', 'deckmouse')).mode & 0o100, 'Linux program is executable');
   assert.deepEqual(fs.readdirSync(path.join(plugin, 'pi')).sort(),
-    ['icons-data.js', 'index.html', 'logic.js', 'page.js', 'style.css']);
+    ['dial-logic.js', 'dial.html', 'dial.js', 'icons-data.js', 'index.html', 'logic.js', 'page-common.js', 'page.js',
+      'style.css']);
 });
 
 test('the laid-out manifests pass the host rules', () => {
@@ -150,11 +151,12 @@ test('icon names, colour identifiers and words are usable in file names and dist
 });
 
 test('host images come in both sizes, list icons with transparency', () => {
-  const cases = [['action', 20, true], ['category', 28, true], ['key', 72, false], ['plugin', 256, false]];
-  for (const [name, size, transparent] of cases) {
+  const cases = [['action', 20, 20, true], ['category', 28, 28, true], ['key', 72, 72, false],
+    ['plugin', 256, 256, false], ['dial-action', 20, 20, true], ['dial', 72, 72, false], ['dial-strip', 200, 100, false]];
+  for (const [name, width, height, transparent] of cases) {
     const [w1, h1, type1] = pngSize(path.join(plugin, 'images', `${name}.png`));
     const [w2, h2] = pngSize(path.join(plugin, 'images', `${name}@2x.png`));
-    assert.deepEqual([w1, h1, w2, h2], [size, size, size * 2, size * 2], name);
+    assert.deepEqual([w1, h1, w2, h2], [width, height, width * 2, height * 2], name);
     if (transparent) assert.equal(type1, 6, `${name} has an alpha channel`);
   }
 });
@@ -173,9 +175,12 @@ test('each language file has the host shape and translates every page text', () 
   for (const lang of LANGUAGES) {
     const file = readJson(path.join(plugin, `${lang}.json`));
     assert.deepEqual(Object.keys(file).sort(),
-      ['Category', 'Description', 'Localization', 'Name', 'org.deckmouse.mouse'], lang);
+      ['Category', 'Description', 'Localization', 'Name', 'org.deckmouse.dial', 'org.deckmouse.mouse'], lang);
     assert.equal(file.Category, file.Name, `${lang}: Category is the name`);
     assert.deepEqual(Object.keys(file['org.deckmouse.mouse']).sort(), ['Name', 'Tooltip'], lang);
+    const dial = file['org.deckmouse.dial'];
+    assert.deepEqual(Object.keys(dial).sort(), ['Encoder', 'Name', 'Tooltip'], lang);
+    assert.deepEqual(Object.keys(dial.Encoder.TriggerDescription).sort(), ['LongTouch', 'Push', 'Rotate', 'Touch'], lang);
     assert.deepEqual(Object.keys(file.Localization).sort(), strings, `${lang}: Localization keys`);
     for (const [key, value] of Object.entries(file.Localization)) {
       assert.ok(typeof value === 'string' && value.trim() !== '', `${lang}: ${key}`);
@@ -185,12 +190,17 @@ test('each language file has the host shape and translates every page text', () 
     if (lang === 'en') {
       for (const [k, v] of Object.entries(file.Localization)) assert.equal(v, k);
       assert.equal(file.Description, manifest.Description);
+      assert.deepEqual(dial.Encoder.TriggerDescription, manifest.Actions[1].Encoder.TriggerDescription);
     } else {
       // Brand-like words may stay; most texts must read differently from English.
       const same = Object.entries(file.Localization).filter(([k, v]) => k === v).length;
       assert.ok(same <= strings.length * 0.1, `${lang}: ${same} texts left in English`);
       assert.notEqual(file.Description, english.Description, lang);
       assert.notEqual(file['org.deckmouse.mouse'].Tooltip, english['org.deckmouse.mouse'].Tooltip, lang);
+      const triggers = (f) => f['org.deckmouse.dial'].Encoder.TriggerDescription;
+      for (const k of Object.keys(triggers(english))) {
+        assert.notEqual(triggers(file)[k], triggers(english)[k], `${lang}: trigger ${k} translated`);
+      }
     }
   }
 });

@@ -33,7 +33,9 @@ test('the plugin manifest states the agreed identity', () => {
   assert.equal(base.Version, '1.0.0.0');
   assert.deepEqual(base.Software, { MinimumVersion: '6.5' });
   assert.deepEqual(base.OS, [{ Platform: 'windows', MinimumVersion: '10' }]);
-  assert.deepEqual(base.Actions.map((a) => [a.UUID, a.Controllers]), [['org.deckmouse.mouse', ['Keypad']]]);
+  assert.deepEqual(base.Actions.map((a) => [a.UUID, a.Controllers]),
+    [['org.deckmouse.mouse', ['Keypad']], ['org.deckmouse.dial', ['Encoder']]]);
+  assert.equal(base.Actions[1].Encoder.layout, '$B1');
   assert.ok(!('URL' in base));
   assert.equal(linux.CodePathLin, 'bin/deckmouse');
 });
@@ -85,6 +87,14 @@ test('each broken manifest is rejected with the matching complaint', () => {
     ['unknown action member', (m) => { m.Actions[0].Hotkey = 'F1'; }, /unknown member Hotkey/],
     ['unknown controller', (m) => { m.Actions[0].Controllers = ['Pedal']; }, /Controllers/],
     ['no actions', (m) => { m.Actions = []; }, /Actions/],
+    ['dial without its Encoder object', (m) => { delete m.Actions[1].Encoder; }, /needs an Encoder object/],
+    ['Encoder object on a key', (m) => { m.Actions[0].Encoder = m.Actions[1].Encoder; }, /without the Encoder controller/],
+    ['unknown strip layout', (m) => { m.Actions[1].Encoder.layout = '$Z9'; }, /layout "\$Z9" unknown/],
+    ['trigger description missing', (m) => { delete m.Actions[1].Encoder.TriggerDescription.LongTouch; }, /missing LongTouch/],
+    ['empty trigger description', (m) => { m.Actions[1].Encoder.TriggerDescription.Push = ''; }, /Push must be a non-empty/],
+    ['dial icon of the wrong size', (m) => { m.Actions[1].Encoder.Icon = 'images/dial-action'; }, /Encoder\.Icon: images\/dial-action\.png is 20x20, not 72x72/],
+    ['strip background of the wrong size', (m) => { m.Actions[1].Encoder.background = 'images/dial'; }, /background: images\/dial@2x\.png is 144x144, not 400x200/],
+    ['key image of the wrong size', (m) => { m.Actions[0].States[0].Image = 'images/plugin'; }, /States\[0\]\.Image: images\/plugin\.png is 256x256, not 72x72/],
   ];
   for (const [name, change, complaint] of cases) {
     const m = clone(base);

@@ -81,18 +81,20 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     assert.deepEqual(errors.map(String), [], 'the page threw');
   });
 
-  // Shows the key to the plugin, then opens its settings page with the
-  // arguments the host hands out, and waits for the page to register.
-  async function openKey(context, settings) {
+  // Shows the key (or with `dial`, a dial) to the plugin, then opens its
+  // settings page with the arguments the host hands out, and waits for the
+  // page to register.
+  async function openKey(context, settings, { dial = false } = {}) {
     const { host } = session;
-    host.willAppear(context, { settings });
+    if (dial) host.dialAppear(context, { settings });
+    else host.willAppear(context, { settings });
     await session.barrier();
     const args = host.openPropertyInspector(context);
     const page = await browser.context.newPage();
     const errors = [];
     page.on('pageerror', (e) => errors.push(e));
     current = { page, errors, uuid: args.uuid, context };
-    await page.goto(server.baseUrl + PLUGIN_FOLDER + '/pi/index.html');
+    await page.goto(server.baseUrl + PLUGIN_FOLDER + '/pi/' + (dial ? 'dial.html' : 'index.html'));
     await page.evaluate(({ port, uuid, registerEvent, info, actionInfo }) => {
       window.connectElgatoStreamDeckSocket(port, uuid, registerEvent, info, actionInfo);
     }, args);
@@ -238,6 +240,34 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
           .map((e) => (e.kind === 'wheel' ? `${e.axis} ${e.amount}` : `${e.button} ${e.down ? 'down' : 'up'}`));
         assert.deepEqual(seen, wheel, name);
       }
+    });
+
+  test('the dial page: a new axis and step reach the dial, its strip follows and a turn scrolls so',
+    { skip: NO_RECORDER }, async () => {
+      const context = 'dial-page';
+      const dial = { dial_rotate: 'WHEEL', dial_step: '120', dial_accel: '0', dial_press: 'LEFT_HOLD', dial_touch: 'SWAP' };
+      const { page, uuid } = await openKey(context, dial, { dial: true });
+      const { host, recorder } = session;
+      const mark = pageMark();
+      const shown = host.now();
+      await page.selectOption('#rotate', 'HWHEEL');
+      await page.fill('#step', '240');
+      const stored = { ...dial, dial_rotate: 'HWHEEL', dial_step: '240' };
+      const sent = await pageMessages(mark, 4);
+      assert.deepEqual(sent.slice(2), [
+        { event: 'setSettings', context: uuid, payload: stored },
+        { event: 'sendToPlugin', action: 'org.deckmouse.dial', context: uuid, payload: stored },
+      ]);
+      const feedback = await host.waitForFeedback({ context, after: shown, count: 2 });
+      assert.deepEqual(feedback.at(-1).payload, { title: 'Scroll sideways', value: '2 notch', indicator: { value: 0 } });
+
+      const inputMark = recorder.mark();
+      host.dialRotate(context, -1);
+      await recorder.waitForEvents(inputMark, (events) => events.length >= 2,
+        { filter: sim.isButtonOrWheel, timeoutMs: 3000, what: 'two notches to the left' });
+      await recorder.settle(SETTLE_MS);
+      const seen = recorder.since(inputMark, sim.isButtonOrWheel).map((e) => `${e.axis} ${e.amount}`);
+      assert.deepEqual(seen, ['horizontal -120', 'horizontal -120']);
     });
 
   test('a chosen icon and colour reach the key as the bundle\'s icon file', async () => {

@@ -38,7 +38,7 @@ export DECKMOUSE_PLUGIN_DIR="$work/out/org.deckmouse.sdPlugin"
 node "$here/lib/manifest-check.mjs" "$DECKMOUSE_PLUGIN_DIR"
 
 # One file at a time: the machine has two cores and Chromium wants one of them.
-"$repo/tools/run-node-tests.sh" 300 logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs
+"$repo/tools/run-node-tests.sh" 300 logic.test.mjs manifest.test.mjs bundle.test.mjs page.test.mjs dial-page.test.mjs
 
 if [[ -n "${LINUX_EXE:-}" && -f "$LINUX_EXE" && -x "$LINUX_EXE" ]]; then
   "$repo/tools/require-programs.sh" Xvfb xdotool

@@ -1,9 +1,10 @@
 #!/usr/bin/env node
 // The deckmouse demo: installs the plugin bundle into a temporary folder,
-// starts the plugin from it as the host would, shows a page of keys, presses
-// each one on the X display and prints what it did to the pointer. Writes a
-// picture of the deck page with the images the plugin sent, and one of the
-// pointer's path.
+// starts the plugin from it as the host would, shows a page of keys and three
+// dials, presses each key and turns each dial on the X display and prints
+// what it did to the pointer. Writes a picture of the deck page with the
+// images the plugin sent and the dials' touch strip, and one of the pointer's
+// path.
 //
 //   node tools/host-sim/demo.js --linux <deckmouse> [--windows <deckmouse.exe>]
 //        [--recorder <deckmouse_x11_recorder>] [--out <folder>] [--wine]
@@ -58,6 +59,16 @@ const KEYS = [
 ];
 const COLUMNS = 5;
 
+// The dials of a deck with dials: what each is set to, and the turns the demo
+// makes (ticks per dialRotate, positive clockwise).
+const DIAL_DEFAULTS = { dial_step: '120', dial_accel: '0', dial_press: 'LEFT_HOLD', dial_touch: 'SWAP' };
+const DIALS = [
+  { title: 'Dial moving the pointer right, 6 px a tick', settings: { dial_rotate: 'MOVE_X', dial_step: '6' }, turns: Array(25).fill(1) },
+  { title: 'Dial moving the pointer up and down, 8 px a tick', settings: { dial_rotate: 'MOVE_Y', dial_step: '8', dial_accel: '40' }, turns: [...Array(12).fill(1), ...Array(6).fill(-1)] },
+  { title: 'Dial scrolling, a notch a tick', settings: { dial_rotate: 'WHEEL', dial_accel: '25' }, turns: [2, 1, -3] },
+];
+const STRIP = { width: 400, height: 200 }; // the strip's @2x size
+
 function keySettings({ settings, icon: [name, id, colour] }) {
   return { ...NUMBERS, ...settings, my_icon_name: name, my_icon_color_id: id, my_icon_color: colour };
 }
@@ -93,11 +104,39 @@ function latestTitles(messages) {
   return titles;
 }
 
-function deckPicture(images, titles) {
+// A dial's touch strip as the host draws the "$B1" layout: the background,
+// the title, the value and the indicator bar from the last setFeedback, at
+// `scale` of its @2x size. The texts are drawn by rsvg-convert.
+function stripPicture(pluginFolder, feedback, scale) {
+  const width = Math.round(STRIP.width * scale);
+  const height = Math.round(STRIP.height * scale);
+  const canvas = new Canvas(width, height, [0, 0, 0]);
+  canvas.drawPicture(decodePng(fs.readFileSync(path.join(pluginFolder, 'images', 'dial-strip@2x.png'))), 0, 0, width, height);
+  const escape = (text) => String(text ?? '').replace(/[<>&"]/g, (c) => `&#${c.charCodeAt(0)};`);
+  const bar = Math.max(0, Math.min(100, Number(feedback?.indicator?.value) || 0));
+  const svg = `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" viewBox="0 0 ${STRIP.width} ${STRIP.height}">
+    <text x="24" y="50" font-family="DejaVu Sans" font-size="30" fill="#c8d0e0">${escape(feedback?.title)}</text>
+    <text x="24" y="118" font-family="DejaVu Sans" font-weight="bold" font-size="52" fill="#ffffff">${escape(feedback?.value)}</text>
+    <rect x="24" y="150" width="352" height="14" rx="7" fill="#2e3a52"/>
+    <rect x="24" y="150" width="${(352 * bar) / 100}" height="14" rx="7" fill="#4f8cff"/>
+  </svg>`;
+  const png = execFileSync('rsvg-convert', ['--format', 'png'], { input: svg, maxBuffer: 16 << 20 });
+  canvas.drawPicture(decodePng(png), 0, 0);
+  return canvas;
+}
+
+function deckPicture(images, strips, titles) {
   const size = 144;
   const gap = 24;
   const rows = Math.ceil(KEYS.length / COLUMNS);
-  const canvas = new Canvas(COLUMNS * (size + gap) + gap, rows * (size + gap) + gap, [24, 24, 27]);
+  const stripHeight = strips.length ? strips[0].height + gap : 0;
+  const canvas = new Canvas(COLUMNS * (size + gap) + gap, rows * (size + gap) + gap + stripHeight, [24, 24, 27]);
+  // The touch strip under the keys, one segment per dial.
+  let left = gap;
+  for (const strip of strips) {
+    canvas.drawPicture(strip, left, rows * (size + gap) + gap, strip.width, strip.height);
+    left += strip.width + 8;
+  }
   KEYS.forEach((key, index) => {
     const left = gap + (index % COLUMNS) * (size + gap);
     const top = gap + Math.floor(index / COLUMNS) * (size + gap);
@@ -167,7 +206,13 @@ async function main() {
       host.willAppear(key.context, { settings: keySettings(key), coordinates: { column: index % COLUMNS, row: Math.floor(index / COLUMNS) } });
     });
     await host.waitForImage({ context: KEYS.at(-1).context, timeoutMs: 10000 });
-    console.log(`showed ${KEYS.length} keys; the plugin sent ${host.images.length} key images\n`);
+    console.log(`showed ${KEYS.length} keys; the plugin sent ${host.images.length} key images`);
+    DIALS.forEach((dial, index) => {
+      dial.context = `dial-${index + 1}`;
+      host.dialAppear(dial.context, { settings: { ...DIAL_DEFAULTS, ...dial.settings }, coordinates: { column: index, row: 0 } });
+    });
+    await host.waitForFeedback({ context: DIALS.at(-1).context, timeoutMs: 10000 });
+    console.log(`showed ${DIALS.length} dials; the plugin drew their strips\n`);
 
     await session.setCursor(100, 100);
     const points = [await session.cursor()];
@@ -197,6 +242,25 @@ async function main() {
       console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}`);
     };
     for (const [index, key] of KEYS.entries()) if (!key.pick) await press(key, index + 1);
+
+    // Turns each dial, a tick at a time as a hand does, and prints what it did.
+    for (const [index, dial] of DIALS.entries()) {
+      const before = await session.cursor();
+      const mark = session.recorder.mark();
+      for (const ticks of dial.turns) {
+        host.dialRotate(dial.context, ticks);
+        await session.barrier();
+        points.push(await session.cursor());
+        await new Promise((resolve) => setTimeout(resolve, 30));
+      }
+      await session.settle();
+      const after = await session.cursor();
+      const input = describeInput(session.recorder.since(mark));
+      const moved = before.x !== after.x || before.y !== after.y ? `pointer (${before.x}, ${before.y}) -> (${after.x}, ${after.y})` : `pointer stays at (${after.x}, ${after.y})`;
+      const strip = host.feedback.filter((f) => f.context === dial.context && f.event === 'setFeedback').at(-1)?.payload;
+      console.log(`dial ${index + 1} ${dial.title} [${dial.settings.dial_rotate}], turned ${dial.turns.join(' ')}`);
+      console.log(`    ${moved}${input ? `; input: ${input}` : ''}; strip: ${strip?.title} | ${strip?.value} | ${strip?.indicator?.value}%`);
+    }
     const locks = KEYS.filter((key) => key.toggle);
     await Promise.all(locks.map((key) => host.waitForImage({ context: key.context, count: 2, timeoutMs: 10000 })));
 
@@ -206,7 +270,8 @@ async function main() {
     const asked = host.sendToPlugin(picker.context, { pick: 'position' });
     await host.waitForMessages('setTitle', { context: picker.context, after: asked });
     const deck = path.join(options.out, 'deck-page.png');
-    fs.writeFileSync(deck, encodeRgba(deckPicture(host.images, latestTitles(host.fromPlugin))));
+    const strips = DIALS.map((dial) => stripPicture(pluginFolder, host.feedback.filter((f) => f.context === dial.context && f.event === 'setFeedback').at(-1)?.payload, 0.6));
+    fs.writeFileSync(deck, encodeRgba(deckPicture(host.images, strips, latestTitles(host.fromPlugin))));
     await session.setCursor(picker.pick.x, picker.pick.y);
     const [picked] = await host.waitForMessages('sendToPropertyInspector', { context: picker.context, after: asked, timeoutMs: 6000, where: (message) => message.payload?.picked });
     const { x, y, monitor } = picked.json.payload.picked;
@@ -220,7 +285,7 @@ async function main() {
     await host.closeConnection();
     const { code } = await host.plugin.exited;
     console.log(`the plugin ended with exit code ${code}`);
-    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent, the last key counting down a pick)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
+    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent, the last key counting down a pick, and the dials' touch strip as the plugin set it)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
     if (code !== 0) process.exitCode = 1;
   } finally {
     await session?.stop();

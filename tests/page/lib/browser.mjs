@@ -27,16 +27,18 @@ export async function launchBrowser() {
 }
 
 export const ACTION_UUID = 'org.deckmouse.mouse';
+export const DIAL_ACTION_UUID = 'org.deckmouse.dial';
 export const REGISTER_EVENT = 'registerPropertyInspector';
 
 // Loads the page the way the host does and waits until its language is applied.
+// `file` and `action` name the dial's page and action instead of the key's.
 export async function openSettingsPage(context, host, {
-  uuid = 'PI-CONTEXT-1', language = 'en', settings = {},
+  uuid = 'PI-CONTEXT-1', language = 'en', settings = {}, file = 'index.html', action = ACTION_UUID,
 } = {}) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e));
-  await page.goto(host.baseUrl + PLUGIN_FOLDER + '/pi/index.html');
+  await page.goto(host.baseUrl + PLUGIN_FOLDER + '/pi/' + file);
   const info = {
     application: { font: 'sans-serif', language, platform: 'windows', platformVersion: '10.0', version: '6.5.0' },
     plugin: { uuid: 'org.deckmouse', version: '1.0.0.0' },
@@ -45,7 +47,7 @@ export async function openSettingsPage(context, host, {
     devices: [{ id: 'DEV1', name: 'Deck', size: { columns: 5, rows: 3 }, type: 0 }],
   };
   const actionInfo = {
-    action: ACTION_UUID,
+    action,
     context: uuid,
     device: 'DEV1',
     payload: { settings, coordinates: { column: 1, row: 2 }, isInMultiAction: false },

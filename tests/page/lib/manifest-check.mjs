@@ -15,11 +15,15 @@ const TOP_OPTIONAL = ['CodePathWin', 'CodePathMac', 'Category', 'CategoryIcon',
   'PropertyInspectorPath', 'URL'];
 const LINUX_ONLY = ['CodePathLin'];
 const ACTION_REQUIRED = ['Icon', 'Name', 'States', 'UUID'];
-const ACTION_OPTIONAL = ['Tooltip', 'PropertyInspectorPath', 'Controllers', 'DisableAutomaticStates',
+const ACTION_OPTIONAL = ['Tooltip', 'PropertyInspectorPath', 'Controllers', 'Encoder', 'DisableAutomaticStates',
   'UserTitleEnabled', 'SupportedInMultiActions'];
 const STATE_REQUIRED = ['Image'];
 const STATE_OPTIONAL = [];
-const CONTROLLERS = ['Keypad'];
+const CONTROLLERS = ['Keypad', 'Encoder'];
+const ENCODER_REQUIRED = ['layout', 'Icon', 'background', 'TriggerDescription'];
+const TRIGGERS = ['Rotate', 'Push', 'Touch', 'LongTouch'];
+// The built-in layouts of the touch strip.
+const LAYOUTS = ['$X1', '$A0', '$A1', '$B1', '$B2', '$C1'];
 
 function isObject(v) {
   return v !== null && typeof v === 'object' && !Array.isArray(v);
@@ -64,8 +68,22 @@ function checkOs(os, platforms, where, errors) {
   if (new Set(names).size !== names.length) errors.push(`${where}: OS lists a platform twice`);
 }
 
-// Image paths name no extension; the folder must hold the .png and its @2x.
-function checkImage(value, where, dir, errors) {
+// Width and height from a PNG's header; null for anything else.
+export function pngSize(file) {
+  const head = Buffer.alloc(24);
+  const fd = fs.openSync(file, 'r');
+  try {
+    if (fs.readSync(fd, head, 0, 24, 0) < 24) return null;
+  } finally {
+    fs.closeSync(fd);
+  }
+  if (head.readUInt32BE(0) !== 0x89504e47 || head.toString('latin1', 12, 16) !== 'IHDR') return null;
+  return [head.readUInt32BE(16), head.readUInt32BE(20)];
+}
+
+// Image paths name no extension; the folder must hold the .png and its @2x,
+// of [width, height] and twice that when `size` is given.
+function checkImage(value, where, dir, errors, size = null) {
   if (typeof value !== 'string' || value === '') {
     errors.push(`${where}: image path must be text`);
     return;
@@ -75,8 +93,35 @@ function checkImage(value, where, dir, errors) {
     return;
   }
   if (!dir) return;
-  for (const file of [value + '.png', value + '@2x.png']) {
-    if (!fs.existsSync(path.join(dir, file))) errors.push(`${where}: ${file} not in the bundle`);
+  for (const [file, scale] of [[value + '.png', 1], [value + '@2x.png', 2]]) {
+    const full = path.join(dir, file);
+    if (!fs.existsSync(full)) {
+      errors.push(`${where}: ${file} not in the bundle`);
+      continue;
+    }
+    if (!size) continue;
+    const found = pngSize(full);
+    const want = [size[0] * scale, size[1] * scale];
+    if (!found || found[0] !== want[0] || found[1] !== want[1]) {
+      errors.push(`${where}: ${file} is ${found ? found.join('x') : 'no PNG'}, not ${want.join('x')}`);
+    }
+  }
+}
+
+// The dial's part: its strip layout, icon, background and what its controls do.
+function checkEncoder(e, where, dir, errors) {
+  if (!isObject(e)) { errors.push(`${where}: not an object`); return; }
+  members(e, where, ENCODER_REQUIRED, [], errors);
+  if ('layout' in e && !LAYOUTS.includes(e.layout)) errors.push(`${where}: layout ${JSON.stringify(e.layout)} unknown`);
+  if ('Icon' in e) checkImage(e.Icon, `${where}.Icon`, dir, errors, [72, 72]);
+  if ('background' in e) checkImage(e.background, `${where}.background`, dir, errors, [200, 100]);
+  if ('TriggerDescription' in e) {
+    const t = e.TriggerDescription;
+    if (!isObject(t)) errors.push(`${where}.TriggerDescription: not an object`);
+    else {
+      members(t, `${where}.TriggerDescription`, TRIGGERS, [], errors);
+      for (const k of TRIGGERS) text(t, k, `${where}.TriggerDescription`, errors);
+    }
   }
 }
 
@@ -158,8 +203,14 @@ function checkAction(a, where, pluginUuid, dir, seen, errors) {
   if ('Controllers' in a) {
     if (!Array.isArray(a.Controllers) || a.Controllers.length === 0
         || a.Controllers.some((c) => !CONTROLLERS.includes(c))) {
-      errors.push(`${where}: Controllers must be ["Keypad"]`);
+      errors.push(`${where}: Controllers must be ["Keypad"], ["Encoder"] or both`);
     }
+  }
+  const onDial = Array.isArray(a.Controllers) && a.Controllers.includes('Encoder');
+  if (onDial && !('Encoder' in a)) errors.push(`${where}: an Encoder controller needs an Encoder object`);
+  if ('Encoder' in a) {
+    if (!onDial) errors.push(`${where}: Encoder object without the Encoder controller`);
+    checkEncoder(a.Encoder, `${where}.Encoder`, dir, errors);
   }
   for (const k of ['DisableAutomaticStates', 'UserTitleEnabled', 'SupportedInMultiActions']) {
     if (k in a && typeof a[k] !== 'boolean') errors.push(`${where}: ${k} must be true or false`);
@@ -173,7 +224,7 @@ function checkAction(a, where, pluginUuid, dir, seen, errors) {
         const at = `${where}.States[${j}]`;
         if (!isObject(s)) { errors.push(`${at}: not an object`); return; }
         members(s, at, STATE_REQUIRED, STATE_OPTIONAL, errors);
-        if ('Image' in s) checkImage(s.Image, `${at}.Image`, dir, errors);
+        if ('Image' in s) checkImage(s.Image, `${at}.Image`, dir, errors, [72, 72]);
       });
     }
   }

@@ -8,14 +8,19 @@ const require = createRequire(import.meta.url);
 
 export const BUNDLE_SRC = path.join(REPO, 'bundle');
 export const logic = require(path.join(BUNDLE_SRC, 'pi', 'logic.js'));
+export const dialLogic = require(path.join(BUNDLE_SRC, 'pi', 'dial-logic.js'));
 export const iconData = readJson(path.join(BUNDLE_SRC, 'icons-src', 'icons.json'));
 export const LANGUAGES = ['en', 'de', 'es', 'fr', 'ja', 'ko', 'zh_CN', 'zh_TW'];
 
 // Every English text the page can put on screen.
 export function pageStrings() {
-  const html = fs.readFileSync(path.join(BUNDLE_SRC, 'pi', 'index.html'), 'utf8');
   const set = new Set();
-  for (const m of html.matchAll(/data-i18n="([^"]*)"/g)) set.add(m[1]);
+  for (const page of ['index.html', 'dial.html']) {
+    const html = fs.readFileSync(path.join(BUNDLE_SRC, 'pi', page), 'utf8');
+    for (const m of html.matchAll(/data-i18n="([^"]*)"/g)) set.add(m[1]);
+  }
+  // The dial's page and the texts the plugin writes on the dial's strip.
+  for (const text of dialLogic.texts()) set.add(text);
   for (const g of logic.GROUPS) set.add(g.label);
   for (const c of logic.COMMANDS) {
     set.add(c.label);

@@ -11,6 +11,9 @@ import { launchCommand } from './wine.js';
 import { waitFor, withDeadline } from './wait.js';
 
 export const ACTION = 'org.deckmouse.mouse';
+export const DIAL_ACTION = 'org.deckmouse.dial';
+// The commands through which the plugin draws on a dial's touch strip.
+const FEEDBACK_EVENTS = ['setFeedback', 'setFeedbackLayout', 'setTriggerDescription'];
 export const DEVICE = 'E3C5B4F2A8D94A7C9F1D2B3A4C5D6E7F';
 export const PLUGIN_REGISTER_EVENT = 'registerPlugin';
 export const PAGE_REGISTER_EVENT = 'registerPropertyInspector';
@@ -39,6 +42,8 @@ export class StreamDeckHost extends EventEmitter {
     this.toPlugin = [];
     // Decoded "setImage" messages: {time, context, target, bytes, file}.
     this.images = [];
+    // A dial's strip commands: {time, context, event, payload}.
+    this.feedback = [];
     this.registration = undefined;
     this.protocolErrors = [];
     // Per key context: the settings the host would hand to its next
@@ -164,6 +169,12 @@ export class StreamDeckHost extends EventEmitter {
     this.emit('plugin-message', entry);
     if (entry.json?.event === 'setImage') this.#recordImage(entry);
     if (entry.json?.event === 'sendToPropertyInspector') this.#toPages(entry.json);
+    if (FEEDBACK_EVENTS.includes(entry.json?.event)) {
+      const { context, event, payload } = entry.json;
+      const record = { time: entry.time, context, event, payload };
+      this.feedback.push(record);
+      this.emit('feedback', record);
+    }
   }
 
   // The host's relay the other way: what the plugin sends to a key's
@@ -220,8 +231,48 @@ export class StreamDeckHost extends EventEmitter {
     return time;
   }
 
+  // Under the action the context was shown with: a dial's events carry the dial's.
   keyEvent(event, context, payload = {}) {
-    return this.send({ event, action: this.action, context, device: this.device, payload });
+    const action = this.keys.get(context)?.action ?? this.action;
+    return this.send({ event, action, context, device: this.device, payload });
+  }
+
+  // Shows a dial action on a dial of a deck with dials.
+  dialAppear(context, { settings, coordinates = { column: 0, row: 0 } } = {}) {
+    const dial = this.#key(context);
+    dial.action = DIAL_ACTION;
+    if (settings !== undefined) dial.settings = settings;
+    dial.coordinates = coordinates;
+    return this.keyEvent('willAppear', context, { settings: dial.settings, coordinates, controller: 'Encoder', isInMultiAction: false });
+  }
+
+  // `ticks` signed, positive clockwise; `pressed` when turned while pushed.
+  dialRotate(context, ticks, { pressed = false } = {}) {
+    const dial = this.#key(context);
+    return this.keyEvent('dialRotate', context, { ticks, pressed, settings: dial.settings, coordinates: dial.coordinates });
+  }
+
+  dialDown(context) {
+    const dial = this.#key(context);
+    return this.keyEvent('dialDown', context, { settings: dial.settings, coordinates: dial.coordinates });
+  }
+
+  dialUp(context) {
+    const dial = this.#key(context);
+    return this.keyEvent('dialUp', context, { settings: dial.settings, coordinates: dial.coordinates });
+  }
+
+  // `hold` for a long touch.
+  touchTap(context, { hold = false, tapPos = [100, 50] } = {}) {
+    const dial = this.#key(context);
+    return this.keyEvent('touchTap', context, { tapPos, hold, settings: dial.settings, coordinates: dial.coordinates });
+  }
+
+  async waitForFeedback({ context, event = 'setFeedback', count = 1, after = 0, timeoutMs = 5000 } = {}) {
+    return waitFor(() => {
+      const found = this.feedback.filter((f) => f.time >= after && f.event === event && (context === undefined || f.context === context));
+      return found.length >= count ? found : undefined;
+    }, { timeoutMs, what: `${count} ${event} message(s)${context === undefined ? '' : ` for ${context}`}` });
   }
 
   // Shows a key. Without `settings` the key gets what the host has stored
@@ -249,16 +300,16 @@ export class StreamDeckHost extends EventEmitter {
   }
 
   sendToPlugin(context, payload) {
-    return this.send({ event: 'sendToPlugin', action: this.action, context, payload });
+    return this.send({ event: 'sendToPlugin', action: this.#actionOf(context), context, payload });
   }
 
   // The key's settings page opened or closed: what the host tells the plugin.
   propertyInspectorDidAppear(context) {
-    return this.send({ event: 'propertyInspectorDidAppear', action: this.action, context, device: this.device });
+    return this.send({ event: 'propertyInspectorDidAppear', action: this.#actionOf(context), context, device: this.device });
   }
 
   propertyInspectorDidDisappear(context) {
-    return this.send({ event: 'propertyInspectorDidDisappear', action: this.action, context, device: this.device });
+    return this.send({ event: 'propertyInspectorDidDisappear', action: this.#actionOf(context), context, device: this.device });
   }
 
   deviceDidConnect(device = this.device, deviceInfo = { name: 'Stream Deck', type: 0, size: { columns: 5, rows: 3 } }) {
@@ -267,6 +318,11 @@ export class StreamDeckHost extends EventEmitter {
 
   deviceDidDisconnect(device = this.device) {
     return this.send({ event: 'deviceDidDisconnect', device });
+  }
+
+  // A dial's events carry the dial action; everything else is a key's.
+  #actionOf(context) {
+    return this.keys.get(context)?.action ?? this.action;
   }
 
   #pluginConnected() {
@@ -284,7 +340,7 @@ export class StreamDeckHost extends EventEmitter {
     const uuid = hostUuid();
     const key = this.#key(context);
     this.pages.set(uuid, { context, socket: undefined });
-    const actionInfo = { action: this.action, context, device: this.device,
+    const actionInfo = { action: key.action ?? this.action, context, device: this.device,
       payload: { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false } };
     return { port: this.port, uuid, registerEvent: PAGE_REGISTER_EVENT, info: this.infoText(), actionInfo: JSON.stringify(actionInfo) };
   }
