@@ -29,7 +29,7 @@
   const TOUCHES = PRESSES.filter((p) => p.value !== 'LEFT_HOLD');
 
   // The strip's texts that are not labels above.
-  const STRIP = { notch: '{0} notch', px: '{0} px', longTouch: 'Reset acceleration' };
+  const STRIP = { notch: '{0} notch', notches: '{0} notches', px: '{0} px', longTouch: 'Reset acceleration' };
 
   const DEFAULTS = { dial_rotate: 'WHEEL', dial_accel: '0', dial_press: 'LEFT_HOLD', dial_touch: 'SWAP' };
   const WHEEL_STEP = { min: -10 * L.NOTCH, max: 10 * L.NOTCH, fallback: L.NOTCH };
@@ -94,9 +94,11 @@
   // What the strip will show: title and value, each as a text to translate with its arguments.
   function strip(settings) {
     const wheel = axis(settings.dial_rotate).wheel;
+    const number = stepNumber(settings);
+    const unit = !wheel ? STRIP.px : Math.abs(Number(number)) === 1 ? STRIP.notch : STRIP.notches;
     return {
       title: axis(settings.dial_rotate).label,
-      value: { text: wheel ? STRIP.notch : STRIP.px, args: { 0: stepNumber(settings) } },
+      value: { text: unit, args: { 0: number } },
       indicator: Number(settings.dial_accel),
     };
   }

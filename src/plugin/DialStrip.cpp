@@ -36,6 +36,12 @@ std::string WithNumber(const std::string& pattern, const std::string& number) {
     return at == std::string::npos ? text : text.replace(at, 3, number);
 }
 
+// "1 notch", "-1 notch", "2 notches", "0.5 notches"; pixels as "{0} px".
+std::string ValueUnit(DialAxis axis, const std::string& number) {
+    if (!IsWheelAxis(axis)) return "{0} px";
+    return number == "1" || number == "-1" ? "{0} notch" : "{0} notches";
+}
+
 }  // namespace
 
 std::string StepNumber(std::int32_t step, DialAxis axis) {
@@ -52,7 +58,7 @@ std::string StepNumber(std::int32_t step, DialAxis axis) {
 nlohmann::json StripFeedback(const DialSettings& settings, DialAxis axis) {
     const std::string number = StepNumber(StepFor(settings, axis), axis);
     return {{"title", Localize(AxisLabel(axis))},
-            {"value", WithNumber(IsWheelAxis(axis) ? "{0} notch" : "{0} px", number)},
+            {"value", WithNumber(ValueUnit(axis, number), number)},
             {"indicator", {{"value", settings.accel}}}};
 }
 

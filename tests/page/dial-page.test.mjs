@@ -98,7 +98,7 @@ test('complete settings are shown as stored, with the strip they make, and not s
   assert.equal(await page.inputValue('#press'), 'SWAP');
   assert.equal(await page.inputValue('#touch'), 'RIGHT_CLICK');
   assert.equal(await page.textContent('#row-step .caption'), 'Step (wheel units)');
-  assert.deepEqual(await strip(), { title: 'Scroll sideways', value: '0.5 notch', indicator: '40%' });
+  assert.deepEqual(await strip(), { title: 'Scroll sideways', value: '0.5 notches', indicator: '40%' });
   const touches = await page.$$eval('#touch option', (os) => os.map((o) => o.value));
   assert.ok(!touches.includes('LEFT_HOLD'), 'a tap cannot hold a button');
 });
@@ -129,7 +129,7 @@ test('a step or acceleration out of range is marked and not saved', async () => 
   await page.fill('#step', '-30');
   await expectSave({ ...DEFAULTS, dial_step: '-30' });
   assert.equal(await page.getAttribute('#step', 'aria-invalid'), 'false');
-  assert.equal((await strip()).value, '-0.25 notch');
+  assert.equal((await strip()).value, '-0.25 notches');
 });
 
 test('in German the captions, choices and strip read in German', async () => {
@@ -145,6 +145,6 @@ test('settings the host sends later are shown without being saved back', async (
   await open(DEFAULTS);
   host.sendToPages({ event: 'didReceiveSettings', action: DIAL_ACTION_UUID, context: UUID, payload: { settings: DIAL } });
   await page.waitForFunction(() => document.getElementById('rotate').value === 'HWHEEL');
-  assert.deepEqual(await strip(), { title: 'Scroll sideways', value: '0.5 notch', indicator: '40%' });
+  assert.deepEqual(await strip(), { title: 'Scroll sideways', value: '0.5 notches', indicator: '40%' });
   await host.expectQuiet();
 });

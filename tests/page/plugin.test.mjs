@@ -259,7 +259,7 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
         { event: 'sendToPlugin', action: 'org.deckmouse.dial', context: uuid, payload: stored },
       ]);
       const feedback = await host.waitForFeedback({ context, after: shown, count: 2 });
-      assert.deepEqual(feedback.at(-1).payload, { title: 'Scroll sideways', value: '2 notch', indicator: { value: 0 } });
+      assert.deepEqual(feedback.at(-1).payload, { title: 'Scroll sideways', value: '2 notches', indicator: { value: 0 } });
 
       const inputMark = recorder.mark();
       host.dialRotate(context, -1);

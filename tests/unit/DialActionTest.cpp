@@ -240,19 +240,29 @@ TEST_F(DialActionTest, StripShowsWhatTheDialDoesAndKeepsCurrent) {
     EXPECT_TRUE(TakeSent().empty()) << "turning changes nothing shown";
 }
 
-TEST(DialStrip, StepNumbers) {
+TEST(DialStrip, StepNumbersAndTheirUnits) {
     struct Case {
         std::int32_t step;
         DialAxis axis;
-        const char* text;
+        const char* number;
+        const char* value;  // as the strip shows it
     };
     const Case cases[] = {
-        {120, DialAxis::Wheel, "1"},    {60, DialAxis::HWheel, "0.5"},  {30, DialAxis::Wheel, "0.25"},
-        {40, DialAxis::Wheel, "0.33"},  {12, DialAxis::Wheel, "0.1"},   {1, DialAxis::Wheel, "0.01"},
-        {-270, DialAxis::Wheel, "-2.25"}, {1200, DialAxis::Wheel, "10"}, {10, DialAxis::MoveX, "10"},
-        {-3, DialAxis::MoveY, "-3"},
+        {120, DialAxis::Wheel, "1", "1 notch"},          {60, DialAxis::HWheel, "0.5", "0.5 notches"},
+        {30, DialAxis::Wheel, "0.25", "0.25 notches"},   {40, DialAxis::Wheel, "0.33", "0.33 notches"},
+        {12, DialAxis::Wheel, "0.1", "0.1 notches"},     {1, DialAxis::Wheel, "0.01", "0.01 notches"},
+        {-120, DialAxis::Wheel, "-1", "-1 notch"},       {-270, DialAxis::Wheel, "-2.25", "-2.25 notches"},
+        {1200, DialAxis::Wheel, "10", "10 notches"},     {10, DialAxis::MoveX, "10", "10 px"},
+        {-3, DialAxis::MoveY, "-3", "-3 px"},
     };
-    for (const Case& c : cases) EXPECT_EQ(StepNumber(c.step, c.axis), c.text) << c.step;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        EXPECT_EQ(StepNumber(c.step, c.axis), c.number);
+        DialSettings settings;
+        settings.axis = c.axis;
+        settings.step = c.step;
+        EXPECT_EQ(StripFeedback(settings, c.axis)["value"], c.value);
+    }
 }
 
 // The plugin tells the two actions apart by their UUID: the dial's events
