@@ -15,7 +15,7 @@ constexpr std::size_t kMaxTokenLength = 256;
 
 std::string StateFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification has relative values ignored.
+    // XDG base directories ignore a relative value, as desktops do.
     if (state != nullptr && state[0] == '/') return std::string(state) + "/deckmouse";
     const char* home = std::getenv("HOME");
     if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/state/deckmouse";

@@ -1,5 +1,6 @@
 // The real executables against a host written here: what goes over the wire,
 // what reaches the input layer, and how the process ends.
+#include "KeyEvents.h"
 #include "PluginProcess.h"
 #include "TestHost.h"
 #include "support/Base64.h"
@@ -50,19 +51,6 @@ std::string SetImage(const std::string& context, const std::string& bytes) {
                 {"event", "setImage"},
                 {"payload", {{"image", "data:image/png;base64," + Base64Of(bytes)}, {"target", 0}}}}
         .dump();
-}
-
-json Event(const std::string& event, const std::string& context, const json& payload = json::object()) {
-    return {{"event", event}, {"context", context}, {"action", "org.deckmouse.mouse"}, {"device", "DEV"},
-            {"payload", payload}};
-}
-
-json Appear(const std::string& context, const std::string& command) {
-    return Event("willAppear", context,
-                 {{"settings",
-                   {{"my_mouse_event", command}, {"my_sleep", "0"}, {"my_offset_x", "0"}, {"my_offset_y", "0"},
-                    {"my_wheel", "120"}, {"my_repeat_loops", "0"}, {"my_icon_name", "arrow"},
-                    {"my_icon_color", "red"}, {"my_icon_color_id", "2"}}}});
 }
 
 // The recording build's log of input calls: one line per call, "what args... time".

@@ -300,7 +300,7 @@ TEST(PortalRestoreToken, ItsPlaceFollowsTheStateFolder) {
     } cases[] = {
         {"/state", "/home/u", "/state/deckmouse/portal-restore-token"},
         {nullptr, "/home/u", "/home/u/.local/state/deckmouse/portal-restore-token"},
-        // A relative value is no value, as the base directory specification says.
+        // A relative value counts as none, as for every XDG base directory.
         {"state", "/home/u", "/home/u/.local/state/deckmouse/portal-restore-token"},
         {nullptr, nullptr, ""},
     };

@@ -2,6 +2,7 @@
 // Debian's xdg-desktop-portal and the recording remote desktop (run.sh
 // plugin): key presses become the portal's pointer calls, and a refused
 // grant leaves a plugin that still answers the host and says why once.
+#include "KeyEvents.h"
 #include "PluginProcess.h"
 #include "PortalRecord.h"
 #include "TestHost.h"
@@ -21,19 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto kDeadline = 5s;
-
-json Event(const std::string& event, const std::string& context, const json& payload = json::object()) {
-    return {{"event", event}, {"context", context}, {"action", "org.deckmouse.mouse"}, {"device", "DEV"},
-            {"payload", payload}};
-}
-
-json Appear(const std::string& context, const std::string& command) {
-    return Event("willAppear", context,
-                 {{"settings",
-                   {{"my_mouse_event", command}, {"my_sleep", "0"}, {"my_offset_x", "0"}, {"my_offset_y", "0"},
-                    {"my_wheel", "120"}, {"my_repeat_loops", "0"}, {"my_icon_name", ""}, {"my_icon_color", ""},
-                    {"my_icon_color_id", ""}}}});
-}
 
 std::vector<std::string> NotifyCalls(std::size_t skip, std::size_t count) {
     std::vector<std::string> notify;
