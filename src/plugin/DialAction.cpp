@@ -50,12 +50,18 @@ void InjectTurn(DialAxis axis, std::int64_t amount) {
         case DialAxis::MoveX:
         case DialAxis::MoveY: break;
     }
+    const bool horizontal = axis == DialAxis::MoveX;
+    // Where no system tells the position (Wayland), relative motion is the only move there is.
+    if (!platform::CanReadCursorPos()) {
+        InjectInputBatch({horizontal ? InputEvent::MoveBy(ClampToInt32(amount), 0)
+                                     : InputEvent::MoveBy(0, ClampToInt32(amount))});
+        return;
+    }
     // From where the pointer really is, placed as the key's held move places
     // it: to the exact pixel, where relative motion would pass through the
     // system's pointer acceleration.
     platform::Point at;
     if (!platform::GetCursorPos(at)) return;
-    const bool horizontal = axis == DialAxis::MoveX;
     MoveCursorTo(horizontal ? ClampToInt32(at.x + amount) : at.x, horizontal ? at.y : ClampToInt32(at.y + amount));
 }
 

@@ -98,6 +98,17 @@ TEST_F(DialActionTest, MovesStartFromWhereThePointerIsAndNeedItsPosition) {
     EXPECT_EQ(Injections(), std::vector<Injected>{}) << "a move from an unknown place goes nowhere sensible";
 }
 
+// Where the system can never tell the position, as on Wayland, turns move by relative motion.
+TEST_F(DialActionTest, MovesAreRelativeWhereNoPositionCanBeRead) {
+    recording::SetCursorPosUnreadable(true);
+    dials.Appear("x", Appearance({{"dial_rotate", "MOVE_X"}}), "device");
+    dials.Appear("y", Appearance({{"dial_rotate", "MOVE_Y"}, {"dial_step", "-4"}}), "device");
+    dials.Rotate("x", Rotation(3));
+    dials.Rotate("y", Rotation(2));
+    EXPECT_EQ(Injections(), (std::vector<Injected>{Batch({InputEvent::MoveBy(30, 0)})[0],
+                                                   Batch({InputEvent::MoveBy(0, -8)})[0]}));
+}
+
 TEST_F(DialActionTest, AccelerationGrowsAFastTurnAndALongTouchResetsIt) {
     dials.Appear("dial", Appearance({{"dial_accel", "100"}, {"dial_step", "60"}}), "device");
     dials.Rotate("dial", Rotation(3));  // 60 + 120 + 180

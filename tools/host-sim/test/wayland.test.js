@@ -193,6 +193,35 @@ describe('linux build on Wayland (headless sway, virtual pointer)', { skip }, ()
     });
   }
 
+  // Turns a new dial with `settings` by `ticks` and returns the events that
+  // passed `filter` once `enough` of them came and the input went quiet.
+  async function turnDial(settings, ticks, filter, enough) {
+    const { host, recorder } = session;
+    const context = `wayland-dial-${keys++}`;
+    host.dialAppear(context, { settings });
+    await session.settle();
+    const mark = recorder.mark();
+    host.dialRotate(context, ticks);
+    await recorder.waitForEvents(mark, enough, { filter, what: `the turn of ${context}` });
+    await recorder.waitForQuiet(COMMAND_QUIET_MS);
+    return recorder.since(mark, filter);
+  }
+
+  it('a dial scrolls a notch per tick, down clockwise and right for the sideways wheel, and moves by relative motion', async () => {
+    const isWheel = (event) => event.kind === 'wheel';
+    const total = (events) => events.reduce((sum, event) => sum + event.amount, 0);
+    const down = await turnDial({ dial_rotate: 'WHEEL' }, 2, isWheel, (seen) => total(seen) <= -240);
+    assert.deepEqual([total(down), [...new Set(down.map((event) => event.axis))]], [-240, ['vertical']]);
+    const right = await turnDial({ dial_rotate: 'HWHEEL' }, 3, isWheel, (seen) => total(seen) >= 360);
+    assert.deepEqual([total(right), [...new Set(right.map((event) => event.axis))]], [360, ['horizontal']]);
+
+    await placeAt(300, 300);
+    await turnDial({ dial_rotate: 'MOVE_X', dial_step: '7' }, 2, isPosition, () => pointer().x === 314);
+    assert.deepEqual(pointer(), { x: 314, y: 300 });
+    await turnDial({ dial_rotate: 'MOVE_Y', dial_step: '5' }, -3, isPosition, () => pointer().y === 285);
+    assert.deepEqual(pointer(), { x: 314, y: 285 });
+  });
+
   it('a button held down when the host goes away is released', async () => {
     const context = key({ my_mouse_event: 'MOUSE_MIDDLE_DOWN' });
     await session.settle();
