@@ -29,14 +29,19 @@ std::vector<recording::Call> Placements(const std::vector<recording::Call>& call
     return placements;
 }
 
-// Adds the worker's placements to `steps` until there are `count`, however
-// late a loaded machine lets the worker run.
-void WaitForPlacements(std::vector<recording::Call>& steps, std::size_t count) {
+// Adds the worker's placements to `steps` until `enough` accepts them,
+// however late a loaded machine lets the worker run.
+template <typename Enough>
+void WaitForPlacementsUntil(std::vector<recording::Call>& steps, Enough enough) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (steps.size() < count && std::chrono::steady_clock::now() < deadline) {
+    while (!enough(steps) && std::chrono::steady_clock::now() < deadline) {
         for (auto& step : Placements(recording::TakeCalls())) steps.push_back(std::move(step));
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void WaitForPlacements(std::vector<recording::Call>& steps, std::size_t count) {
+    WaitForPlacementsUntil(steps, [count](const std::vector<recording::Call>& seen) { return seen.size() >= count; });
 }
 
 // Holds the key for `count` placements, then releases it and lets the step
@@ -114,8 +119,10 @@ TEST_F(CursorMoveWorkerTest, SecondPressReplacesTheMoveAndItsReleaseStopsIt) {
     SetKeyHeld(true);
     WaitForPlacements(steps, 2);
     LoadActiveMouseCommand(Move("0", "7", "0"));  // the second key's press
-    // The step under way at the press may still use the first key's offsets.
-    WaitForPlacements(steps, steps.size() + 2);
+    // Steps made before the press may still be on their way to the test.
+    WaitForPlacementsUntil(steps, [](const std::vector<recording::Call>& seen) {
+        return !seen.empty() && seen.back().args[1] > 0;
+    });
     SetKeyHeld(false);  // the second key's release, while the first is still down
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     for (auto& step : Placements(recording::TakeCalls())) steps.push_back(std::move(step));
