@@ -6,10 +6,8 @@
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import path from 'node:path';
 import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
-import { run } from '../lib/process.js';
-import { buildUnderTest, startSession, settings, inputText, pressAndCollect, makeBundle, report } from './support/e2e.js';
+import { buildUnderTest, startSession, startTwoMonitorSession, twoMonitorsSkip, settings, inputText, pressAndCollect, makeBundle, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -243,10 +241,6 @@ describe(`${build.name} build: the new key commands`, { skip: build.needsRecorde
 
 // Monitor 1 is the primary, here the right-hand one; the others follow from
 // left to right.
-const MONITORS = [
-  { name: 'deckmouse-left', geometry: '682x767+0+0', flags: ['output'] },
-  { name: 'deckmouse-right', geometry: '683x767+682+0', flags: ['primary'] },
-];
 const ON_MONITOR = [
   { name: 'MOUSE_CURSOR_POS', monitor: '1', x: '10', y: '20', to: { x: 692, y: 20 } },
   { name: 'MOUSE_CURSOR_POS', monitor: '2', x: '10', y: '20', to: { x: 10, y: 20 } },
@@ -261,24 +255,16 @@ const ON_MONITOR = [
   { name: 'MOUSE_CLICK_AT', monitor: '3', x: '10', y: '10', events: [], to: { x: 600, y: 500 } },
 ];
 
-// Declares the monitors; built beside the X11 recorder.
-const monitorTool = process.env.DECKMOUSE_MONITORS || path.join(path.dirname(build.recorder ?? ''), 'deckmouse_x11_monitors');
-
 describe(`${build.name} build: positions on a chosen monitor, two monitors on one screen`, {
-  skip: build.needsRecorder
-    || (build.wine && 'Wine takes its monitors from the RandR outputs and CRTCs, not from monitors declared on one screen')
-    || (!fs.existsSync(monitorTool) && `no monitor tool at ${monitorTool} (set DECKMOUSE_MONITORS)`),
+  skip: build.needsRecorder || twoMonitorsSkip(build),
 }, () => {
-  const tool = monitorTool;
   let session;
-  const monitors = (...args) => run(tool, args, { env: { ...process.env, DISPLAY: session.display } });
+  let stop;
   before(async () => {
-    session = await startSession(build);
-    for (const monitor of MONITORS) await monitors('set', monitor.name, monitor.geometry, ...monitor.flags);
+    ({ session, stop } = await startTwoMonitorSession(build));
   });
   after(async () => {
-    if (session) await monitors('delete', ...MONITORS.map((monitor) => monitor.name)).catch(() => {});
-    await session?.stop();
+    await stop?.();
   });
 
   for (const [index, row] of ON_MONITOR.entries()) {

@@ -4,10 +4,9 @@
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import path from 'node:path';
 import { delay } from '../lib/index.js';
 import { run } from '../lib/process.js';
-import { buildUnderTest, startSession, settings, report } from './support/e2e.js';
+import { buildUnderTest, startSession, startTwoMonitorSession, twoMonitorsSkip, settings, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 const COUNTDOWN = ['3', '2', '1'];
@@ -119,28 +118,16 @@ describe(`${build.name} build: the settings page's pointer and picker`, { skip: 
   });
 });
 
-// Declares the monitors; built beside the X11 recorder.
-const monitorTool = process.env.DECKMOUSE_MONITORS || path.join(path.dirname(build.recorder ?? ''), 'deckmouse_x11_monitors');
-// Xvfb's one screen as two monitors: the primary on the right.
-const MONITORS = [
-  { name: 'LEFT', geometry: '682x767+0+0', flags: [] },
-  { name: 'RIGHT', geometry: '683x767+682+0', flags: ['primary', 'output'] },
-];
-
 describe(`${build.name} build: the page's monitor list and picks relative to a monitor, two monitors on one screen`, {
-  skip: build.skip
-    || (build.wine && 'Wine takes its monitors from the RandR outputs and CRTCs, not from monitors declared on one screen')
-    || (!fs.existsSync(monitorTool) && `no monitor tool at ${monitorTool} (set DECKMOUSE_MONITORS)`),
+  skip: build.skip || twoMonitorsSkip(build),
 }, () => {
   let session;
-  const monitors = (...args) => run(monitorTool, args, { env: { ...process.env, DISPLAY: session.display } });
+  let stop;
   before(async () => {
-    session = await startSession(build);
-    for (const monitor of MONITORS) await monitors('set', monitor.name, monitor.geometry, ...monitor.flags);
+    ({ session, stop } = await startTwoMonitorSession(build));
   });
   after(async () => {
-    if (session) await monitors('delete', ...MONITORS.map((monitor) => monitor.name)).catch(() => {});
-    await session?.stop();
+    await stop?.();
   });
 
   it('lists the monitors as "my_monitor" numbers them and picks relative to the chosen one', async () => {

@@ -8,6 +8,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Session, isButtonOrWheel, COMMAND_QUIET_MS } from '../../lib/index.js';
+import { run } from '../../lib/process.js';
 
 const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
 
@@ -31,6 +32,37 @@ export function buildUnderTest(env = process.env) {
 
 export function startSession(build, options = {}) {
   return Session.start({ plugin: build.plugin, wine: build.wine, recorder: build.recorder, ...options });
+}
+
+// Xvfb's one screen as two monitors, the primary on the right, declared with
+// the monitor tool built beside the X11 recorder (Xvfb keeps no monitor that
+// Debian 12's xrandr --setmonitor declares).
+export const TWO_MONITORS = [
+  { name: 'deckmouse-left', geometry: '682x767+0+0', flags: ['output'] },
+  { name: 'deckmouse-right', geometry: '683x767+682+0', flags: ['primary'] },
+];
+
+function monitorTool(build) {
+  return process.env.DECKMOUSE_MONITORS || path.join(path.dirname(build.recorder ?? ''), 'deckmouse_x11_monitors');
+}
+
+// Why the build cannot show two monitors here, or false.
+export function twoMonitorsSkip(build) {
+  if (build.wine) return 'Wine takes its monitors from the RandR outputs and CRTCs, not from monitors declared on one screen';
+  const tool = monitorTool(build);
+  return !fs.existsSync(tool) && `no monitor tool at ${tool} (set DECKMOUSE_MONITORS)`;
+}
+
+// A session whose screen shows TWO_MONITORS; `stop` removes them and ends it.
+export async function startTwoMonitorSession(build) {
+  const session = await startSession(build);
+  const monitors = (...args) => run(monitorTool(build), args, { env: { ...process.env, DISPLAY: session.display } });
+  for (const monitor of TWO_MONITORS) await monitors('set', monitor.name, monitor.geometry, ...monitor.flags);
+  const stop = async () => {
+    await monitors('delete', ...TWO_MONITORS.map((monitor) => monitor.name)).catch(() => {});
+    await session.stop();
+  };
+  return { session, stop };
 }
 
 // The nine settings, all texts; a row overrides what it needs.
