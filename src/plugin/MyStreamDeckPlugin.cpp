@@ -2,9 +2,9 @@
 
 #include "host/ESDConnectionManager.h"
 
-#include "plugin/ActiveMouseCommand.h"
-#include "plugin/KeyPress.h"
-#include "plugin/KeyPressCommands.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/KeyPress.h"
+#include "plugin/key/KeyPressCommands.h"
 #include "plugin/StopSignal.h"
 
 #include <mutex>

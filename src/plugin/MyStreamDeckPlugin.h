@@ -2,11 +2,11 @@
 
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
-#include "plugin/DialAction.h"
-#include "plugin/KeyCommandThread.h"
-#include "plugin/KeyFeedback.h"
-#include "plugin/SettingsPageFeed.h"
-#include "plugin/ToggleLocks.h"
+#include "plugin/dial/DialAction.h"
+#include "plugin/key/KeyCommandThread.h"
+#include "plugin/key/KeyFeedback.h"
+#include "plugin/page/SettingsPageFeed.h"
+#include "plugin/key/ToggleLocks.h"
 
 #include <set>
 #include <string>
@@ -44,7 +44,7 @@ public:
                     const std::string& device) override;
 
     // Sends the icon that the key's settings name, then makes sure the
-    // cursor-move worker runs. The key must be in the table.
+    // held-input worker runs. The key must be in the table.
     void UpdateKeyImage(const std::string& context);
 
     // Returns once the key events received so far have taken effect.

@@ -5,8 +5,8 @@
 
 #include "host/ESDConnectionManager.h"
 #include "host/HostMessages.h"
-#include "platform/RecordingPlatform.h"
-#include "plugin/ActiveMouseCommand.h"
+#include "platform/recording/RecordingPlatform.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include <cstddef>
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         plugin.StopKeyCommands();
     }
     // The held key and the recorded input are process-wide: a hold left by
-    // one input would keep the cursor-move worker stepping into the next.
+    // one input would keep the held-input worker stepping into the next.
     SetKeyHeld(false);
     platform::recording::TakeCalls();
     return 0;

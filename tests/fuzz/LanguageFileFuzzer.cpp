@@ -3,7 +3,7 @@
 // out as an object or as null.
 #include "FuzzInput.h"
 
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 #include "support/Localizer.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The Linux input path chosen for each situation a session can be in, and
 // the lines the log gets about it.
-#include "platform/InputPathChoice.h"
+#include "platform/linux/InputPathChoice.h"
 #include "platform/PlatformLog.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // A Wayland output layout as monitors, and desktop pixels as absolute motion
 // over it.
-#include "platform/OutputLayout.h"
+#include "platform/linux/wayland/OutputLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // (run.sh): behind Debian's real xdg-desktop-portal, on a bus with no portal,
 // and playing a portal that keeps grants.
 #include "platform/PlatformLog.h"
-#include "platform/PortalInputPath.h"
-#include "platform/PortalRestoreToken.h"
+#include "platform/linux/portal/PortalInputPath.h"
+#include "platform/linux/portal/PortalRestoreToken.h"
 #include "PortalRecord.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "plugin/AcceleratedStep.h"
+#include "plugin/key/AcceleratedStep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "host/ESDConnectionManager.h"
 #include "platform/Platform.h"
-#include "plugin/DialAction.h"
-#include "plugin/DialStrip.h"
+#include "plugin/dial/DialAction.h"
+#include "plugin/dial/DialStrip.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "RecordedInput.h"
 

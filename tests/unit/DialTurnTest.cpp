@@ -1,4 +1,4 @@
-#include "plugin/DialTurn.h"
+#include "plugin/dial/DialTurn.h"
 
 #include <gtest/gtest.h>
 

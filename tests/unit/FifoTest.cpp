@@ -1,6 +1,6 @@
 // FIFOs named as the files the plugin reads: opening one for reading waits
 // for a writer that never comes, unless the open takes care not to.
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 #include "support/FileLoading.h"
 #include "support/Localizer.h"
 #include "ConsoleCapture.h"

@@ -1,6 +1,6 @@
-#include "plugin/AcceleratedStep.h"
-#include "plugin/ActiveMouseCommand.h"
-#include "plugin/CursorMoveWorker.h"
+#include "plugin/key/AcceleratedStep.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/HeldInputWorker.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ protected:
     void SetUp() override {
         recording::Reset();
         SetKeyHeld(false);
-        StartCursorMoveWorker();
+        StartHeldInputWorker();
     }
 
     // Presses, holds for `duration` and releases; the steps made in that time.

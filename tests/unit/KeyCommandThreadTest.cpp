@@ -1,4 +1,4 @@
-#include "plugin/KeyCommandThread.h"
+#include "plugin/key/KeyCommandThread.h"
 
 #include <gtest/gtest.h>
 

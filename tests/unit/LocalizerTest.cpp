@@ -1,6 +1,6 @@
 #include "support/Localizer.h"
 
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 #include "support/PluginPaths.h"
 #include "TempDirectory.h"
 

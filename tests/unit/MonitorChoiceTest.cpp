@@ -1,5 +1,5 @@
 #include "plugin/MonitorChoice.h"
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 
 #include <gtest/gtest.h>
 

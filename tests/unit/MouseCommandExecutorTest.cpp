@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
-#include "plugin/ActiveMouseCommand.h"
-#include "plugin/MouseCommandExecutor.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "RecordedInput.h"

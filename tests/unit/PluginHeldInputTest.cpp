@@ -1,6 +1,6 @@
 #include "host/ESDConnectionManager.h"
 #include "platform/Platform.h"
-#include "plugin/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "RecordedInput.h"

@@ -1,6 +1,6 @@
 #include "support/PluginPaths.h"
 
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/KeyFeedback.h"
+#include "plugin/key/KeyFeedback.h"
 
 #include <mutex>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The recording backend stands in for the system in every other unit test:
 // what it reports after a batch must be what a system would report.
 #include "platform/Platform.h"
-#include "platform/RecordingPlatform.h"
+#include "platform/recording/RecordingPlatform.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>

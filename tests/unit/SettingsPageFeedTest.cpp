@@ -1,5 +1,5 @@
-#include "plugin/SettingsPageFeed.h"
-#include "platform/RecordingPlatform.h"
+#include "plugin/page/SettingsPageFeed.h"
+#include "platform/recording/RecordingPlatform.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,4 +1,4 @@
-#include "platform/VirtualDesktopCoordinates.h"
+#include "platform/win32/VirtualDesktopCoordinates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,52 @@
+#include "platform/linux/x11/X11Session.h"
+
+#include "platform/Platform.h"
+#include "platform/WheelNotches.h"
+
+#include <X11/extensions/XTest.h>
+
+namespace platform::x11 {
+namespace {
+
+// A wheel amount in the billions would otherwise become millions of X
+// requests and stall the plugin; no real scroll needs more notches than this.
+constexpr long long kMaxNotchesPerEvent = 10000;
+
+// A stray protocol error (an X server whose pointer lacks button 9, say) must
+// not end the plugin, which is what Xlib's default handler does.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+Session& Session::Get() {
+    static Session* session = new Session();
+    return *session;
+}
+
+Session::Session() {
+    XSetErrorHandler(IgnoreXError);
+    display = XOpenDisplay(nullptr);
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (display != nullptr && !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        XCloseDisplay(display);
+        display = nullptr;
+    }
+}
+
+void SetButton(Display* display, unsigned int button, bool pressed) {
+    XTestFakeButtonEvent(display, button, pressed ? True : False, CurrentTime);
+}
+
+void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigned int positiveButton,
+            unsigned int negativeButton) {
+    const long long notches = TakeWholeNotches(remainder, amount);
+    const unsigned int button = notches > 0 ? positiveButton : negativeButton;
+    long long count = notches > 0 ? notches : -notches;
+    if (count > kMaxNotchesPerEvent) count = kMaxNotchesPerEvent;
+    for (long long i = 0; i < count; ++i) {
+        SetButton(display, button, true);
+        SetButton(display, button, false);
+    }
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,168 @@
+#include "plugin/dial/DialAction.h"
+
+#include "host/HostMessages.h"
+#include "plugin/dial/DialStrip.h"
+#include "plugin/MouseInjection.h"
+
+#include <algorithm>
+#include <limits>
+
+using platform::InputEvent;
+using platform::MouseButton;
+
+namespace {
+
+const nlohmann::json& SettingsOf(const nlohmann::json& payload) {
+    static const nlohmann::json kNone;
+    if (!payload.is_object()) return kNone;
+    const auto found = payload.find("settings");
+    return found == payload.end() ? kNone : *found;
+}
+
+std::int64_t TicksOf(const nlohmann::json& payload) {
+    if (!payload.is_object()) return 0;
+    const auto found = payload.find("ticks");
+    if (found == payload.end() || !found->is_number()) return 0;
+    // A fraction or a number beyond 64 bits is clamped, not undefined.
+    const double ticks = found->get<double>();
+    if (!(ticks == ticks)) return 0;
+    return static_cast<std::int64_t>(std::clamp(ticks, -1e9, 1e9));
+}
+
+bool IsLongTouch(const nlohmann::json& payload) {
+    if (!payload.is_object()) return false;
+    const auto found = payload.find("hold");
+    return found != payload.end() && found->is_boolean() && found->get<bool>();
+}
+
+std::int32_t ClampToInt32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                                std::numeric_limits<std::int32_t>::max()));
+}
+
+// A clockwise turn scrolls down and right, as a physical wheel turned so
+// feels; the system's wheel counts up and right as positive.
+void InjectTurn(DialAxis axis, std::int64_t amount) {
+    if (amount == 0) return;
+    switch (axis) {
+        case DialAxis::Wheel: InjectInputBatch({InputEvent::Wheel(ClampToInt32(-amount))}); return;
+        case DialAxis::HWheel: InjectInputBatch({InputEvent::HWheel(ClampToInt32(amount))}); return;
+        case DialAxis::MoveX:
+        case DialAxis::MoveY: break;
+    }
+    const bool horizontal = axis == DialAxis::MoveX;
+    // Where no system tells the position (Wayland), relative motion is the only move there is.
+    if (!platform::CanReadCursorPos()) {
+        InjectInputBatch({horizontal ? InputEvent::MoveBy(ClampToInt32(amount), 0)
+                                     : InputEvent::MoveBy(0, ClampToInt32(amount))});
+        return;
+    }
+    // From where the pointer really is, placed as the key's held move places
+    // it: to the exact pixel, where relative motion would pass through the
+    // system's pointer acceleration.
+    platform::Point at;
+    if (!platform::GetCursorPos(at)) return;
+    MoveCursorTo(horizontal ? ClampToInt32(at.x + amount) : at.x, horizontal ? at.y : ClampToInt32(at.y + amount));
+}
+
+void InjectClick(MouseButton button) { InjectInputBatch({InputEvent::Down(button), InputEvent::Up(button)}); }
+
+}  // namespace
+
+void DialAction::Appear(const std::string& context, const nlohmann::json& payload, const std::string& device) {
+    Dial& dial = dials[context];
+    dial.settings = ParseDialSettings(SettingsOf(payload));
+    dial.device = device;
+    ShowStrip(context, dial);
+}
+
+void DialAction::Disappear(const std::string& context) {
+    const auto found = dials.find(context);
+    if (found == dials.end()) return;
+    // Hosts drop the release of a dial taken away while pushed.
+    EndHold(found->second);
+    dials.erase(found);
+}
+
+void DialAction::Rotate(const std::string& context, const nlohmann::json& payload) {
+    const auto found = dials.find(context);
+    if (found == dials.end()) return;
+    Dial& dial = found->second;
+    const DialAxis axis = dial.Axis();
+    const std::int64_t most = IsWheelAxis(axis) ? kMostWheelPerEvent : kMostMovePerEvent;
+    const std::int64_t amount = dial.turn.Amount(TicksOf(payload), StepFor(dial.settings, axis),
+                                                 dial.settings.accel, most, DialTurn::Clock::now());
+    InjectTurn(axis, amount);
+}
+
+void DialAction::Down(const std::string& context) {
+    const auto found = dials.find(context);
+    if (found != dials.end()) Perform(found->second, context, found->second.settings.press);
+}
+
+void DialAction::Up(const std::string& context) {
+    const auto found = dials.find(context);
+    if (found != dials.end()) EndHold(found->second);
+}
+
+void DialAction::Tap(const std::string& context, const nlohmann::json& payload) {
+    const auto found = dials.find(context);
+    if (found == dials.end()) return;
+    Dial& dial = found->second;
+    if (IsLongTouch(payload)) {
+        dial.turn.Reset();
+        ShowStrip(context, dial);
+        return;
+    }
+    Perform(dial, context, dial.settings.touch);
+}
+
+void DialAction::Update(const std::string& context, const nlohmann::json& payload) {
+    const auto found = dials.find(context);
+    if (found == dials.end()) return;
+    Dial& dial = found->second;
+    const DialSettings updated = ParseDialSettings(payload);
+    // Choosing an axis undoes a swap; changing anything else keeps it.
+    if (updated.axis != dial.settings.axis) dial.swapped = false;
+    dial.settings = updated;
+    dial.turn.Reset();
+    ShowStrip(context, dial);
+}
+
+void DialAction::DeviceGone(const std::string& device) {
+    for (auto& [context, dial] : dials) {
+        if (dial.device == device) EndHold(dial);
+    }
+}
+
+void DialAction::Perform(Dial& dial, const std::string& context, DialButton choice) {
+    switch (choice) {
+        case DialButton::None: return;
+        case DialButton::Swap:
+            dial.swapped = !dial.swapped;
+            dial.turn.Reset();
+            ShowStrip(context, dial);
+            return;
+        case DialButton::LeftClick: InjectClick(MouseButton::Left); return;
+        case DialButton::MiddleClick: InjectClick(MouseButton::Middle); return;
+        case DialButton::RightClick: InjectClick(MouseButton::Right); return;
+        case DialButton::LeftHold:
+            if (dial.holding) return;
+            dial.holding = true;
+            InjectInputBatch({InputEvent::Down(MouseButton::Left)});
+            return;
+    }
+}
+
+void DialAction::EndHold(Dial& dial) {
+    if (!dial.holding) return;
+    dial.holding = false;
+    // Another dial still pushed keeps the button down until its own release.
+    const bool othersHold = std::any_of(dials.begin(), dials.end(), [](const auto& entry) { return entry.second.holding; });
+    if (!othersHold) InjectInputBatch({InputEvent::Up(MouseButton::Left)});
+}
+
+void DialAction::ShowStrip(const std::string& context, const Dial& dial) {
+    send(BuildContextMessage("setFeedback", context, StripFeedback(dial.settings, dial.Axis())));
+    send(BuildContextMessage("setTriggerDescription", context, TriggerDescriptions(dial.settings, dial.Axis())));
+}

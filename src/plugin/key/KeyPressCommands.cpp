@@ -1,0 +1,77 @@
+#include "plugin/key/KeyPressCommands.h"
+
+#include "platform/Platform.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/DoubleClick.h"
+#include "plugin/key/KeyFeedback.h"
+#include "plugin/key/KeyPress.h"
+#include "plugin/key/MouseCommandExecutor.h"
+#include "plugin/key/PointerCommands.h"
+#include "plugin/key/ToggleLocks.h"
+#include "support/Log.h"
+
+#include <atomic>
+
+using platform::MouseButton;
+
+namespace {
+
+void Toggle(const KeyPress& press, MouseButton button) {
+    press.toggles.Press(press.context, press.device, button, press.feedback);
+}
+
+struct ImmediateCommand {
+    const char* name;
+    // Null: the held-input worker acts while the key is held.
+    void (*perform)(const KeyPress&, MouseButton);
+    MouseButton button;  // the button of a double-click or toggle
+};
+
+const ImmediateCommand kImmediateCommands[] = {
+    {"MOUSE_LEFT_DOUBLE_CLICK", DoubleClick, MouseButton::Left},
+    {"MOUSE_MIDDLE_DOUBLE_CLICK", DoubleClick, MouseButton::Middle},
+    {"MOUSE_RIGHT_DOUBLE_CLICK", DoubleClick, MouseButton::Right},
+    {"MOUSE_LEFT_TOGGLE", Toggle, MouseButton::Left},
+    {"MOUSE_MIDDLE_TOGGLE", Toggle, MouseButton::Middle},
+    {"MOUSE_RIGHT_TOGGLE", Toggle, MouseButton::Right},
+    {"MOUSE_CLICK_AT", ClickAt, MouseButton::Left},
+    {"MOUSE_CURSOR_NUDGE", Nudge, MouseButton::Left},
+    {"MOUSE_WHEEL_HOLD", nullptr, MouseButton::Left},
+    {"MOUSE_HWHEEL_HOLD", nullptr, MouseButton::Left},
+};
+
+const ImmediateCommand* FindImmediateCommand(const std::string& name) {
+    for (const ImmediateCommand& command : kImmediateCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+// Windows drops injected input bound for a process of a higher integrity
+// level without a word; the user would only see nothing happen.
+void WarnWhenOutOfReach(const KeyPress& press) {
+    if (!platform::IsForegroundWindowElevated()) return;
+    press.feedback.ShowAlert(press.context);
+    static std::atomic<bool> logged{false};
+    if (!logged.exchange(true)) {
+        LogLine("The window in the foreground runs as administrator: Windows keeps the mouse input of a key "
+                "from it unless deckmouse runs as administrator too");
+    }
+}
+
+}  // namespace
+
+void PerformKeyPress(const KeyPress& press) {
+    WarnWhenOutOfReach(press);
+    const ImmediateCommand* command = FindImmediateCommand(press.active.commandName);
+    if (command == nullptr) {
+        ExecuteMouseCommand(press.stop);
+    } else if (command->perform != nullptr) {
+        command->perform(press, command->button);
+    }
+}
+
+bool IsToggleCommand(const std::string& commandName) {
+    const ImmediateCommand* command = FindImmediateCommand(commandName);
+    return command != nullptr && command->perform == Toggle;
+}

@@ -1,0 +1,78 @@
+#include "plugin/key/PointerCommands.h"
+
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/KeyPress.h"
+#include "plugin/MonitorChoice.h"
+#include "plugin/MouseInjection.h"
+#include "support/Log.h"
+
+#include <vector>
+
+using platform::InputEvent;
+using platform::MouseButton;
+
+namespace {
+
+struct ButtonName {
+    const char* name;
+    MouseButton button;
+};
+
+const ButtonName kButtonNames[] = {
+    {"", MouseButton::Left},        {"LEFT", MouseButton::Left}, {"MIDDLE", MouseButton::Middle},
+    {"RIGHT", MouseButton::Right}, {"X1", MouseButton::X1},     {"X2", MouseButton::X2},
+};
+
+// The point the offsets name: on the chosen monitor, or desktop pixels as
+// they are when none is chosen. Nothing, and a line in the log, when the
+// choice names no monitor.
+std::optional<platform::Point> TargetOf(const ActiveMouseCommand& active, MonitorSpot spot) {
+    if (active.monitor.empty()) return platform::Point{active.offsetX, active.offsetY};
+    const std::optional<platform::Monitor> monitor = FindChosenMonitor(active.monitor);
+    if (!monitor) {
+        LogLine("No monitor \"" + EscapeControlCharacters(active.monitor) + "\": " + active.commandName +
+                " does nothing");
+        return std::nullopt;
+    }
+    if (spot == MonitorSpot::Centre) {
+        return platform::Point{monitor->x + monitor->width / 2, monitor->y + monitor->height / 2};
+    }
+    return KeepInside(static_cast<std::int64_t>(monitor->x) + active.offsetX,
+                      static_cast<std::int64_t>(monitor->y) + active.offsetY, *monitor);
+}
+
+}  // namespace
+
+std::optional<MouseButton> ParseButtonSetting(const std::string& text) {
+    for (const ButtonName& name : kButtonNames) {
+        if (text == name.name) return name.button;
+    }
+    return std::nullopt;
+}
+
+void ClickAt(const KeyPress& press, MouseButton) {
+    const ActiveMouseCommand& active = press.active;
+    const std::optional<MouseButton> button = ParseButtonSetting(active.button);
+    if (!button) {
+        LogLine("No button \"" + EscapeControlCharacters(active.button) + "\": MOUSE_CLICK_AT does nothing");
+        return;
+    }
+    const std::optional<platform::Point> target = TargetOf(active, MonitorSpot::Offsets);
+    if (!target) return;
+    platform::Point before;
+    const bool goBack = active.returnPointer && platform::GetCursorPos(before);
+    std::vector<InputEvent> batch = {InputEvent::MoveTo(target->x, target->y), InputEvent::Down(*button),
+                                     InputEvent::Up(*button)};
+    if (goBack) batch.push_back(InputEvent::MoveTo(before.x, before.y));
+    InjectInputBatch(batch);
+}
+
+void Nudge(const KeyPress& press, MouseButton) {
+    InjectInputBatch({InputEvent::MoveBy(press.active.offsetX, press.active.offsetY)});
+}
+
+void PlaceOnChosenMonitor(const ActiveMouseCommand& active, MonitorSpot spot) {
+    if (const std::optional<platform::Point> target = TargetOf(active, spot)) {
+        InjectInputBatch({InputEvent::MoveTo(target->x, target->y)});
+    }
+}
