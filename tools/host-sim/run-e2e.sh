@@ -35,6 +35,7 @@ wayland_recorder="${DECKMOUSE_WAYLAND_RECORDER:-$(dirname "$linux_plugin")/tools
 windows_recorder="${DECKMOUSE_WINDOWS_RECORDER:-$(dirname "$windows_plugin")/tools/deckmouse_input_recorder.exe}"
 
 "$repo/tools/require-programs.sh" node npm Xvfb xdotool sway
+[ -z "$emulator" ] || "$repo/tools/require-programs.sh" "${emulator%% *}"
 cd "$here"
 files=()
 if [ -n "$scenarios" ]; then
