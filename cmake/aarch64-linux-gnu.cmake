@@ -20,4 +20,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 # point the build machine's at the ARM64 .pc files (and the shared ones).
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/qemu-aarch64.sh)

@@ -15,6 +15,7 @@ packages=(
   # the user-mode emulator that runs the ARM64 tests.
   crossbuild-essential-arm64 qemu-user-static
   libx11-dev:arm64 libxtst-dev:arm64 libxrandr-dev:arm64 libwayland-dev:arm64 libsystemd-dev:arm64
+  libstdc++6:arm64
 )
 # Node.js with npm may come from another source than Debian; Debian's own
 # packages stand in where there is none.
