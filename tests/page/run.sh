@@ -26,7 +26,9 @@ fi
 npm ci --prefix "$repo/tools/host-sim" --no-audit --no-fund --loglevel=error
 
 if [[ "${1:-}" == --package ]]; then
-  DECKMOUSE_PACKAGE=$(realpath "$2") exec "$repo/tools/run-node-tests.sh" 300 package.test.mjs
+  DECKMOUSE_PACKAGE=$(realpath "$2")
+  export DECKMOUSE_PACKAGE
+  exec "$repo/tools/run-node-tests.sh" 300 package.test.mjs
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/deckmouse-page-tests.XXXXXX")
