@@ -39,7 +39,7 @@ for preset in linux linux-aarch64 windows asan tsan fuzz; do
   if [ "$preset" = windows ]; then
     echo "== package"
     cmake --build --preset linux --target plugin_package
-    bash tests/page/run.sh --package build/linux/org.deckmouse.streamDeckPlugin
+    bash tests/page/run.sh --package build/linux/org.deckmouse.streamDeckPlugin build/linux/bundle/org.deckmouse.sdPlugin
   fi
 done
 

@@ -4,8 +4,9 @@
 // version the Marketplace asks for, and every program the manifests name
 // present, executable and built for its machine.
 //
-// DECKMOUSE_PACKAGE names a built package (real executables); without it the
-// package is laid out here with stand-in executables that carry only a header.
+// DECKMOUSE_PACKAGE names a built package (real executables), and
+// DECKMOUSE_PLUGIN_DIR the folder it was made from; without them the package
+// is laid out here with stand-in executables that carry only a header.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -28,6 +29,7 @@ before(() => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-package-'));
   if (process.env.DECKMOUSE_PACKAGE) {
     pkg = path.resolve(process.env.DECKMOUSE_PACKAGE);
+    laidOut = process.env.DECKMOUSE_PLUGIN_DIR;
   } else {
     const standIn = (name, bytes) => {
       const file = path.join(work, name);

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the test dependencies and runs the bundle, manifest, package and settings-page tests.
 #   bash tests/page/run.sh
-#   bash tests/page/run.sh --package <file>.streamDeckPlugin   only the package test, on that package
+#   bash tests/page/run.sh --package <file>.streamDeckPlugin [<folder>.sdPlugin]
+#       only the package test, on that package (and the folder it was made from)
 # Optional: WINDOWS_EXE / LINUX_EXE / LINUX_AARCH64_EXE name real executables to lay out in the bundle
 # under test (stand-in files are used otherwise); CHROMIUM overrides /usr/bin/chromium.
 # With a real LINUX_EXE the page is also run against that plugin on a private Xvfb
 # (plugin.test.mjs; needs xvfb and xdotool, and the input recorder from
 # tools/ beside LINUX_EXE or DECKMOUSE_RECORDER for the wheel case).
 set -euo pipefail
+caller=$(pwd)
 cd "$(dirname "$0")"
 here=$(pwd)
 repo=$(cd ../.. && pwd)
@@ -26,8 +28,10 @@ fi
 npm ci --prefix "$repo/tools/host-sim" --no-audit --no-fund --loglevel=error
 
 if [[ "${1:-}" == --package ]]; then
-  DECKMOUSE_PACKAGE=$(realpath "$2")
+  DECKMOUSE_PACKAGE=$(cd "$caller" && realpath "$2")
   export DECKMOUSE_PACKAGE
+  # The folder the package was made from, checked too when named.
+  if [[ -n "${3:-}" ]]; then DECKMOUSE_PLUGIN_DIR=$(cd "$caller" && realpath "$3"); export DECKMOUSE_PLUGIN_DIR; fi
   exec "$repo/tools/run-node-tests.sh" 300 package.test.mjs
 fi
 
