@@ -95,7 +95,7 @@ suite() {
 }
 
 if [ -x "$linux_plugin" ]; then
-  suite linux DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0 \
+  suite "linux${emulator:+ (through ${emulator%% *})}" DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0 \
     DECKMOUSE_WAYLAND_RECORDER="$wayland_recorder" DECKMOUSE_EMULATOR="$emulator"
 else
   echo "== linux build: skipped, no executable at $linux_plugin"
