@@ -4,6 +4,7 @@
 #         [-DSOURCE_DIR=<repo>]                 default: the folder above this script
 #         [-DWINDOWS_EXE=<deckmouse.exe>]        empty or absent: no bin/deckmouse.exe
 #         [-DLINUX_EXE=<deckmouse>]              empty or absent: no bin/deckmouse
+#         [-DLINUX_AARCH64_EXE=<deckmouse>]      the ARM64 build; empty or absent: no bin/deckmouse-aarch64
 #         [-DPACKAGE=<file.streamDeckPlugin>]    also write the zip package
 #         -P bundle/assemble.cmake
 #
@@ -37,7 +38,8 @@ foreach(lang IN LISTS LANGUAGES)
 endforeach()
 file(COPY "${bundle_src}/pi/" DESTINATION "${plugin}/pi")
 
-# Executables keep their mode bits; the Linux host needs bin/deckmouse executable.
+# Executables keep their mode bits; a Linux host needs bin/deckmouse and
+# bin/deckmouse-aarch64 executable, and the zip keeps the bits.
 function(place_exe from name)
   if(from STREQUAL "")
     return()
@@ -54,6 +56,9 @@ if(DEFINED WINDOWS_EXE)
 endif()
 if(DEFINED LINUX_EXE)
   place_exe("${LINUX_EXE}" deckmouse)
+endif()
+if(DEFINED LINUX_AARCH64_EXE)
+  place_exe("${LINUX_AARCH64_EXE}" deckmouse-aarch64)
 endif()
 
 execute_process(

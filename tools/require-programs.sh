@@ -18,6 +18,8 @@ declare -A package_of=(
   [sway]=sway [wayland-scanner]=libwayland-bin [pkg-config]=pkg-config [useradd]=passwd
   [dbus-daemon]=dbus-daemon [gdbus]=libglib2.0-bin [xdg-desktop-portal]=xdg-desktop-portal
   [python3]=python3
+  [aarch64-linux-gnu-gcc]=gcc-aarch64-linux-gnu [aarch64-linux-gnu-g++]=g++-aarch64-linux-gnu
+  [qemu-aarch64-static]=qemu-user-static
 )
 
 missing=()

@@ -10,6 +10,12 @@ packages=(
   librsvg2-bin chromium
   libwayland-dev libwayland-bin wayland-protocols sway
   libsystemd-dev dbus-daemon libglib2.0-bin xdg-desktop-portal python3-dbus python3-gi
+  # Linux on ARM64: the cross toolchain, the ARM64 builds of every library the
+  # Linux build links (multiarch: beside the amd64 ones, same versions), and
+  # the user-mode emulator that runs the ARM64 tests.
+  crossbuild-essential-arm64 qemu-user-static
+  libx11-dev:arm64 libxtst-dev:arm64 libxrandr-dev:arm64 libwayland-dev:arm64 libsystemd-dev:arm64
+  libstdc++6:arm64
 )
 # Node.js with npm may come from another source than Debian; Debian's own
 # packages stand in where there is none.
@@ -21,6 +27,9 @@ done
 if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  # The :arm64 packages come from the same Debian archive once dpkg knows the
+  # architecture; apt fetches its package lists on the update that follows.
+  dpkg --print-foreign-architectures | grep -qx arm64 || $sudo dpkg --add-architecture arm64
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -3,8 +3,10 @@
 #   - the Linux build: unit, connection and X11 tests, the desktop portal
 #     path against Debian's xdg-desktop-portal on a private session bus, the
 #     settings page in headless Chromium;
+#   - the Linux build for ARM64, cross-built: unit tests and the X11
+#     end-to-end scenarios under qemu-aarch64-static;
 #   - the Windows build: unit tests under Wine;
-#   - the plugin package, laid out and checked;
+#   - the plugin package, laid out and checked, the vendor's validator included;
 #   - the unit tests under AddressSanitizer with UndefinedBehaviorSanitizer,
 #     and under ThreadSanitizer;
 #   - the libFuzzer targets, each for a bounded time on its seed corpus;
@@ -19,7 +21,7 @@ tools/setup-debian.sh
 tools/require-programs.sh cmake ctest make g++ clang++ \
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
   wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium \
-  pkg-config wayland-scanner sway useradd \
+  pkg-config wayland-scanner sway useradd aarch64-linux-gnu-g++ qemu-aarch64-static \
   dbus-daemon gdbus /usr/libexec/xdg-desktop-portal /usr/bin/python3
 
 # Wine keeps its Windows folder in a prefix, made once and reused.
@@ -27,17 +29,29 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX"
 
-for preset in linux windows asan tsan fuzz; do
+for preset in linux linux-aarch64 windows asan tsan fuzz; do
   echo "== $preset"
+  started=$SECONDS
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   ctest --preset "$preset"
+  echo "== $preset: $((SECONDS - started)) s"
   if [ "$preset" = windows ]; then
     echo "== package"
     cmake --build --preset linux --target plugin_package
+    bash tests/page/run.sh --package build/linux/org.deckmouse.streamDeckPlugin build/linux/bundle/org.deckmouse.sdPlugin
   fi
 done
 
 echo "== end to end"
 DECKMOUSE_WINEPREFIX="$WINEPREFIX" tools/host-sim/run-e2e.sh \
   --linux "$PWD/build/linux/deckmouse" --windows "$PWD/build/windows/deckmouse.exe"
+
+# The ARM64 build's X11 scenarios, emulated, against the native recorder;
+# not the timing one, which would time the emulator, nor the Wayland one.
+echo "== end to end, Linux on ARM64 under emulation"
+started=$SECONDS
+DECKMOUSE_LINUX_RECORDER="$PWD/build/linux/tools/deckmouse_x11_recorder" tools/host-sim/run-e2e.sh \
+  --linux "$PWD/build/linux-aarch64/deckmouse" --windows "" --emulator "qemu-aarch64-static -L /" \
+  --scenarios "commands connection cursor dial hostile-host icons new-commands picker"
+echo "== end to end, Linux on ARM64: $((SECONDS - started)) s"

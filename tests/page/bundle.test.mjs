@@ -15,16 +15,18 @@ import { checkBundle } from './lib/manifest-check.mjs';
 let work;
 let plugin;
 let pkg;
-const exeBytes = { win: 'MZ fake windows program', linux: '#!/bin/sh\necho fake\n' };
+const exeBytes = { win: 'MZ fake windows program', linux: '#!/bin/sh\necho fake\n', arm: '#!/bin/sh\necho arm\n' };
 
 before(() => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-assemble-'));
   const win = path.join(work, 'in.exe');
   const lin = path.join(work, 'in-linux');
+  const arm = path.join(work, 'in-linux-arm');
   fs.writeFileSync(win, exeBytes.win);
   fs.writeFileSync(lin, exeBytes.linux, { mode: 0o644 });
+  fs.writeFileSync(arm, exeBytes.arm, { mode: 0o644 });
   pkg = path.join(work, 'dist', 'org.deckmouse.streamDeckPlugin');
-  plugin = assemble(path.join(work, 'out'), { windowsExe: win, linuxExe: lin, packageFile: pkg });
+  plugin = assemble(path.join(work, 'out'), { windowsExe: win, linuxExe: lin, linuxAarch64Exe: arm, packageFile: pkg });
 });
 
 after(() => fs.rmSync(work, { recursive: true, force: true }));
@@ -54,7 +56,10 @@ test('the folder holds manifests, languages, executables, page, icons and images
     'ko.json', 'manifest.json', 'manifest.linux.json', 'pi', 'zh_CN.json', 'zh_TW.json']);
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse.exe'), 'utf8'), exeBytes.win);
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse'), 'utf8'), exeBytes.linux);
-  assert.ok(fs.statSync(path.join(plugin, 'bin', 'deckmouse')).mode & 0o100, 'Linux program is executable');
+  assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse-aarch64'), 'utf8'), exeBytes.arm);
+  for (const name of ['deckmouse', 'deckmouse-aarch64']) {
+    assert.ok(fs.statSync(path.join(plugin, 'bin', name)).mode & 0o100, `${name} is executable`);
+  }
   assert.deepEqual(fs.readdirSync(path.join(plugin, 'pi')).sort(),
     ['dial-logic.js', 'dial.html', 'dial.js', 'icons-data.js', 'index.html', 'logic.js', 'page-common.js', 'page.js',
       'style.css']);

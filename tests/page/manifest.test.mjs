@@ -4,8 +4,10 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { assemble, readJson } from './lib/bundle.mjs';
+import { pathToFileURL } from 'node:url';
+import { assemble, readJson, REPO } from './lib/bundle.mjs';
 import { checkManifest, checkLinuxManifest } from './lib/manifest-check.mjs';
+import { mergePatch, linuxProgram } from './lib/merge-patch.mjs';
 
 let work;
 let plugin;
@@ -16,7 +18,7 @@ before(() => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-manifest-'));
   const exe = path.join(work, 'exe');
   fs.writeFileSync(exe, 'x');
-  plugin = assemble(path.join(work, 'out'), { windowsExe: exe, linuxExe: exe });
+  plugin = assemble(path.join(work, 'out'), { windowsExe: exe, linuxExe: exe, linuxAarch64Exe: exe });
   base = readJson(path.join(plugin, 'manifest.json'));
   linux = readJson(path.join(plugin, 'manifest.linux.json'));
 });
@@ -31,13 +33,24 @@ test('the plugin manifest states the agreed identity', () => {
   assert.equal(base.Category, base.Name);
   assert.equal(base.CodePath, 'bin/deckmouse.exe');
   assert.equal(base.Version, '1.0.0.0');
-  assert.deepEqual(base.Software, { MinimumVersion: '6.5' });
+  // What the Marketplace takes since early 2026.
+  assert.equal(base.SDKVersion, 3);
+  assert.deepEqual(base.Software, { MinimumVersion: '6.9' });
   assert.deepEqual(base.OS, [{ Platform: 'windows', MinimumVersion: '10' }]);
   assert.deepEqual(base.Actions.map((a) => [a.UUID, a.Controllers]),
     [['org.deckmouse.mouse', ['Keypad']], ['org.deckmouse.dial', ['Encoder']]]);
   assert.equal(base.Actions[1].Encoder.layout, '$B1');
   assert.ok(!('URL' in base));
   assert.equal(linux.CodePathLin, 'bin/deckmouse');
+});
+
+test('the host simulator reports a host version the manifest accepts', async () => {
+  const { HOST_VERSION } = await import(pathToFileURL(path.join(REPO, 'tools', 'host-sim', 'lib', 'host.js')).href);
+  const [major, minor] = HOST_VERSION.split('.').map(Number);
+  const [needMajor, needMinor] = base.Software.MinimumVersion.split('.').map(Number);
+  assert.match(HOST_VERSION, /^\d+\.\d+\.\d+\.\d+$/);
+  assert.ok(major > needMajor || (major === needMajor && minor >= needMinor),
+    `host ${HOST_VERSION} older than the manifest's ${base.Software.MinimumVersion}`);
 });
 
 test('accepted variants pass', () => {
@@ -112,6 +125,10 @@ test('the Linux manifest is checked on its own rules', () => {
     ['no linux entry', (l) => { l.OS = [{ Platform: 'windows', MinimumVersion: '10' }]; }, /no linux entry/],
     ['unknown member', (l) => { l.Shell = 'bash'; }, /unknown member Shell/],
     ['other UUID', (l) => { l.UUID = 'org.other'; }, /UUID differs/],
+    ['CodePaths not an object', (l) => { l.CodePaths = ['bin/deckmouse']; }, /CodePaths must map/],
+    ['triple of another system', (l) => { l.CodePaths = { 'aarch64-apple-darwin': 'bin/deckmouse' }; }, /not a Linux target triple/],
+    ['triple program not laid out', (l) => { l.CodePaths['aarch64-unknown-linux-gnu'] = 'bin/none'; }, /CodePaths\.aarch64-unknown-linux-gnu: bin\/none/],
+    ['triple program empty', (l) => { l.CodePaths['x86_64-unknown-linux-gnu'] = ''; }, /must name a program/],
   ];
   for (const [name, change, complaint] of cases) {
     const l = clone(linux);
@@ -119,4 +136,49 @@ test('the Linux manifest is checked on its own rules', () => {
     const errors = checkLinuxManifest(l, base, plugin);
     assert.ok(errors.some((e) => complaint.test(e)), `${name}: ${JSON.stringify(errors)}`);
   }
+});
+
+// RFC 7396's own examples (its appendix A), and the one that matters here:
+// an array is replaced whole, so the merged OS names Linux alone.
+test('the merge patch follows RFC 7396', () => {
+  const cases = [
+    [{ a: 'b' }, { a: 'c' }, { a: 'c' }],
+    [{ a: 'b' }, { b: 'c' }, { a: 'b', b: 'c' }],
+    [{ a: 'b' }, { a: null }, {}],
+    [{ a: 'b', b: 'c' }, { a: null }, { b: 'c' }],
+    [{ a: ['b'] }, { a: 'c' }, { a: 'c' }],
+    [{ a: 'c' }, { a: ['b'] }, { a: ['b'] }],
+    [{ a: { b: 'c' } }, { a: { b: 'd', c: null } }, { a: { b: 'd' } }],
+    [{ a: [{ b: 'c' }] }, { a: [1] }, { a: [1] }],
+    [['a', 'b'], ['c', 'd'], ['c', 'd']],
+    [{ a: 'b' }, ['c'], ['c']],
+    [{ a: 'foo' }, null, null],
+    [{ a: 'foo' }, 'bar', 'bar'],
+    [{ e: null }, { a: 1 }, { e: null, a: 1 }],
+    [[1, 2], { a: 'b', c: null }, { a: 'b' }],
+    [{}, { a: { bb: { ccc: null } } }, { a: { bb: {} } }],
+  ];
+  for (const [target, patch, want] of cases) {
+    const before = JSON.stringify(target);
+    assert.deepEqual(mergePatch(target, patch), want, `${before} + ${JSON.stringify(patch)}`);
+    assert.equal(JSON.stringify(target), before, 'the target is left as it was');
+  }
+});
+
+test('merged as a Linux host merges them, the manifests start the program of its architecture', () => {
+  const merged = mergePatch(base, linux);
+  assert.deepEqual(merged.OS, [{ Platform: 'linux', MinimumVersion: '1' }]);
+  assert.equal(merged.UUID, base.UUID);
+  assert.deepEqual(merged.Actions, base.Actions);
+  const cases = [
+    ['x86_64-unknown-linux-gnu', 'bin/deckmouse'],
+    ['aarch64-unknown-linux-gnu', 'bin/deckmouse-aarch64'],
+  ];
+  for (const [triple, program] of cases) {
+    assert.equal(linuxProgram(merged, triple), program, triple);
+    assert.ok(fs.existsSync(path.join(plugin, program)), `${program} laid out`);
+  }
+  assert.equal(linuxProgram(base, 'x86_64-unknown-linux-gnu'), null, 'manifest.json alone names no Linux program');
+  assert.equal(linuxProgram({ ...merged, CodePaths: undefined }, 'aarch64-unknown-linux-gnu'), 'bin/deckmouse',
+    'without CodePaths every architecture gets CodePathLin');
 });

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -246,9 +247,42 @@ TEST_F(DialActionTest, StripShowsWhatTheDialDoesAndKeepsCurrent) {
     EXPECT_EQ(shown[1]["payload"]["touch"], "Nothing");
 
     dials.Tap("dial", Tap(true));
-    EXPECT_EQ(TakeSent().size(), 2u) << "a long touch redraws";
+    EXPECT_EQ(TakeSent().size(), 1u) << "a long touch redraws the strip; its descriptions stay";
     dials.Rotate("dial", Rotation(1));
     EXPECT_TRUE(TakeSent().empty()) << "turning changes nothing shown";
+}
+
+// Some hosts log every setTriggerDescription they cannot show: each dial gets
+// one only when its text differs from the last one sent to that dial.
+TEST_F(DialActionTest, TriggerDescriptionsAreSentOnlyWhenTheyChange) {
+    const std::vector<std::string> both{"setFeedback", "setTriggerDescription"};
+    const std::vector<std::string> strip{"setFeedback"};
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> sent;  // events, in order
+    };
+    const json plain = {{"dial_rotate", "WHEEL"}, {"dial_touch", "SWAP"}};
+    const Step steps[] = {
+        {"appears", [&] { dials.Appear("dial", Appearance(plain), "d"); }, both},
+        {"appears again unchanged", [&] { dials.Appear("dial", Appearance(plain), "d"); }, strip},
+        {"long touch", [&] { dials.Tap("dial", Tap(true)); }, strip},
+        {"step and acceleration changed", [&] { dials.Update("dial", {{"dial_rotate", "WHEEL"}, {"dial_touch", "SWAP"},
+                                                                      {"dial_step", "30"}, {"dial_accel", "50"}}); }, strip},
+        {"push changed", [&] { dials.Update("dial", {{"dial_rotate", "WHEEL"}, {"dial_touch", "SWAP"},
+                                                     {"dial_press", "RIGHT_CLICK"}}); }, both},
+        {"swapped", [&] { dials.Tap("dial", Tap(false)); }, both},
+        {"swapped back", [&] { dials.Tap("dial", Tap(false)); }, both},
+        {"another dial, same text", [&] { dials.Appear("other", Appearance(plain), "d"); }, both},
+        {"gone and back", [&] { dials.Disappear("dial"); dials.Appear("dial", Appearance(plain), "d"); }, both},
+        {"back unchanged", [&] { dials.Update("dial", plain); }, strip},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        std::vector<std::string> events;
+        for (const json& message : TakeSent()) events.push_back(message["event"]);
+        EXPECT_EQ(events, step.sent) << step.what;
+    }
 }
 
 TEST(DialStrip, StepNumbersAndTheirUnits) {

@@ -2,8 +2,12 @@
 # Runs the end-to-end scenarios against every plugin build that exists, on a
 # private Xvfb, the Windows build under Wine with a prefix made for this run.
 #
-#   tools/host-sim/run-e2e.sh [--linux <exe>] [--windows <exe>]
+#   tools/host-sim/run-e2e.sh [--linux <exe>] [--windows <exe>] [--emulator <command>] [--scenarios <names>]
 #
+# --emulator runs the Linux build through that command (words, e.g.
+# "qemu-aarch64-static -L /" for the ARM64 build on an x86-64 machine);
+# --scenarios runs only those files of test/ (e.g. "commands dial"), and
+# --windows "" leaves the Windows build out.
 # Defaults: build/linux/deckmouse and build/windows/deckmouse.exe, with the
 # recorders in tools/ beside each. The environment may name them instead:
 # DECKMOUSE_LINUX_PLUGIN, DECKMOUSE_WINDOWS_PLUGIN, DECKMOUSE_LINUX_RECORDER,
@@ -15,11 +19,15 @@ repo="$(cd "$here/../.." && pwd)"
 
 linux_plugin="${DECKMOUSE_LINUX_PLUGIN:-$repo/build/linux/deckmouse}"
 windows_plugin="${DECKMOUSE_WINDOWS_PLUGIN:-$repo/build/windows/deckmouse.exe}"
+emulator=""
+scenarios=""
 while (($#)); do
   case "$1" in
     --linux) linux_plugin="$2"; shift 2 ;;
     --windows) windows_plugin="$2"; shift 2 ;;
-    *) echo "usage: $0 [--linux <exe>] [--windows <exe>]" >&2; exit 2 ;;
+    --emulator) emulator="$2"; shift 2 ;;
+    --scenarios) scenarios="$2"; shift 2 ;;
+    *) echo "usage: $0 [--linux <exe>] [--windows <exe>] [--emulator <command>] [--scenarios <names>]" >&2; exit 2 ;;
   esac
 done
 linux_recorder="${DECKMOUSE_LINUX_RECORDER:-$(dirname "$linux_plugin")/tools/deckmouse_x11_recorder}"
@@ -27,7 +35,17 @@ wayland_recorder="${DECKMOUSE_WAYLAND_RECORDER:-$(dirname "$linux_plugin")/tools
 windows_recorder="${DECKMOUSE_WINDOWS_RECORDER:-$(dirname "$windows_plugin")/tools/deckmouse_input_recorder.exe}"
 
 "$repo/tools/require-programs.sh" node npm Xvfb xdotool sway
+[ -z "$emulator" ] || "$repo/tools/require-programs.sh" "${emulator%% *}"
 cd "$here"
+files=()
+if [ -n "$scenarios" ]; then
+  for name in $scenarios; do
+    [ -f "$here/test/$name.test.js" ] || { echo "$0: no scenario file test/$name.test.js" >&2; exit 2; }
+    files+=("test/$name.test.js")
+  done
+else
+  files=(test/*.test.js)
+fi
 npm ci --no-audit --no-fund --loglevel=error
 
 scratch="$(mktemp -d)"
@@ -67,7 +85,7 @@ suite() {
   local name="$1"
   shift
   echo "== $name build"
-  if env "$@" "$repo/tools/run-node-tests.sh" 600 test/*.test.js; then
+  if env "$@" "$repo/tools/run-node-tests.sh" 600 "${files[@]}"; then
     echo "== $name build: passed"
   else
     echo "== $name build: FAILED"
@@ -77,8 +95,8 @@ suite() {
 }
 
 if [ -x "$linux_plugin" ]; then
-  suite linux DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0 \
-    DECKMOUSE_WAYLAND_RECORDER="$wayland_recorder"
+  suite "linux${emulator:+ (through ${emulator%% *})}" DECKMOUSE_PLUGIN="$linux_plugin" DECKMOUSE_RECORDER="$linux_recorder" DECKMOUSE_WINE=0 \
+    DECKMOUSE_WAYLAND_RECORDER="$wayland_recorder" DECKMOUSE_EMULATOR="$emulator"
 else
   echo "== linux build: skipped, no executable at $linux_plugin"
 fi

@@ -162,7 +162,12 @@ void DialAction::EndHold(Dial& dial) {
     if (!othersHold) InjectInputBatch({InputEvent::Up(MouseButton::Left)});
 }
 
-void DialAction::ShowStrip(const std::string& context, const Dial& dial) {
+void DialAction::ShowStrip(const std::string& context, Dial& dial) {
     send(BuildContextMessage("setFeedback", context, StripFeedback(dial.settings, dial.Axis())));
-    send(BuildContextMessage("setTriggerDescription", context, TriggerDescriptions(dial.settings, dial.Axis())));
+    // Hosts that do not know the event log each one (OpenDeck warns per
+    // message): send it only when its text changes.
+    nlohmann::json descriptions = TriggerDescriptions(dial.settings, dial.Axis());
+    if (descriptions == dial.triggerDescriptions) return;
+    send(BuildContextMessage("setTriggerDescription", context, descriptions));
+    dial.triggerDescriptions = std::move(descriptions);
 }

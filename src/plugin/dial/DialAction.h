@@ -45,13 +45,15 @@ private:
         bool swapped = false;  // by a push or tap, until the axis is chosen again
         bool holding = false;  // its push holds the left button down
         DialTurn turn;
+        // The trigger descriptions last sent for this dial (null: none yet).
+        nlohmann::json triggerDescriptions;
 
         DialAxis Axis() const { return swapped ? SwappedAxis(settings.axis) : settings.axis; }
     };
 
     void Perform(Dial& dial, const std::string& context, DialButton choice);
     void EndHold(Dial& dial);
-    void ShowStrip(const std::string& context, const Dial& dial);
+    void ShowStrip(const std::string& context, Dial& dial);
 
     Send send;
     std::map<std::string, Dial> dials;  // by context

@@ -13,7 +13,9 @@ const TOP_REQUIRED = ['Actions', 'Author', 'CodePath', 'Description', 'Icon', 'N
 // plugin may use keeps a typo from passing as an unknown-but-allowed member.
 const TOP_OPTIONAL = ['CodePathWin', 'CodePathMac', 'Category', 'CategoryIcon',
   'PropertyInspectorPath', 'URL'];
-const LINUX_ONLY = ['CodePathLin'];
+const LINUX_ONLY = ['CodePathLin', 'CodePaths'];
+// A Linux host picks CodePaths' entry by its own target triple.
+const TRIPLE_RE = /^[a-z0-9_]+-[a-z0-9_]+-linux-[a-z0-9_]+$/;
 const ACTION_REQUIRED = ['Icon', 'Name', 'States', 'UUID'];
 const ACTION_OPTIONAL = ['Tooltip', 'PropertyInspectorPath', 'Controllers', 'Encoder', 'DisableAutomaticStates',
   'UserTitleEnabled', 'SupportedInMultiActions'];
@@ -235,13 +237,24 @@ export function checkLinuxManifest(l, base, dir = null) {
   const errors = [];
   if (!isObject(l)) return ['manifest.linux: not an object'];
   for (const k of Object.keys(l)) {
-    if (!['OS', 'CodePathLin'].includes(k) && !TOP_REQUIRED.includes(k) && !TOP_OPTIONAL.includes(k)) {
+    if (!['OS', ...LINUX_ONLY].includes(k) && !TOP_REQUIRED.includes(k) && !TOP_OPTIONAL.includes(k)) {
       errors.push(`manifest.linux: unknown member ${k}`);
     }
   }
   if (!('CodePathLin' in l)) errors.push('manifest.linux: missing CodePathLin');
   else checkFile(l.CodePathLin, 'manifest.linux.CodePathLin', dir, errors);
   text(l, 'CodePathLin', 'manifest.linux', errors);
+  if ('CodePaths' in l) {
+    if (!isObject(l.CodePaths)) errors.push('manifest.linux: CodePaths must map target triples to programs');
+    else {
+      for (const [triple, program] of Object.entries(l.CodePaths)) {
+        const at = `manifest.linux.CodePaths.${triple}`;
+        if (!TRIPLE_RE.test(triple)) errors.push(`${at}: not a Linux target triple`);
+        if (typeof program !== 'string' || program === '') errors.push(`${at}: must name a program`);
+        else checkFile(program, at, dir, errors);
+      }
+    }
+  }
   if (!('OS' in l)) errors.push('manifest.linux: missing OS');
   else {
     checkOs(l.OS, ['linux', 'windows', 'mac'], 'manifest.linux', errors);

@@ -18,6 +18,9 @@ export const DEVICE = 'E3C5B4F2A8D94A7C9F1D2B3A4C5D6E7F';
 export const PLUGIN_REGISTER_EVENT = 'registerPlugin';
 export const PAGE_REGISTER_EVENT = 'registerPropertyInspector';
 const PNG_PREFIX = 'data:image/png;base64,';
+// The host version "-info" reports: one that takes the manifest's
+// Software.MinimumVersion (the Marketplace asks for 6.9 at least).
+export const HOST_VERSION = '6.9.1.21000';
 
 function isOpen(socket) {
   return socket !== undefined && socket.readyState === socket.OPEN;
@@ -77,7 +80,7 @@ export class StreamDeckHost extends EventEmitter {
   // plugin, the rest is what a host typically reports.
   infoText() {
     return JSON.stringify({
-      application: { font: 'Segoe UI', language: this.language, platform: 'windows', platformVersion: '10.0.19045', version: '6.5.0.19000' },
+      application: { font: 'Segoe UI', language: this.language, platform: 'windows', platformVersion: '10.0.19045', version: HOST_VERSION },
       colors: { buttonPressedBackgroundColor: '#303030FF', highlightColor: '#0078FFFF' },
       devicePixelRatio: 2,
       devices: [{ id: this.device, name: 'Stream Deck', size: { columns: 5, rows: 3 }, type: 0 }],
@@ -92,10 +95,11 @@ export class StreamDeckHost extends EventEmitter {
 
   // Starts the plugin executable with the host's command line. `cwd` is the
   // plugin folder (where icons/ is); `wine` runs a Windows build; `stdout:
-  // 'unread'` hands it a standard output that nobody reads.
-  launch({ exe, wine = false, cwd = path.dirname(exe), env = process.env, stdout }) {
+  // 'unread'` hands it a standard output that nobody reads; `emulator` as in
+  // launchCommand.
+  launch({ exe, wine = false, emulator = [], cwd = path.dirname(exe), env = process.env, stdout }) {
     if (!this.port) throw new Error('listen() first');
-    const { command, args } = launchCommand(exe, this.commandLine(), { wine });
+    const { command, args } = launchCommand(exe, this.commandLine(), { wine, emulator });
     this.plugin = new ChildProcess(command, args, { cwd, env, name: 'plugin', stdout });
     this.plugin.child.stdout?.on('data', (chunk) => this.emit('stdout', { time: this.now(), text: String(chunk) }));
     this.plugin.exited.then((result) => this.emit('exit', { time: this.now(), ...result }));

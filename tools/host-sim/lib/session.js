@@ -19,7 +19,7 @@ const PASS_WAIT_MS = 200;
 export const COMMAND_QUIET_MS = PASS_WAIT_MS + 150;
 
 export class Session {
-  static async start({ plugin, wine = false, recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {} } = {}) {
+  static async start({ plugin, wine = false, emulator = [], recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {} } = {}) {
     const session = new Session();
     session.log = log;
     session.wine = wine;
@@ -36,7 +36,7 @@ export class Session {
       if (recorder) {
         session.recorder = await InputRecorder.start({ recorder, wine: wine && recorder !== 'xinput', env });
       }
-      session.launchOptions = { plugin, cwd, language, outDir, registrationTimeoutMs };
+      session.launchOptions = { plugin, emulator, cwd, language, outDir, registrationTimeoutMs };
       await session.#launch({ stdout });
     } catch (error) {
       await session.stop();
@@ -54,12 +54,12 @@ export class Session {
   }
 
   async #launch({ stdout }) {
-    const { plugin, cwd, language, outDir, registrationTimeoutMs } = this.launchOptions;
+    const { plugin, emulator, cwd, language, outDir, registrationTimeoutMs } = this.launchOptions;
     this.host = new StreamDeckHost({ outDir: outDir ?? path.join(this.scratch, 'images'), language });
     await this.host.listen();
-    this.host.launch({ exe: plugin, wine: this.wine, cwd: cwd ?? path.dirname(plugin), env: this.env, stdout });
+    this.host.launch({ exe: plugin, wine: this.wine, emulator, cwd: cwd ?? path.dirname(plugin), env: this.env, stdout });
     // A Windows build's first start in a prefix loads Wine's libraries.
-    await this.host.waitForRegistration(registrationTimeoutMs ?? (this.wine ? 90000 : 15000));
+    await this.host.waitForRegistration(registrationTimeoutMs ?? (this.wine ? 90000 : emulator.length ? 30000 : 15000));
   }
 
   // A file path as the plugin should name it: under Wine, the Unix root is

@@ -18,9 +18,13 @@ export function wineEnv(env = process.env, prefix = defaultWinePrefix(env)) {
   return { ...env, ...QUIET, WINEPREFIX: prefix };
 }
 
-// The command that starts `exe` with `args`, directly or through Wine.
-export function launchCommand(exe, args, { wine = false } = {}) {
-  return wine ? { command: 'wine', args: [exe, ...args] } : { command: exe, args };
+// The command that starts `exe` with `args`, directly, through Wine, or
+// through an emulator named by its command words (e.g. qemu-aarch64-static
+// with its library root, for a build of another architecture).
+export function launchCommand(exe, args, { wine = false, emulator = [] } = {}) {
+  if (wine) return { command: 'wine', args: [exe, ...args] };
+  if (emulator.length) return { command: emulator[0], args: [...emulator.slice(1), exe, ...args] };
+  return { command: exe, args };
 }
 
 // Creates the prefix unless it exists already. A new prefix takes tens of

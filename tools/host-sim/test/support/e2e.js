@@ -3,6 +3,8 @@
 //   DECKMOUSE_PLUGIN    the plugin executable (default: the Linux build)
 //   DECKMOUSE_WINE=1    run it under Wine (the Windows build)
 //   DECKMOUSE_RECORDER  the input recorder, or "xinput" on Linux
+//   DECKMOUSE_EMULATOR  command words that run the Linux build, e.g.
+//                       "qemu-aarch64-static -L /" for the ARM64 build
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -19,7 +21,8 @@ export function buildUnderTest(env = process.env) {
   const plugin = env.DECKMOUSE_PLUGIN || path.join(buildDir, wine ? 'deckmouse.exe' : 'deckmouse');
   const recorder = env.DECKMOUSE_RECORDER
     || path.join(buildDir, 'tools', wine ? 'deckmouse_input_recorder.exe' : 'deckmouse_x11_recorder');
-  const build = { name, wine, plugin, recorder, perNotchWheel: !wine };
+  const emulator = wine ? [] : (env.DECKMOUSE_EMULATOR ?? '').split(/\s+/).filter(Boolean);
+  const build = { name, wine, emulator, plugin, recorder, perNotchWheel: !wine };
   // `skip` for everything, `needsRecorder` for the scenarios that watch input.
   if (!fs.existsSync(plugin)) build.skip = `${name} build: no plugin executable at ${plugin} (set DECKMOUSE_PLUGIN)`;
   if (recorder !== 'xinput' && !fs.existsSync(recorder)) {
@@ -31,7 +34,7 @@ export function buildUnderTest(env = process.env) {
 }
 
 export function startSession(build, options = {}) {
-  return Session.start({ plugin: build.plugin, wine: build.wine, recorder: build.recorder, ...options });
+  return Session.start({ plugin: build.plugin, wine: build.wine, emulator: build.emulator, recorder: build.recorder, ...options });
 }
 
 // Xvfb's one screen as two monitors, the primary on the right, declared with
