@@ -98,6 +98,8 @@ void HeldInputWorker() {
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         WaitWhile(std::max(active.pauseMs, held.shortestPauseMs), StopSignal::kSliceMs,
                   [&] { return HoldGoesOn(active); });
+        // A held scroll's part of a notch ends with the hold.
+        if (!HoldGoesOn(active)) EndCommandWheelInput();
         platform::SleepMilliseconds(held.afterPauseMs);
     }
 }
