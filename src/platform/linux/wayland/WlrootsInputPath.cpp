@@ -8,6 +8,8 @@
 #include "platform/DesktopBounds.h"
 #include "platform/linux/EvdevButton.h"
 #include "platform/linux/wayland/OutputLayout.h"
+#include "platform/linux/wayland/WaylandClientLibrary.h"
+#include "platform/PlatformLog.h"
 #include "platform/WheelNotches.h"
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
@@ -272,6 +274,11 @@ bool WlrootsInputPath::Send(const std::vector<InputEvent>& events) {
 }  // namespace
 
 std::unique_ptr<InputPath> OpenWlrootsInputPath() {
+    std::string failure;
+    if (!LoadWaylandClient(failure)) {
+        LogNote("No input through the compositor's virtual pointer: " + failure);
+        return nullptr;
+    }
     auto path = std::make_unique<WlrootsInputPath>();
     if (!path->Open()) return nullptr;
     return path;
