@@ -6,7 +6,7 @@ import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { StreamDeckHost, isButtonOrWheel, releaseButton, startXvfb, waitFor, withDeadline, SCREEN_WIDTH, SCREEN_HEIGHT } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, pressAndCollect, report } from './support/e2e.js';
+import { buildUnderTest, sessionForSuite, settings, inputText, pressAndCollect, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -19,25 +19,19 @@ const HANG_MS = 5000;
 const SENT_MOVES_HIDDEN = build.wine && 'under Wine, moves sent with SendInput do not move the X pointer while no Wine window has the focus';
 
 describe(`${build.name} build: a part of a wheel notch ends with its command`, { skip: build.needsRecorder }, () => {
-  let session;
-  before(async () => {
-    session = await startSession(build);
-  });
-  after(async () => {
-    await session?.stop();
-  });
+  const suite = sessionForSuite(build);
 
   // Each row leaves part of a notch on a system that sends whole notches,
   // then a key scrolls three whole notches the other way.
   const CASES = [
     { name: 'a dial step of 60 turned one tick down', scrollUp: true,
-      async leave() {
+      async leave(session) {
         session.host.dialAppear('dial', { settings: { dial_rotate: 'WHEEL', dial_step: '60' } });
         session.host.dialRotate('dial', 1);
         await session.barrier();
       } },
     { name: 'a held scroll of one and a half notches up, let go after its first step', scrollUp: false,
-      async leave() {
+      async leave(session) {
         const { host, recorder } = session;
         host.willAppear('held', { settings: settings({ my_mouse_event: 'MOUSE_WHEEL_HOLD', my_wheel: '180', my_sleep: '5000' }) });
         const mark = recorder.mark();
@@ -49,8 +43,9 @@ describe(`${build.name} build: a part of a wheel notch ends with its command`, {
   ];
   for (const row of CASES) {
     it(`after ${row.name}, a three-notch scroll of another key is seen as exactly three notches`, async () => {
+      const { session } = suite;
       await session.restartPlugin();
-      await row.leave();
+      await row.leave(session);
       session.host.willAppear('scroll', { settings: settings({ my_mouse_event: 'MOUSE_WHEEL_UP', my_wheel: row.scrollUp ? '360' : '-360' }) });
       // The notches come together: the first, then a settle window for the rest.
       const { events } = await pressAndCollect(session, 'scroll', { expectedCount: 1 });
@@ -62,13 +57,7 @@ describe(`${build.name} build: a part of a wheel notch ends with its command`, {
 });
 
 describe(`${build.name} build: positions are kept on the screen`, { skip: build.needsRecorder || SENT_MOVES_HIDDEN }, () => {
-  let session;
-  before(async () => {
-    session = await startSession(build);
-  });
-  after(async () => {
-    await session?.stop();
-  });
+  const suite = sessionForSuite(build);
 
   const RIGHT = SCREEN_WIDTH - 1;
   const BOTTOM = SCREEN_HEIGHT - 1;
@@ -86,6 +75,7 @@ describe(`${build.name} build: positions are kept on the screen`, { skip: build.
   ];
   for (const row of CASES) {
     it(`${row.name} ends at (${row.to.x}, ${row.to.y}), the screen's edge`, async () => {
+      const { session } = suite;
       const { host } = session;
       await session.setCursor(600, 400);
       host.willAppear(row.name, { settings: settings(row.settings) });
@@ -157,13 +147,7 @@ describe(`${build.name} build: the X server stops answering while a drag lock ho
 });
 
 describe(`${build.name} build: the log says why the connection ended`, { skip: build.skip }, () => {
-  let session;
-  before(async () => {
-    session = await startSession(build);
-  });
-  after(async () => {
-    await session?.stop();
-  });
+  const suite = sessionForSuite(build);
 
   const CASES = [
     { name: 'a message of more than 1 MiB', line: /Ended the connection to the host: it sent a message of more than 1048576 bytes/,
@@ -176,6 +160,7 @@ describe(`${build.name} build: the log says why the connection ended`, { skip: b
   ];
   for (const row of CASES) {
     it(`${row.name}: the plugin ends with 0 and a line that says so`, async () => {
+      const { session } = suite;
       await session.restartPlugin();
       const { host } = session;
       const exit = await row.end(host);

@@ -1,11 +1,11 @@
 // An X11 session starts the plugin with the libraries of X11 alone: the
 // Wayland client library and sd-bus are loaded only where their input path
 // is chosen. Seen from outside, in what the running process has mapped.
-import { describe, it, before, after } from 'node:test';
+import { describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { waitFor } from '../lib/index.js';
-import { buildUnderTest, startSession, settings } from './support/e2e.js';
+import { buildUnderTest, sessionForSuite, settings } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -17,15 +17,10 @@ function mappedLibraries(pid) {
 }
 
 describe(`${build.name} build: the libraries of an X11 session`, { skip: build.skip || (build.wine && 'a Windows build has no Linux libraries') }, () => {
-  let session;
-  before(async () => {
-    session = await startSession(build, { env: { WAYLAND_DISPLAY: '' } });
-  });
-  after(async () => {
-    await session?.stop();
-  });
+  const suite = sessionForSuite(build, () => ({ env: { WAYLAND_DISPLAY: '' } }));
 
   it('neither the Wayland client library nor sd-bus is mapped, before or after the input path is chosen', async () => {
+    const { session } = suite;
     const { host } = session;
     const pid = host.plugin.child.pid;
     const before = mappedLibraries(pid);

@@ -1,11 +1,10 @@
 #include "platform/linux/portal/SdBusLibrary.h"
 
+#include "platform/linux/OnDemandLibrary.h"
+
 #include <systemd/sd-bus.h>
 
-#include <dlfcn.h>
-
 #include <cstdarg>
-#include <mutex>
 
 // The functions of the library that the portal code calls; its variadic
 // calls go to the library's va_list forms.
@@ -28,36 +27,19 @@ struct SdBus {
 
 SdBus gSdBus;
 
-bool Load(std::string& failure) {
-    void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* why = dlerror();
-        failure = why != nullptr ? why : "libsystemd.so.0 cannot be loaded";
-        return false;
-    }
-    SdBus sdBus;
-#define DECKMOUSE_SD_BUS_RESOLVE(name)                                           \
-    sdBus.name = reinterpret_cast<decltype(sdBus.name)>(dlsym(library, #name)); \
-    if (sdBus.name == nullptr) {                                                 \
-        failure = "libsystemd.so.0 has no " #name;                               \
-        dlclose(library);                                                        \
-        return false;                                                            \
-    }
-    DECKMOUSE_SD_BUS_FUNCTIONS(DECKMOUSE_SD_BUS_RESOLVE)
-#undef DECKMOUSE_SD_BUS_RESOLVE
-    gSdBus = sdBus;  // the library stays loaded for the rest of the process
+bool Resolve(void* library, std::string& failure) {
+#define DECKMOUSE_SD_BUS_FIND(name) \
+    if (!OnDemandLibrary::Find(library, #name, gSdBus.name, failure)) return false;
+    DECKMOUSE_SD_BUS_FUNCTIONS(DECKMOUSE_SD_BUS_FIND)
+#undef DECKMOUSE_SD_BUS_FIND
     return true;
 }
 
 }  // namespace
 
 bool LoadSdBus(std::string& failure) {
-    static std::once_flag once;
-    static bool loaded = false;
-    static std::string why;
-    std::call_once(once, [] { loaded = Load(why); });
-    failure = why;
-    return loaded;
+    static OnDemandLibrary library("libsystemd.so.0", Resolve);
+    return library.Load(failure);
 }
 
 }  // namespace platform::portal

@@ -1,15 +1,13 @@
 #include "platform/linux/wayland/WaylandClientLibrary.h"
 
+#include "platform/linux/OnDemandLibrary.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
 
-#include <dlfcn.h>
-
 #include <cstdarg>
 #include <cstring>
-#include <mutex>
 
 namespace platform::linux_input {
 namespace {
@@ -29,34 +27,15 @@ struct WaylandClient {
 
 WaylandClient gClient;
 
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function, std::string& failure) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    if (function == nullptr) failure = std::string("libwayland-client.so.0 has no ") + name;
-    return function != nullptr;
-}
-
-bool Load(std::string& failure) {
-    void* library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* why = dlerror();
-        failure = why != nullptr ? why : "libwayland-client.so.0 cannot be loaded";
-        return false;
-    }
-    WaylandClient client;
-    if (!Resolve(library, "wl_display_connect", client.display_connect, failure) ||
-        !Resolve(library, "wl_display_disconnect", client.display_disconnect, failure) ||
-        !Resolve(library, "wl_display_roundtrip", client.display_roundtrip, failure) ||
-        !Resolve(library, "wl_proxy_add_listener", client.proxy_add_listener, failure) ||
-        !Resolve(library, "wl_proxy_destroy", client.proxy_destroy, failure) ||
-        !Resolve(library, "wl_proxy_get_version", client.proxy_get_version, failure) ||
-        !Resolve(library, "wl_proxy_get_class", client.proxy_get_class, failure) ||
-        !Resolve(library, "wl_proxy_marshal_array_flags", client.proxy_marshal_array_flags, failure)) {
-        dlclose(library);
-        return false;
-    }
-    gClient = client;  // the library stays loaded for the rest of the process
-    return true;
+bool Resolve(void* library, std::string& failure) {
+    return OnDemandLibrary::Find(library, "wl_display_connect", gClient.display_connect, failure) &&
+           OnDemandLibrary::Find(library, "wl_display_disconnect", gClient.display_disconnect, failure) &&
+           OnDemandLibrary::Find(library, "wl_display_roundtrip", gClient.display_roundtrip, failure) &&
+           OnDemandLibrary::Find(library, "wl_proxy_add_listener", gClient.proxy_add_listener, failure) &&
+           OnDemandLibrary::Find(library, "wl_proxy_destroy", gClient.proxy_destroy, failure) &&
+           OnDemandLibrary::Find(library, "wl_proxy_get_version", gClient.proxy_get_version, failure) &&
+           OnDemandLibrary::Find(library, "wl_proxy_get_class", gClient.proxy_get_class, failure) &&
+           OnDemandLibrary::Find(library, "wl_proxy_marshal_array_flags", gClient.proxy_marshal_array_flags, failure);
 }
 
 // The interfaces whose requests this program sends, by the name a proxy
@@ -110,12 +89,8 @@ int ArgumentsOf(const char* signature, va_list arguments, wl_argument* values) {
 }  // namespace
 
 bool LoadWaylandClient(std::string& failure) {
-    static std::once_flag once;
-    static bool loaded = false;
-    static std::string why;
-    std::call_once(once, [] { loaded = Load(why); });
-    failure = why;
-    return loaded;
+    static OnDemandLibrary library("libwayland-client.so.0", Resolve);
+    return library.Load(failure);
 }
 
 }  // namespace platform::linux_input

@@ -3,6 +3,7 @@
 //   DECKMOUSE_PLUGIN    the plugin executable (default: the Linux build)
 //   DECKMOUSE_WINE=1    run it under Wine (the Windows build)
 //   DECKMOUSE_RECORDER  the input recorder, or "xinput" on Linux
+import { before, after } from 'node:test';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -32,6 +33,19 @@ export function buildUnderTest(env = process.env) {
 
 export function startSession(build, options = {}) {
   return Session.start({ plugin: build.plugin, wine: build.wine, recorder: build.recorder, ...options });
+}
+
+// The session of the tests in the enclosing describe: started before them
+// (with the options `options()` gives then), stopped after them.
+export function sessionForSuite(build, options = () => ({})) {
+  const suite = {};
+  before(async () => {
+    suite.session = await startSession(build, options());
+  });
+  after(async () => {
+    await suite.session?.stop();
+  });
+  return suite;
 }
 
 // Xvfb's one screen as two monitors, the primary on the right, declared with
