@@ -23,11 +23,7 @@ struct ClientConfig : websocketpp::config::asio_client {
     static const bool drop_on_protocol_error = true;
 };
 
-}  // namespace
-
 using Client = websocketpp::client<ClientConfig>;
-
-namespace {
 
 // Images go out while less than this waits unsent in the library's queue:
 // enough for a page of icons at once, little enough to hold for a host that

@@ -32,7 +32,9 @@ int main(int argc, const char* argv[]) {
     // running cannot press anything after them. Neither may keep the process
     // waiting on a display that does not answer.
     EndProcessAfterDeadline(0);
-    if (!EndInput()) LogLine("The display did not take the releases within " + std::to_string(kEndInputDeadlineMs) + " ms");
+    if (!EndInput()) {
+        LogLine("The display did not take the releases within " + std::to_string(kEndInputDeadlineMs) + " ms");
+    }
     plugin->StopKeyCommands();
     return 0;
 }

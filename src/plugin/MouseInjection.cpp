@@ -50,18 +50,14 @@ bool Concerns(const Button& button, std::int32_t data) {
     return button.data == 0 || (data & button.data) != 0;
 }
 
-void TrackLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
+void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
+    platform::mouse_event(flags, 0, 0, data, 0);
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
         const Button& button = kButtons[i];
         if (!Concerns(button, data)) continue;
         if (flags & button.downFlag) state.pressed[i] = true;
         if (flags & button.upFlag) state.pressed[i] = false;
     }
-}
-
-void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
-    platform::mouse_event(flags, 0, 0, data, 0);
-    TrackLocked(state, flags, data);
 }
 
 // A batch's presses and releases count as mouse_event's do, also when the

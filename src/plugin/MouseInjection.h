@@ -27,7 +27,7 @@ void EndCommandWheelInput();
 // Releases every button that InjectMouseEvent or InjectInputBatch pressed and
 // nothing released, then lets no more input through, from any thread: once
 // the plugin ends, or is told to, no button stays down and nothing moves.
-// Returns within kEndInputDeadline whatever the system does (a display server
+// Returns within kEndInputDeadlineMs whatever the system does (a display server
 // that has stopped answering keeps its client waiting for ever): true when
 // every release reached the system by then, false when they were cut short.
 // Later calls return what the first one found.
