@@ -5,7 +5,7 @@
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { StreamDeckHost, isButtonOrWheel, releaseButton, startXvfb, waitFor, withDeadline, SCREEN_WIDTH, SCREEN_HEIGHT } from '../lib/index.js';
+import { StreamDeckHost, getCursor, isButtonOrWheel, releaseButton, startXvfb, waitFor, withDeadline, SCREEN_WIDTH, SCREEN_HEIGHT } from '../lib/index.js';
 import { buildUnderTest, sessionForSuite, settings, inputText, pressAndCollect, report } from './support/e2e.js';
 
 const build = buildUnderTest();
@@ -116,8 +116,17 @@ describe(`${build.name} build: the X server stops answering while a drag lock ho
     { name: 'the host closes the connection', end: (host) => host.pluginSocket.close(1000) },
     { name: 'the plugin is sent SIGTERM', end: (host) => host.plugin.child.kill('SIGTERM') },
   ];
-  for (const row of ENDINGS) {
-    it(`${row.name}: the plugin ends within ${EXIT_MS} ms, and once the server answers again the button is up`, async (t) => {
+  // With the lock alone the releases wait in the connection to the server,
+  // which takes them once it answers again. A held move under way is stuck
+  // in that connection itself: no release can go through it, and the
+  // button is left to a process with a display connection of its own.
+  const HOLDS = [
+    { name: 'the lock alone', releasedOnResume: true },
+    { name: 'the lock and a held move under way', heldMove: true },
+  ];
+  const CASES = ENDINGS.flatMap((ending) => HOLDS.map((hold) => ({ ...ending, ...hold, name: `${hold.name}, ${ending.name}` })));
+  for (const row of CASES) {
+    it(`${row.name}: the plugin ends within ${EXIT_MS} ms${row.releasedOnResume ? ', and once the server answers again the button is up' : ''}`, async (t) => {
       const host = new StreamDeckHost({ outDir: undefined });
       await host.listen();
       host.launch({ exe: build.plugin, env: { ...process.env, DISPLAY: x.display, WAYLAND_DISPLAY: '' } });
@@ -128,6 +137,12 @@ describe(`${build.name} build: the X server stops answering while a drag lock ho
         host.keyDown('lock');
         host.keyUp('lock');
         await waitFor(() => leftButtonDown(x.display), { timeoutMs: HANG_MS, what: 'the left button down' });
+        if (row.heldMove) {
+          host.willAppear('move', { settings: settings({ my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '1', my_offset_y: '1' }) });
+          const from = await getCursor(x.display);
+          host.keyDown('move');
+          await waitFor(async () => (await getCursor(x.display)).x !== from.x, { timeoutMs: HANG_MS, what: 'the held move' });
+        }
         process.kill(x.pid, 'SIGSTOP');
         frozen = true;
         const endedAt = host.now();
@@ -140,7 +155,8 @@ describe(`${build.name} build: the X server stops answering while a drag lock ho
         if (frozen) process.kill(x.pid, 'SIGCONT');
         await host.stop();
       }
-      await waitFor(() => !leftButtonDown(x.display), { timeoutMs: HANG_MS, what: 'the left button up once the server answers' })
+      if (!row.releasedOnResume) return releaseButton(x.display, 'left');
+      return waitFor(() => !leftButtonDown(x.display), { timeoutMs: HANG_MS, what: 'the left button up once the server answers' })
         .finally(() => releaseButton(x.display, 'left').catch(() => {}));
     });
   }
