@@ -1,6 +1,7 @@
 #include "plugin/MouseInjection.h"
 
 #include "platform/Platform.h"
+#include "support/DeadlineLock.h"
 
 #include <atomic>
 #include <chrono>
@@ -33,7 +34,7 @@ const Button kButtons[] = {
 // may be for ever when the display has stopped answering: the end waits for
 // it only until its deadline.
 struct InputState {
-    std::timed_mutex mutex;
+    DeadlineLock mutex;
     bool pressed[std::size(kButtons)] = {};
     std::atomic<bool> ended{false};
     bool released = false;  // what the end found, for later calls
@@ -77,19 +78,19 @@ void TrackBatchLocked(InputState& state, const std::vector<platform::InputEvent>
 
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
     InputState& state = State();
-    std::lock_guard<std::timed_mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     if (!state.ended) InjectLocked(state, flags, data);
 }
 
 bool MoveCursorTo(int x, int y) {
     InputState& state = State();
-    std::lock_guard<std::timed_mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     return !state.ended && platform::SetCursorPos(x, y);
 }
 
 bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
     InputState& state = State();
-    std::lock_guard<std::timed_mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return false;
     const bool sent = platform::SendInputBatch(events);
     TrackBatchLocked(state, events);
@@ -98,7 +99,7 @@ bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
 
 void EndCommandWheelInput() {
     InputState& state = State();
-    std::lock_guard<std::timed_mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     if (!state.ended) platform::EndWheelInput();
 }
 
@@ -108,7 +109,7 @@ bool EndInput() {
     const bool first = !state.ended.exchange(true);
     // An injection that the system keeps waiting holds the lock; the
     // releases would wait behind it just the same.
-    std::unique_lock<std::timed_mutex> lock(state.mutex, deadline);
+    std::unique_lock<DeadlineLock> lock(state.mutex, deadline);
     if (!lock.owns_lock()) return false;
     if (!first) return state.released;
     std::vector<const Button*> releases;
