@@ -13,7 +13,7 @@ declare -A package_of=(
   [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
   [wine]=wine [wineboot]=wine [wineserver]=wine
   [node]=nodejs [npm]=npm
-  [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool
+  [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool [xinput]=xinput
   [rsvg-convert]=librsvg2-bin [chromium]=chromium
   [sway]=sway [wayland-scanner]=libwayland-bin [pkg-config]=pkg-config [useradd]=passwd
   [dbus-daemon]=dbus-daemon [gdbus]=libglib2.0-bin [xdg-desktop-portal]=xdg-desktop-portal

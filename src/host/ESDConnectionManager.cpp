@@ -4,6 +4,7 @@
 #include "host/HostMessages.h"
 #include "host/ImageOutbox.h"
 #include "host/WebSocketMasking.h"
+#include "support/Log.h"
 
 #include <websocketpp/client.hpp>
 #include <websocketpp/config/asio_no_tls_client.hpp>
@@ -12,9 +13,17 @@
 #include <random>
 #include <set>
 
-using Client = websocketpp::client<websocketpp::config::asio_client>;
-
 namespace {
+
+// A host that breaks the protocol (a message over the size limit among such
+// faults) is dropped at once rather than sent a close frame: the connection
+// then keeps the fault as its error, for the log to name.
+struct ClientConfig : websocketpp::config::asio_client {
+    typedef ClientConfig type;
+    static const bool drop_on_protocol_error = true;
+};
+
+using Client = websocketpp::client<ClientConfig>;
 
 // Images go out while less than this waits unsent in the library's queue:
 // enough for a page of icons at once, little enough to hold for a host that
@@ -28,6 +37,20 @@ constexpr long kRetryMilliseconds = 5;
 // The host's messages are small; a larger one ends the connection before it
 // is held in memory.
 constexpr std::size_t kMaxIncomingMessageSize = 1024 * 1024;
+
+// One line for the log: why the connection ended, and which side ended it.
+std::string WhyItEnded(const Client::connection_ptr& connection) {
+    if (!connection) return "The connection to the host ended";
+    const websocketpp::lib::error_code error = connection->get_ec();
+    if (error == websocketpp::processor::error::make_error_code(websocketpp::processor::error::message_too_big)) {
+        return "Ended the connection to the host: it sent a message of more than " +
+               std::to_string(kMaxIncomingMessageSize) + " bytes";
+    }
+    if (error) return "The connection to the host ended: " + error.message();
+    std::string line = "The host closed the connection (code " + std::to_string(connection->get_remote_close_code());
+    if (!connection->get_remote_close_reason().empty()) line += ", \"" + connection->get_remote_close_reason() + "\"";
+    return line + ")";
+}
 
 }  // namespace
 
@@ -138,14 +161,17 @@ void ESDConnectionManager::Run() {
             client.send(endpoint->connectionHandle, BuildRegistrationMessage(registerEvent, pluginUuid),
                         websocketpp::frame::opcode::text, ignored);
         });
-        // A failed or closed connection needs no handler: the loop runs out
-        // of work and Run returns.
         client.set_message_handler([this](websocketpp::connection_hdl, Client::message_ptr message) {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
             DispatchHostMessage(*plugin, message->get_payload());
         });
-        client.set_close_handler([this](websocketpp::connection_hdl) { endpoint->CancelTimers(); });
-        client.set_fail_handler([this](websocketpp::connection_hdl) { endpoint->CancelTimers(); });
+        const auto ended = [this, &client](websocketpp::connection_hdl handle) {
+            websocketpp::lib::error_code ignored;
+            LogLine(EscapeControlCharacters(WhyItEnded(client.get_con_from_hdl(handle, ignored))));
+            endpoint->CancelTimers();
+        };
+        client.set_close_handler(ended);
+        client.set_fail_handler(ended);
         client.set_ping_handler(
             [this](websocketpp::connection_hdl, std::string) { return endpoint->ConnectionWithRoom() != nullptr; });
 
@@ -156,8 +182,9 @@ void ESDConnectionManager::Run() {
         client.connect(connection);
         endpoint->SetLoopRunning(true);
         client.run();
-    } catch (const std::exception&) {  // websocketpp::exception, or asio's own
+    } catch (const std::exception& error) {  // websocketpp::exception, or asio's own
         // The connection is over; start-up ends the process.
+        LogLine(EscapeControlCharacters(std::string("The connection to the host ended: ") + error.what()));
     }
     endpoint->SetLoopRunning(false);
 }

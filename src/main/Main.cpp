@@ -3,6 +3,7 @@
 // means the command line was rejected.
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
+#include "main/ExitDeadline.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
 #include "plugin/MouseInjection.h"
@@ -13,7 +14,7 @@
 int main(int argc, const char* argv[]) {
     // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
     // us, however we are ended.
-    platform::CallBeforeTermination(EndInput);
+    platform::CallBeforeTermination([] { EndInput(); });
     platform::SetLogSink([](const std::string& line) { LogLine(EscapeControlCharacters(line)); });
 
     const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
@@ -28,8 +29,12 @@ int main(int argc, const char* argv[]) {
     connectionManager->Run();
 
     // The host is gone: the releases go out first, so that a command still
-    // running cannot press anything after them.
-    EndInput();
+    // running cannot press anything after them. Neither may keep the process
+    // waiting on a display that does not answer.
+    EndProcessAfterDeadline(0);
+    if (!EndInput()) {
+        LogLine("The display did not take the releases within " + std::to_string(kEndInputDeadlineMs) + " ms");
+    }
     plugin->StopKeyCommands();
     return 0;
 }

@@ -48,7 +48,8 @@ struct Point {
 void mouse_event(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::int32_t data,
                  std::uintptr_t extraInfo);
 
-// Puts the cursor at screen pixel (x, y) of the primary display; the system clamps.
+// Puts the cursor at screen pixel (x, y) of the primary display, or the
+// nearest pixel of the desktop.
 bool SetCursorPos(int x, int y);
 
 // Reads the cursor position; false when the system cannot tell.
@@ -88,11 +89,22 @@ struct InputEvent {
 // lets no other input in between, where an absolute move lands on exactly its
 // pixel of the virtual desktop and wheel amounts below a notch pass as they
 // are; one run of XTest requests ended by one XSync on X11, where wheel
-// amounts are carried until they make whole notches, as mouse_event does;
-// through a Wayland virtual pointer, one frame per event and a round trip at
-// the end, whole notches as discrete steps beside the smooth length.
+// amounts are carried until they make whole notches, as mouse_event does
+// (see EndWheelInput); through a Wayland virtual pointer, one frame per event
+// and a round trip at the end, whole notches as discrete steps beside the
+// smooth length. Positions and relative steps are kept on the desktop: a
+// system may take only 16 bits of them (X11), and would wrap.
 // False when the system refused the batch or there is no display.
 bool SendInputBatch(const std::vector<InputEvent>& events);
+
+// Where the system takes only whole notches (X11, the desktop portal, the
+// discrete steps of a Wayland virtual pointer), what is left of a notch is
+// carried to the next event of the same wheel, so that a command scrolling
+// less than a notch a step still scrolls. That part belongs to the command
+// that made it: called as a command's wheel input ends, this drops it, so that
+// it cannot add to or take from another command's scroll. Nothing where
+// parts of notches pass as they are (Windows).
+void EndWheelInput();
 
 // A display's rectangle in desktop pixels (those of SetCursorPos).
 struct Monitor {

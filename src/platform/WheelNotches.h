@@ -10,4 +10,10 @@ namespace platform {
 // notches, signed, positive up or right.
 long long TakeWholeNotches(long long& remainder, std::int32_t amount);
 
+// What each wheel carries of a notch; cleared as a command's wheel input ends.
+struct WheelRemainders {
+    long long vertical = 0;
+    long long horizontal = 0;
+};
+
 }  // namespace platform

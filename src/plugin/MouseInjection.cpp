@@ -1,9 +1,14 @@
 #include "plugin/MouseInjection.h"
 
 #include "platform/Platform.h"
+#include "support/DeadlineLock.h"
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <iterator>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -25,11 +30,14 @@ const Button kButtons[] = {
 
 // Key commands, the held-move worker and the end of the process (a signal
 // among them) all inject: one lock orders them, so that nothing slips in
-// after the final releases.
+// after the final releases. The lock is held while the system injects, which
+// may be for ever when the display has stopped answering: the end waits for
+// it only until its deadline.
 struct InputState {
-    std::mutex mutex;
+    DeadlineLock mutex;
     bool pressed[std::size(kButtons)] = {};
-    bool ended = false;
+    std::atomic<bool> ended{false};
+    bool released = false;  // what the end found, for later calls
 };
 
 // Never destroyed: a worker may still be injecting while the process exits.
@@ -70,31 +78,52 @@ void TrackBatchLocked(InputState& state, const std::vector<platform::InputEvent>
 
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
     InputState& state = State();
-    std::lock_guard<std::mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     if (!state.ended) InjectLocked(state, flags, data);
 }
 
 bool MoveCursorTo(int x, int y) {
     InputState& state = State();
-    std::lock_guard<std::mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     return !state.ended && platform::SetCursorPos(x, y);
 }
 
 bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
     InputState& state = State();
-    std::lock_guard<std::mutex> guard(state.mutex);
+    std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return false;
     const bool sent = platform::SendInputBatch(events);
     TrackBatchLocked(state, events);
     return sent;
 }
 
-void EndInput() {
+void EndCommandWheelInput() {
     InputState& state = State();
-    std::lock_guard<std::mutex> guard(state.mutex);
-    if (state.ended) return;
+    std::lock_guard<DeadlineLock> guard(state.mutex);
+    if (!state.ended) platform::EndWheelInput();
+}
+
+bool EndInput() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndInputDeadlineMs);
+    InputState& state = State();
+    const bool first = !state.ended.exchange(true);
+    // An injection that the system keeps waiting holds the lock; the
+    // releases would wait behind it just the same.
+    std::unique_lock<DeadlineLock> lock(state.mutex, deadline);
+    if (!lock.owns_lock()) return false;
+    if (!first) return state.released;
+    std::vector<const Button*> releases;
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (state.pressed[i]) InjectLocked(state, kButtons[i].upFlag, kButtons[i].data);
+        if (state.pressed[i]) releases.push_back(&kButtons[i]);
+        state.pressed[i] = false;
     }
-    state.ended = true;
+    // On a thread of its own, so that a system that never answers keeps
+    // that thread, not the end of the process.
+    std::packaged_task<void()> release([releases] {
+        for (const Button* button : releases) platform::mouse_event(button->upFlag, 0, 0, button->data, 0);
+    });
+    std::future<void> done = release.get_future();
+    std::thread(std::move(release)).detach();
+    state.released = done.wait_until(deadline) == std::future_status::ready;
+    return state.released;
 }

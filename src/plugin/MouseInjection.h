@@ -19,7 +19,18 @@ bool MoveCursorTo(int x, int y);
 // refused the batch. Its presses and releases count as InjectMouseEvent's.
 bool InjectInputBatch(const std::vector<platform::InputEvent>& events);
 
+// The wheel input of one command has ended: what the system carries of a
+// notch for it is dropped (platform::EndWheelInput), so that the next
+// command scrolls by its own amount alone.
+void EndCommandWheelInput();
+
 // Releases every button that InjectMouseEvent or InjectInputBatch pressed and
 // nothing released, then lets no more input through, from any thread: once
 // the plugin ends, or is told to, no button stays down and nothing moves.
-void EndInput();
+// Returns within kEndInputDeadlineMs whatever the system does (a display server
+// that has stopped answering keeps its client waiting for ever): true when
+// every release reached the system by then, false when they were cut short.
+// Later calls return what the first one found.
+bool EndInput();
+
+constexpr int kEndInputDeadlineMs = 500;

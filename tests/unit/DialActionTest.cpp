@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -83,6 +84,25 @@ TEST_F(DialActionTest, RotationsToInput) {
         dials.Appear("dial", Appearance(c.settings), "device");
         dials.Rotate("dial", Rotation(c.ticks));
         EXPECT_EQ(Injections(), c.input) << c.settings << " turned " << c.ticks;
+        dials.Disappear("dial");
+    }
+}
+
+// Each turn is a command of its own: what a wheel turn leaves of a notch ends
+// with it, right after its scroll.
+TEST_F(DialActionTest, AWheelTurnEndsItsWheelInput) {
+    for (const char* axis : {"WHEEL", "HWHEEL", "MOVE_X"}) {
+        SCOPED_TRACE(axis);
+        dials.Appear("dial", Appearance({{"dial_rotate", axis}, {"dial_step", "60"}}), "device");
+        recording::TakeCalls();
+        dials.Rotate("dial", Rotation(1));
+        std::vector<std::string> calls;
+        for (const auto& call : recording::TakeCalls()) calls.push_back(call.what);
+        if (std::string(axis) == "MOVE_X") {
+            EXPECT_EQ(std::count(calls.begin(), calls.end(), "EndWheelInput"), 0);
+        } else {
+            EXPECT_EQ(calls, (std::vector<std::string>{"SendInput", "EndWheelInput"}));
+        }
         dials.Disappear("dial");
     }
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <thread>
 
 using namespace platform;
@@ -118,6 +120,42 @@ TEST_F(HeldInputWorkerTest, ANewPressStepsAtOnceWhateverThePause) {
     const auto second = Hold(slow, 30ms);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_LT(MillisecondsBetween(heldSince, second.front().time), 20);
+}
+
+// What a held scroll leaves of a notch ends with the hold, after its last
+// step; a held move leaves nothing to end.
+TEST_F(HeldInputWorkerTest, AHeldScrollEndsItsWheelInputWithTheHold) {
+    struct Case {
+        ActionSettings settings;
+        bool ends;
+    };
+    for (const Case& c : {Case{Wheel("MOUSE_WHEEL_HOLD", "60", "5000"), true},
+                          Case{Wheel("MOUSE_HWHEEL_HOLD", "-60", "5000"), true},
+                          Case{Move("1", "0", "5000", "", "1"), false}}) {
+        SCOPED_TRACE(c.settings.my_mouse_event);
+        recording::TakeCalls();
+        LoadActiveMouseCommand(c.settings);
+        SetKeyHeld(true);
+        std::vector<std::string> seen;
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        const auto see = [&](const std::string& what) {
+            while (std::find(seen.begin(), seen.end(), what) == seen.end() && std::chrono::steady_clock::now() < deadline) {
+                for (const auto& call : recording::TakeCalls()) seen.push_back(call.what);
+                std::this_thread::sleep_for(1ms);
+            }
+            return std::find(seen.begin(), seen.end(), what) != seen.end();
+        };
+        ASSERT_TRUE(see("SendInput")) << "no first step";
+        EXPECT_FALSE(std::find(seen.begin(), seen.end(), "EndWheelInput") != seen.end()) << "ended while held";
+        SetKeyHeld(false);
+        if (c.ends) {
+            EXPECT_TRUE(see("EndWheelInput"));
+            EXPECT_EQ(seen.back(), "EndWheelInput") << "a step after the end";
+        } else {
+            std::this_thread::sleep_for(50ms);
+            for (const auto& call : recording::TakeCalls()) EXPECT_NE(call.what, "EndWheelInput");
+        }
+    }
 }
 
 // Each step is AcceleratedStep of the first at the time it is made.

@@ -152,7 +152,8 @@ TEST_F(KeyPressTest, SettingsWithoutTheNewerMembersActAsBefore) {
          {{"GetSystemMetrics", {SM_CXSCREEN}}, {"GetSystemMetrics", {SM_CYSCREEN}}, {"SetCursorPos", {682, 383}}}},
         {"click", Settings("MOUSE_LEFT_CLICK"),
          {{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}}, {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}}}},
-        {"wheel", Settings("MOUSE_WHEEL_DOWN"), {{"mouse_event", {MOUSEEVENTF_WHEEL, 120}}}},
+        {"wheel, its part of a notch ended with it", Settings("MOUSE_WHEEL_DOWN"),
+         {{"mouse_event", {MOUSEEVENTF_WHEEL, 120}}, {"EndWheelInput", {}}}},
         {"move, left to the worker", Settings("MOUSE_CURSOR_MOVE"), {}},
     };
     for (const PressCase& c : cases) {

@@ -1,6 +1,7 @@
 // Input batches against a real X server (Xvfb, 1365x767): the events arrive in
-// order, where they were sent, relative motion as relative motion, and wheel
-// amounts below a notch wait for the rest of it.
+// order, where they were sent, relative motion as relative motion, positions
+// kept on the screen, and wheel amounts below a notch wait for the rest of
+// it until the command that made them ends.
 #include "platform/Platform.h"
 
 // Before Xlib, whose macros (None, Bool) break GoogleTest's templates.
@@ -90,6 +91,66 @@ TEST(X11InputBatch, WheelAmountsBelowANotchAreCarried) {
         EXPECT_EQ(listener.Collect(c.expected.size(), kDeadline), c.expected);
         EXPECT_TRUE(listener.Quiet()) << "more notches than sent";
     }
+}
+
+// A command's part of a notch ends with the command: the next one scrolls
+// by its own amount alone, in either direction.
+TEST(X11InputBatch, TheEndOfACommandsWheelInputDropsItsPartOfANotch) {
+    XInputListener listener({XI_RawButtonPress, XI_RawButtonRelease});
+    ASSERT_TRUE(listener.Ready());
+    struct Command {
+        std::vector<InputEvent> batch;
+    };
+    struct CarryCase {
+        std::string name;
+        std::vector<Command> commands;  // each ended before the next
+        std::vector<std::string> expected;
+    };
+    const std::vector<CarryCase> cases = {
+        {"half a notch down, then three up", {{{InputEvent::Wheel(-60)}}, {{InputEvent::Wheel(360)}}}, RawClicks(4, 3)},
+        {"half a notch up, then three down", {{{InputEvent::Wheel(60)}}, {{InputEvent::Wheel(-360)}}}, RawClicks(5, 3)},
+        {"a notch and a half, then one the same way",
+         {{{InputEvent::HWheel(180)}}, {{InputEvent::HWheel(120)}}}, RawClicks(7, 2)},
+        {"both wheels' parts end", {{{InputEvent::Wheel(60), InputEvent::HWheel(-60)}}, {{InputEvent::HWheel(-60), InputEvent::Wheel(60)}}}, {}},
+    };
+    for (const CarryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const Command& command : c.commands) {
+            ASSERT_TRUE(SendInputBatch(command.batch));
+            EndWheelInput();
+        }
+        EXPECT_EQ(listener.Collect(c.expected.size(), kDeadline), c.expected);
+        EXPECT_TRUE(listener.Quiet()) << "more notches than the commands made";
+    }
+}
+
+// X11 carries 16 bits of a position or a step: anything beyond the screen
+// (1365x767) ends at its edge rather than wrapping round.
+TEST(X11InputBatch, PositionsAndStepsOffTheScreenEndAtItsEdge) {
+    struct EdgeCase {
+        std::string name;
+        Point from;
+        std::vector<InputEvent> batch;
+        Point to;
+    };
+    const std::vector<EdgeCase> cases = {
+        {"placed at x 65636", {600, 400}, {InputEvent::MoveTo(65636, 100)}, {1364, 100}},
+        {"placed at x 40000, y 32768", {600, 400}, {InputEvent::MoveTo(40000, 32768)}, {1364, 766}},
+        {"placed far above and left", {600, 400}, {InputEvent::MoveTo(-40000, -70000)}, {0, 0}},
+        {"a step of 40000 right", {600, 400}, {InputEvent::MoveBy(40000, 0)}, {1364, 400}},
+        {"a step of 32767 down", {600, 400}, {InputEvent::MoveBy(0, 32767)}, {600, 766}},
+        {"a step of 70000 left and up", {600, 400}, {InputEvent::MoveBy(-70000, -70000)}, {0, 0}},
+    };
+    for (const EdgeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SetCursorPos(c.from.x, c.from.y));
+        ASSERT_TRUE(SendInputBatch(c.batch));
+        EXPECT_EQ(Cursor().x, c.to.x);
+        EXPECT_EQ(Cursor().y, c.to.y);
+    }
+    ASSERT_TRUE(SetCursorPos(70000, -70000));
+    EXPECT_EQ(Cursor().x, 1364);
+    EXPECT_EQ(Cursor().y, 0);
 }
 
 TEST(X11InputBatch, BatchesAndSingleEventsShareTheWheelRemainder) {

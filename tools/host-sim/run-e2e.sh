@@ -34,7 +34,7 @@ linux_recorder="${DECKMOUSE_LINUX_RECORDER:-$(dirname "$linux_plugin")/tools/dec
 wayland_recorder="${DECKMOUSE_WAYLAND_RECORDER:-$(dirname "$linux_plugin")/tools/deckmouse_wayland_recorder}"
 windows_recorder="${DECKMOUSE_WINDOWS_RECORDER:-$(dirname "$windows_plugin")/tools/deckmouse_input_recorder.exe}"
 
-"$repo/tools/require-programs.sh" node npm Xvfb xdotool sway
+"$repo/tools/require-programs.sh" node npm Xvfb xdotool xinput sway
 [ -z "$emulator" ] || "$repo/tools/require-programs.sh" "${emulator%% *}"
 cd "$here"
 files=()

@@ -4,7 +4,11 @@
 // trips for a 10 KiB and a 1 MiB file (one update at a time, waiting for each
 // setImage), and resident memory afterwards. Linux only: reads /proc.
 //
-//   deckmouse_measure <plugin executable>
+//   deckmouse_measure <plugin executable> [<another plugin executable>...]
+//
+// With several executables (two builds to compare), their start-ups take
+// turns, so that whatever else the machine does weighs on each alike; the
+// other figures follow for each in turn.
 #include "ImageMessages.h"
 #include "PluginSession.h"
 #include "ProcessStatus.h"
@@ -37,22 +41,8 @@ std::string Appear(const std::string& context) {
         .dump();
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    const std::string plugin = PluginArgument(argc, argv);
-    const ScratchFolder folder("measure");
-    std::cout << std::fixed << std::setprecision(3);
-
-    std::vector<double> startUps;
-    for (int i = 0; i < 20; ++i) {
-        const auto started = steady_clock::now();
-        const PluginSession session(plugin, folder.Path().string());
-        startUps.push_back(Milliseconds(steady_clock::now() - started));
-    }
-    std::cout << "start to registration: median " << Percentile(startUps, 0.5) << " ms, max "
-              << Percentile(startUps, 1) << " ms\n";
-
+// Everything but the start-up, for one executable.
+void MeasureRunning(const std::string& plugin, const ScratchFolder& folder) {
     PluginSession session(plugin, folder.Path().string());
     BlockingHost& host = session.host;
     const pid_t pid = session.process.Pid();
@@ -61,6 +51,7 @@ int main(int argc, char* argv[]) {
     std::this_thread::sleep_for(milliseconds(200));
     SumOverThreads(pid, "voluntary_ctxt_switches", threads);
     std::cout << "threads with one key shown: " << threads << '\n';
+    std::cout << "resident memory with one key shown: " << StatusKilobytes(pid, "VmRSS") << " KiB\n";
     for (int i = 1; i <= 1000; ++i) host.Send(Appear("key-" + std::to_string(i)));
     std::this_thread::sleep_for(milliseconds(500));
     SumOverThreads(pid, "voluntary_ctxt_switches", threads);
@@ -84,5 +75,31 @@ int main(int argc, char* argv[]) {
                   << Percentile(trips, 0.99) << " ms\n";
     }
     std::cout << "resident memory after the images: " << StatusKilobytes(pid, "VmRSS") << " KiB\n";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) PluginArgument(argc, argv);  // prints the usage
+    std::vector<std::string> plugins;
+    for (int i = 1; i < argc; ++i) plugins.push_back(fs::absolute(argv[i]).string());
+    const ScratchFolder folder("measure");
+    std::cout << std::fixed << std::setprecision(3);
+
+    constexpr int kStarts = 20;
+    std::vector<std::vector<double>> startUps(plugins.size());
+    for (int i = 0; i < kStarts; ++i) {
+        for (std::size_t p = 0; p < plugins.size(); ++p) {
+            const auto started = steady_clock::now();
+            const PluginSession session(plugins[p], folder.Path().string());
+            startUps[p].push_back(Milliseconds(steady_clock::now() - started));
+        }
+    }
+    for (std::size_t p = 0; p < plugins.size(); ++p) {
+        std::cout << "== " << plugins[p] << '\n';
+        std::cout << "start to registration: median " << Percentile(startUps[p], 0.5) << " ms, max "
+                  << Percentile(startUps[p], 1) << " ms\n";
+        MeasureRunning(plugins[p], folder);
+    }
     return 0;
 }

@@ -66,6 +66,8 @@ bool SendInputBatch(const std::vector<InputEvent>& events) {
     return chosen.path->Send(events);
 }
 
+void EndWheelInput() { Chosen().path->EndWheelInput(); }
+
 std::vector<Monitor> GetMonitors() { return Chosen().path->Monitors(); }
 
 int GetSystemMetrics(int index) {

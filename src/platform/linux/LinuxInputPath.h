@@ -21,6 +21,9 @@ public:
     // the path refused them or is gone.
     virtual bool Send(const std::vector<InputEvent>& events) = 0;
 
+    // Drops what the wheels carry of a notch, as EndWheelInput describes.
+    virtual void EndWheelInput() = 0;
+
     // Whether a MoveAbsolute event lands on its desktop pixel. Where it does
     // not, the event is dropped and the call reports failure.
     virtual bool CanPlaceAbsolutely() const = 0;

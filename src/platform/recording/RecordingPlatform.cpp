@@ -199,6 +199,12 @@ bool SendInputBatch(const std::vector<InputEvent>& events) {
     return true;
 }
 
+void EndWheelInput() {
+    auto& screen = TheScreen();
+    std::lock_guard<std::mutex> guard(screen.mutex);
+    recording::Record(screen, "EndWheelInput", {});
+}
+
 std::vector<Monitor> GetMonitors() {
     auto& screen = TheScreen();
     std::lock_guard<std::mutex> guard(screen.mutex);

@@ -15,7 +15,8 @@
 namespace platform::recording {
 
 struct Call {
-    // "mouse_event", "SetCursorPos" and "SendInput" inject; "GetCursorPos",
+    // "mouse_event", "SetCursorPos" and "SendInput" inject; "EndWheelInput"
+    // ends a command's wheel input; "GetCursorPos",
     // "GetSystemMetrics", "GetMonitors", "GetDoubleClickTime" and
     // "IsForegroundWindowElevated" read.
     std::string what;

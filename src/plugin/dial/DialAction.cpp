@@ -42,13 +42,14 @@ std::int32_t ClampToInt32(std::int64_t value) {
 
 // A clockwise turn scrolls down and right, as a physical wheel turned so
 // feels; the system's wheel counts up and right as positive.
+// Each turn is a command of its own: a part of a notch it leaves ends with it.
 void InjectTurn(DialAxis axis, std::int64_t amount) {
     if (amount == 0) return;
-    switch (axis) {
-        case DialAxis::Wheel: InjectInputBatch({InputEvent::Wheel(ClampToInt32(-amount))}); return;
-        case DialAxis::HWheel: InjectInputBatch({InputEvent::HWheel(ClampToInt32(amount))}); return;
-        case DialAxis::MoveX:
-        case DialAxis::MoveY: break;
+    if (IsWheelAxis(axis)) {
+        InjectInputBatch({axis == DialAxis::Wheel ? InputEvent::Wheel(ClampToInt32(-amount))
+                                                  : InputEvent::HWheel(ClampToInt32(amount))});
+        EndCommandWheelInput();
+        return;
     }
     const bool horizontal = axis == DialAxis::MoveX;
     // Where no system tells the position (Wayland), relative motion is the only move there is.

@@ -65,13 +65,14 @@ struct HeldCommand {
     void (*step)(const ActiveMouseCommand&, std::int64_t heldMs, WorkerState&);
     int shortestPauseMs;  // the pause after a step is pauseMs, at least this
     int afterPauseMs;     // then this much more
+    bool scrolls;         // leaves part of a notch where the system sends whole ones
 };
 
 // The move keeps the cadence it always had: the pause, then one more millisecond.
 const HeldCommand kHeldCommands[] = {
-    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1},
-    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0},
-    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0},
+    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false},
+    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true},
+    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true},
 };
 
 const HeldCommand* FindHeldCommand(const std::string& name) {
@@ -98,6 +99,8 @@ void HeldInputWorker() {
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         WaitWhile(std::max(active.pauseMs, held.shortestPauseMs), StopSignal::kSliceMs,
                   [&] { return HoldGoesOn(active); });
+        // A held scroll's part of a notch ends with the hold.
+        if (held.scrolls && !HoldGoesOn(active)) EndCommandWheelInput();
         platform::SleepMilliseconds(held.afterPauseMs);
     }
 }

@@ -84,14 +84,20 @@ void PerformSingleShot(const ActiveMouseCommand& active) {
     }
 }
 
-}  // namespace
-
-void ExecuteMouseCommand(const StopSignal& stop) {
-    const ActiveMouseCommand active = GetActiveMouseCommand();
-    const PassCommand* pass = FindCommand(kPassCommands, active.commandName);
+void PerformPasses(const PassCommand* pass, const ActiveMouseCommand& active, const StopSignal& stop) {
     for (std::int32_t i = 0; i < active.passCount; ++i) {
         if (pass != nullptr && !PerformPass(*pass, active, stop)) return;
         if (!stop.Wait(kPassWaitMs)) return;
     }
     PerformSingleShot(active);
+}
+
+}  // namespace
+
+void ExecuteMouseCommand(const StopSignal& stop) {
+    const ActiveMouseCommand active = GetActiveMouseCommand();
+    const PassCommand* pass = FindCommand(kPassCommands, active.commandName);
+    PerformPasses(pass, active, stop);
+    // A wheel command's passes may leave part of a notch: it ends with them.
+    if (pass != nullptr && pass->releaseFlags == 0) EndCommandWheelInput();
 }

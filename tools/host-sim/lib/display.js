@@ -35,6 +35,7 @@ export async function startXvfb({ width = SCREEN_WIDTH, height = SCREEN_HEIGHT, 
   }
   return {
     display,
+    pid: child.pid,  // for a test that stops the server to see what a frozen display does
     started: true,
     async stop() {
       if (child.exitCode !== null || child.signalCode !== null) return;

@@ -12,7 +12,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { isButtonOrWheel, releaseButton, delay, waitFor, solidPng, TimeoutError } from '../lib/index.js';
 import { encodeRgba } from '../lib/png.js';
-import { buildUnderTest, startSession, settings, inputText, report } from './support/e2e.js';
+import { buildUnderTest, sessionForSuite, settings, inputText, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -100,21 +100,8 @@ function noisePng(bytes) {
   return encodeRgba({ width: side, height: side, rgba: randomBytes(side * side * 4) });
 }
 
-// The session of the tests in the enclosing describe: started before them
-// (with the options `options()` gives then), stopped after them.
-function sessionForSuite(options = () => ({})) {
-  const suite = {};
-  before(async () => {
-    suite.session = await startSession(build, options());
-  });
-  after(async () => {
-    await suite.session?.stop();
-  });
-  return suite;
-}
-
 describe(`${build.name} build: a long key command cut short by the host`, { skip: build.needsRecorder }, () => {
-  const suite = sessionForSuite();
+  const suite = sessionForSuite(build);
 
   // closeWhen: what the host waits for after the press before it ends the
   // connection, chosen so that the command has more input due soon after.
@@ -207,7 +194,7 @@ describe(`${build.name} build: a host that stops reading`, { skip: build.skip },
   after(() => {
     if (bundle) fs.rmSync(bundle, { recursive: true, force: true });
   });
-  const suite = sessionForSuite(() => ({ cwd: bundle }));
+  const suite = sessionForSuite(build, () => ({ cwd: bundle }));
 
   it(`keeps its memory under ${PEAK_MEMORY_LIMIT / MIB} MiB through ${KEYS * ROUNDS} images of 1 MiB, and then sends each key its newest image`, async (t) => {
     const { session } = suite;
@@ -263,7 +250,7 @@ describe(`${build.name} build: a host that stops reading`, { skip: build.skip },
 });
 
 describe(`${build.name} build: image files that must not be read`, { skip: build.skip }, () => {
-  const suite = sessionForSuite();
+  const suite = sessionForSuite(build);
   let files;
   before(() => {
     const folder = path.join(suite.session.scratch, 'files');
@@ -328,7 +315,7 @@ describe(`${build.name} build: image files that must not be read`, { skip: build
 });
 
 describe(`${build.name} build: a signal while a button is down`, { skip: build.needsRecorder || (build.wine && 'Wine: a POSIX signal does not reach a Windows program as such') }, () => {
-  const suite = sessionForSuite();
+  const suite = sessionForSuite(build);
 
   const CASES = [
     { signal: 'SIGTERM', name: 'after MOUSE_LEFT_DOWN', settings: { my_mouse_event: 'MOUSE_LEFT_DOWN' } },
@@ -354,7 +341,7 @@ describe(`${build.name} build: a signal while a button is down`, { skip: build.n
 
 describe(`${build.name} build: a standard output that nobody reads`, { skip: build.skip }, () => {
   const REFUSALS = 4000;
-  const suite = sessionForSuite();
+  const suite = sessionForSuite(build);
 
   it(`goes on answering through ${REFUSALS} lines of log, and ends promptly when the host closes`, async (t) => {
     const { session } = suite;

@@ -1,5 +1,7 @@
 #include "platform/linux/portal/PortalBus.h"
 
+#include "platform/linux/portal/SdBusLibrary.h"
+
 #include <cstring>
 
 namespace platform::portal {
@@ -98,6 +100,7 @@ int OnSessionClosed(sd_bus_message*, void* data, sd_bus_error*) {
 }  // namespace
 
 std::unique_ptr<PortalBus> PortalBus::Connect(std::string& failure) {
+    if (!LoadSdBus(failure)) return nullptr;
     sd_bus* bus = nullptr;
     int result = sd_bus_open_user(&bus);
     if (result < 0) {

@@ -48,6 +48,11 @@ public:
         return allSent;
     }
 
+    void EndWheelInput() override {
+        std::lock_guard<std::mutex> guard(mutex);
+        remainders = {};
+    }
+
     bool CanPlaceAbsolutely() const override { return false; }
     bool ReadPointer(Point&) override { return false; }
     std::vector<Monitor> Monitors() override { return {}; }
@@ -72,9 +77,9 @@ private:
             }
             case InputEvent::Kind::Wheel:
                 // Our amounts are positive up, the portal's steps positive down.
-                return Scroll(kVerticalAxis, -TakeWholeNotches(verticalRemainder, event.amount), failure);
+                return Scroll(kVerticalAxis, -TakeWholeNotches(remainders.vertical, event.amount), failure);
             case InputEvent::Kind::HWheel:
-                return Scroll(kHorizontalAxis, TakeWholeNotches(horizontalRemainder, event.amount), failure);
+                return Scroll(kHorizontalAxis, TakeWholeNotches(remainders.horizontal, event.amount), failure);
         }
         return false;
     }
@@ -103,8 +108,7 @@ private:
     const std::string session;
     bool closed = false;
     bool failureLogged = false;
-    long long verticalRemainder = 0;
-    long long horizontalRemainder = 0;
+    WheelRemainders remainders;
 };
 
 // The session, or null with `failure` saying why.

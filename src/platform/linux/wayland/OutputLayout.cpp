@@ -1,5 +1,7 @@
 #include "platform/linux/wayland/OutputLayout.h"
 
+#include "platform/DesktopBounds.h"
+
 #include <algorithm>
 
 namespace platform::linux_input {
@@ -23,19 +25,14 @@ std::vector<Monitor> DesktopMonitors(const std::vector<LayoutRect>& outputs) {
 }
 
 std::optional<AbsoluteMotion> AbsoluteMotionTo(const std::vector<Monitor>& monitors, std::int32_t x, std::int32_t y) {
-    if (monitors.empty()) return std::nullopt;
-    std::int64_t left = monitors[0].x, top = monitors[0].y, right = left, bottom = top;
-    for (const Monitor& m : monitors) {
-        left = std::min<std::int64_t>(left, m.x);
-        top = std::min<std::int64_t>(top, m.y);
-        right = std::max<std::int64_t>(right, static_cast<std::int64_t>(m.x) + m.width);
-        bottom = std::max<std::int64_t>(bottom, static_cast<std::int64_t>(m.y) + m.height);
-    }
+    const std::optional<DesktopRect> desktop = DesktopOf(monitors);
+    if (!desktop) return std::nullopt;
+    const Point on = ClampToDesktop(*desktop, x, y);
     AbsoluteMotion motion;
-    motion.x = static_cast<std::uint32_t>(std::clamp<std::int64_t>(x, left, right - 1) - left);
-    motion.y = static_cast<std::uint32_t>(std::clamp<std::int64_t>(y, top, bottom - 1) - top);
-    motion.xExtent = static_cast<std::uint32_t>(right - left);
-    motion.yExtent = static_cast<std::uint32_t>(bottom - top);
+    motion.x = static_cast<std::uint32_t>(on.x - desktop->left);
+    motion.y = static_cast<std::uint32_t>(on.y - desktop->top);
+    motion.xExtent = static_cast<std::uint32_t>(desktop->right - desktop->left);
+    motion.yExtent = static_cast<std::uint32_t>(desktop->bottom - desktop->top);
     return motion;
 }
 

@@ -5,8 +5,11 @@
 // extents.
 #include "platform/linux/wayland/WlrootsInputPath.h"
 
+#include "platform/DesktopBounds.h"
 #include "platform/linux/EvdevButton.h"
 #include "platform/linux/wayland/OutputLayout.h"
+#include "platform/linux/wayland/WaylandClientLibrary.h"
+#include "platform/PlatformLog.h"
 #include "platform/WheelNotches.h"
 
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
@@ -49,6 +52,10 @@ public:
 
     const char* Name() const override { return "wlroots"; }
     bool Send(const std::vector<InputEvent>& events) override;
+    void EndWheelInput() override {
+        std::lock_guard<std::mutex> guard(mutex);
+        remainders = {};
+    }
     bool CanPlaceAbsolutely() const override { return true; }
     bool ReadPointer(Point&) override { return false; }
     std::vector<Monitor> Monitors() override;
@@ -72,8 +79,7 @@ private:
     zxdg_output_manager_v1* xdgOutputManager = nullptr;
     zwlr_virtual_pointer_v1* pointer = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
-    long long verticalRemainder = 0;
-    long long horizontalRemainder = 0;
+    WheelRemainders remainders;
 };
 
 const wl_registry_listener kRegistryListener = {WlrootsInputPath::Global, WlrootsInputPath::GlobalRemove};
@@ -230,9 +236,13 @@ bool WlrootsInputPath::Inject(const InputEvent& event, std::uint32_t time) {
                                                     motion->yExtent);
             break;
         }
-        case InputEvent::Kind::MoveRelative:
-            zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_int(event.x), wl_fixed_from_int(event.y));
+        case InputEvent::Kind::MoveRelative: {
+            // wl_fixed_t holds 23 bits before its point: a longer step would wrap.
+            const std::optional<DesktopRect> desktop = DesktopOf(MonitorsLocked());
+            const Point step = desktop ? ClampStepToDesktop(*desktop, event.x, event.y) : Point{event.x, event.y};
+            zwlr_virtual_pointer_v1_motion(pointer, time, wl_fixed_from_int(step.x), wl_fixed_from_int(step.y));
             break;
+        }
         case InputEvent::Kind::ButtonDown:
         case InputEvent::Kind::ButtonUp:
             zwlr_virtual_pointer_v1_button(pointer, time, EvdevButtonOf(event.button),
@@ -241,10 +251,10 @@ bool WlrootsInputPath::Inject(const InputEvent& event, std::uint32_t time) {
             break;
         // Windows turns the wheel up with positive amounts, Wayland down.
         case InputEvent::Kind::Wheel:
-            Scroll(verticalRemainder, event.amount, WL_POINTER_AXIS_VERTICAL_SCROLL, -1.0, time);
+            Scroll(remainders.vertical, event.amount, WL_POINTER_AXIS_VERTICAL_SCROLL, -1.0, time);
             break;
         case InputEvent::Kind::HWheel:
-            Scroll(horizontalRemainder, event.amount, WL_POINTER_AXIS_HORIZONTAL_SCROLL, 1.0, time);
+            Scroll(remainders.horizontal, event.amount, WL_POINTER_AXIS_HORIZONTAL_SCROLL, 1.0, time);
             break;
     }
     zwlr_virtual_pointer_v1_frame(pointer);
@@ -264,6 +274,11 @@ bool WlrootsInputPath::Send(const std::vector<InputEvent>& events) {
 }  // namespace
 
 std::unique_ptr<InputPath> OpenWlrootsInputPath() {
+    std::string failure;
+    if (!LoadWaylandClient(failure)) {
+        LogNote("No input through the compositor's virtual pointer: " + failure);
+        return nullptr;
+    }
     auto path = std::make_unique<WlrootsInputPath>();
     if (!path->Open()) return nullptr;
     return path;

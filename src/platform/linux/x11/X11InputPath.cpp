@@ -44,6 +44,7 @@ public:
     // Each batch ends with an XSync: a release sent just before the plugin
     // exits would otherwise be lost with the connection.
     bool Send(const std::vector<InputEvent>& events) override { return x11::SendBatch(events); }
+    void EndWheelInput() override { x11::EndWheelInput(); }
     // Root coordinates span every monitor of the screen.
     bool CanPlaceAbsolutely() const override { return true; }
     bool ReadPointer(Point& point) override { return x11::ReadPointer(point); }

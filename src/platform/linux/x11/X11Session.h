@@ -4,6 +4,7 @@
 // Windows buttons and wheel amounts become X buttons, and what the X11 input
 // path is made of.
 #include "platform/Platform.h"
+#include "platform/WheelNotches.h"
 
 #include <X11/Xlib.h>
 
@@ -34,8 +35,7 @@ public:
 
     std::mutex mutex;  // Xlib is used from the event thread and the cursor worker
     Display* display = nullptr;
-    long long verticalRemainder = 0;
-    long long horizontalRemainder = 0;
+    WheelRemainders remainders;
 
 private:
     Session();
@@ -50,6 +50,9 @@ void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigne
 
 // SendInputBatch over XTest: one run of requests ended by one XSync.
 bool SendBatch(const std::vector<InputEvent>& events);
+
+// Drops the wheels' remainders.
+void EndWheelInput();
 
 // GetMonitors from RandR, or the whole screen.
 std::vector<Monitor> Monitors();

@@ -5,6 +5,7 @@
 //   DECKMOUSE_RECORDER  the input recorder, or "xinput" on Linux
 //   DECKMOUSE_EMULATOR  command words that run the Linux build, e.g.
 //                       "qemu-aarch64-static -L /" for the ARM64 build
+import { before, after } from 'node:test';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -35,6 +36,19 @@ export function buildUnderTest(env = process.env) {
 
 export function startSession(build, options = {}) {
   return Session.start({ plugin: build.plugin, wine: build.wine, emulator: build.emulator, recorder: build.recorder, ...options });
+}
+
+// The session of the tests in the enclosing describe: started before them
+// (with the options `options()` gives then), stopped after them.
+export function sessionForSuite(build, options = () => ({})) {
+  const suite = {};
+  before(async () => {
+    suite.session = await startSession(build, options());
+  });
+  after(async () => {
+    await suite.session?.stop();
+  });
+  return suite;
 }
 
 // Xvfb's one screen as two monitors, the primary on the right, declared with
