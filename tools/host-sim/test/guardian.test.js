@@ -1,0 +1,177 @@
+// The guardian seen from outside: the plugin killed outright (SIGKILL, as
+// OpenDeck does on every reload and update) while it holds buttons down,
+// and the input stack must see every one of them released soon after, by
+// the guardian process the plugin started; a plugin that ends cleanly
+// leaves no guardian behind.
+import { describe, it, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import { isButtonOrWheel, releaseButton, waitFor } from '../lib/index.js';
+import { buildUnderTest, startSession, settings, inputText, report } from './support/e2e.js';
+
+const build = buildUnderTest();
+
+// From the kill to each release, as the input stack saw it.
+const RELEASE_MS = 200;
+// From the plugin's exit to its guardian's.
+const GUARDIAN_EXIT_MS = 1000;
+const GUARDIAN_SWITCH = '--deckmouse-guardian';
+
+// The processes that run as a guardian now (their command line, under Wine
+// the Windows one, holds the switch).
+function guardianPids() {
+  const pids = new Set();
+  for (const name of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(name)) continue;
+    let commandLine;
+    try {
+      commandLine = fs.readFileSync(`/proc/${name}/cmdline`, 'utf8');
+    } catch {
+      continue;  // ended meanwhile
+    }
+    if (commandLine.includes(GUARDIAN_SWITCH)) pids.add(Number(name));
+  }
+  return pids;
+}
+
+// Not ended: a zombie that its new parent has not reaped yet has ended.
+function running(pid) {
+  try {
+    return fs.readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /s, '')[0] !== 'Z';
+  } catch {
+    return false;
+  }
+}
+
+// Starts a new plugin; `guardian()` then waits for the guardian it started.
+async function restartPlugin(session) {
+  const before = guardianPids();
+  await session.restartPlugin();
+  return {
+    guardian: () => waitFor(() => [...guardianPids()].find((pid) => !before.has(pid)),
+      { timeoutMs: build.wine ? 30000 : 3000, what: 'the new plugin\'s guardian process' }),
+  };
+}
+
+const press = (host, context) => {
+  host.keyDown(context);
+  host.keyUp(context);
+};
+
+// hold: makes the plugin hold buttons; holding: the buttons it holds then
+// (what the input stack saw pressed and not released); released: the
+// buttons the guardian must release after the kill, in the order in which
+// it releases them.
+const CASES = [
+  {
+    name: 'a drag lock of the left button',
+    hold: (host) => {
+      host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+      press(host, 'lock');
+    },
+    holding: ['left'],
+    released: ['left up'],
+  },
+  {
+    name: 'a dial with LEFT_HOLD pushed',
+    hold: (host) => {
+      host.dialAppear('dial', { settings: { dial_rotate: 'MOVE_X', dial_step: '10', dial_press: 'LEFT_HOLD' } });
+      host.dialDown('dial');
+    },
+    holding: ['left'],
+    released: ['left up'],
+  },
+  {
+    name: 'drag locks of the right and the middle button',
+    hold: (host) => {
+      host.willAppear('right', { settings: settings({ my_mouse_event: 'MOUSE_RIGHT_TOGGLE' }) });
+      host.willAppear('middle', { settings: settings({ my_mouse_event: 'MOUSE_MIDDLE_TOGGLE' }) });
+      press(host, 'right');
+      press(host, 'middle');
+    },
+    holding: ['right', 'middle'],
+    released: ['middle up', 'right up'],
+  },
+  {
+    // The left button's release would come before the right one's, in the
+    // same batch: its absence shows the guardian kept out of it.
+    name: 'a right drag lock, with a left lock taken and let go before',
+    hold: (host) => {
+      host.willAppear('left', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+      host.willAppear('right', { settings: settings({ my_mouse_event: 'MOUSE_RIGHT_TOGGLE' }) });
+      press(host, 'left');
+      press(host, 'left');
+      press(host, 'right');
+    },
+    holding: ['right'],
+    released: ['right up'],
+  },
+];
+
+// The buttons that a sequence of recorder events leaves down.
+function heldButtons(events) {
+  const held = new Set();
+  for (const event of events) {
+    if (event.kind !== 'button') continue;
+    if (event.down) held.add(event.button);
+    else held.delete(event.button);
+  }
+  return [...held].sort();
+}
+
+describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () => {
+  let session;
+  before(async () => {
+    session = await startSession(build);
+  });
+  after(async () => {
+    await session?.stop();
+  });
+
+  for (const row of CASES) {
+    it(`SIGKILL with ${row.name}: every release within ${RELEASE_MS} ms, then the guardian ends`, async (t) => {
+      const started = await restartPlugin(session);
+      const { host, recorder } = session;
+      const start = recorder.mark();
+      try {
+        row.hold(host);
+        await recorder.waitForEvents(start, (events) => heldButtons(events).join() === [...row.holding].sort().join(),
+          { filter: isButtonOrWheel, what: `${row.holding.join(' and ')} held` });
+        await session.barrier();
+        const killed = recorder.mark();
+        const killedAt = host.origin + host.now();
+        host.plugin.child.kill('SIGKILL');
+        const releases = await recorder.waitForEvents(killed, (events) => events.length >= row.released.length,
+          { filter: isButtonOrWheel, what: row.released.join(', '), timeoutMs: 3000 })
+          .catch((error) => assert.fail(`after the kill: ${error.message}`));
+        const latencies = releases.map((event) => recorder.hostTimeOf(event) - killedAt);
+        report(t, `${build.name}: SIGKILL with ${row.name}: ${releases.map((e, i) => `${inputText(e)} after ${latencies[i].toFixed(1)} ms`).join(', ')}`);
+        assert.deepEqual(releases.map(inputText), row.released);
+        for (const ms of latencies) assert.ok(ms <= RELEASE_MS, `a release came ${ms.toFixed(1)} ms after the kill`);
+        const guardian = await started.guardian();
+        await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end after its releases` });
+        // A button released twice, or a release too many, would show here.
+        assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonOrWheel).map(inputText), []);
+      } finally {
+        if (!session.wine) {
+          for (const button of heldButtons(recorder.since(start))) await releaseButton(session.display, button);
+        }
+      }
+    });
+  }
+
+  it('a plugin that ends cleanly with a drag lock held releases it itself and leaves no guardian behind', async (t) => {
+    const guardian = await (await restartPlugin(session)).guardian();
+    const { host, recorder } = session;
+    const start = recorder.mark();
+    host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+    press(host, 'lock');
+    await recorder.waitForEvents(start, (events) => heldButtons(events).includes('left'), { filter: isButtonOrWheel, what: 'left held' });
+    await host.closeConnection({ timeoutMs: 3000 });
+    const exitedAt = host.origin + host.pluginExitTime();
+    await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end with the plugin` });
+    report(t, `${build.name}: guardian gone at most ${(performance.now() - exitedAt).toFixed(1)} ms after the plugin's exit`);
+    await recorder.waitForQuiet(150);
+    assert.deepEqual(recorder.since(start, isButtonOrWheel).map(inputText), ['left down', 'left up'], 'the plugin\'s own release, once');
+  });
+});
