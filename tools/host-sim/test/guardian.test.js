@@ -9,7 +9,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { StreamDeckHost, isButtonOrWheel, releaseButton, startSway, waitFor } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, report } from './support/e2e.js';
+import { buildUnderTest, startSession, settings, inputText, heldButtons, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -111,17 +111,6 @@ const CASES = [
   },
 ];
 
-// The buttons that a sequence of recorder events leaves down.
-function heldButtons(events) {
-  const held = new Set();
-  for (const event of events) {
-    if (event.kind !== 'button') continue;
-    if (event.down) held.add(event.button);
-    else held.delete(event.button);
-  }
-  return [...held].sort();
-}
-
 // Starts a plugin, makes it hold the buttons of `row`, kills it and asserts
 // that the input stack saw every release within RELEASE_MS of the kill and
 // nothing more, and that the guardian ended.
@@ -130,7 +119,7 @@ async function killWhileHolding(t, session, row) {
   const { host, recorder } = session;
   const start = recorder.mark();
   row.hold(host);
-  await recorder.waitForEvents(start, (events) => heldButtons(events).join() === [...row.holding].sort().join(),
+  await recorder.waitForEvents(start, (events) => heldButtons(events).sort().join() === [...row.holding].sort().join(),
     { filter: isButtonOrWheel, what: `${row.holding.join(' and ')} held` });
   await session.barrier();
   const guardian = started.current();
