@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -41,19 +42,29 @@ HANDLE HandleFrom(const char* text) {
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
 }
 
-bool CreateGuardianProcess(std::string commandLine) {
+// Inherits `handles` and nothing else: not the host's pipes for our standard
+// output, which would stay open for as long as the guardian runs.
+bool CreateGuardianProcess(std::string commandLine, HANDLE (&handles)[2]) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributes(size);
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;  // and none of them
+    startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+    if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size)) return false;
     PROCESS_INFORMATION process{};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    const DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP;
+    const auto create = [&](DWORD flags) {
+        return CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                              flags | DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT,
+                              nullptr, nullptr, &startup.StartupInfo, &process) != FALSE;
+    };
     // A job that does not allow leaving it refuses the breakaway; the
     // guardian then lives in it and dies with it, but guards every other end.
-    bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                  flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup, &process);
-    if (!started) {
-        started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                 &startup, &process);
-    }
+    const bool started = UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                   handles, sizeof handles, nullptr, nullptr) &&
+                         (create(CREATE_BREAKAWAY_FROM_JOB) || create(0));
+    DeleteProcThreadAttributeList(startup.lpAttributeList);
     if (!started) return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -83,7 +94,8 @@ bool StartGuardian() {
     }
     const std::string commandLine = "\"" + exe + "\" " + kGuardianSwitch + " " + HandleText(readEnd.handle) + " " +
                                     HandleText(self.handle);
-    if (!CreateGuardianProcess(commandLine)) return false;
+    HANDLE inheritedHandles[] = {readEnd.handle, self.handle};
+    if (!CreateGuardianProcess(commandLine, inheritedHandles)) return false;
     gToGuardian = writeEnd.handle;
     writeEnd.handle = nullptr;
     return true;
