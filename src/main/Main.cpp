@@ -1,7 +1,8 @@
 // The host starts the plugin with -port, -pluginUUID, -registerEvent and
 // -info; the process runs until the connection to the host ends. Exit code 1
 // means the command line was rejected. The same executable is also the
-// plugin's guardian, started by the plugin with a command line of its own.
+// plugin's guardian, which the plugin starts (on Windows with a command line
+// of its own).
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
 #include "main/Guardian.h"
@@ -19,8 +20,8 @@ int main(int argc, const char* argv[]) {
 
     // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
     // us, however we are ended: asked to end, we release it ourselves;
-    // killed, the guardian does. It is forked before any thread exists.
-    const bool guarded = platform::StartGuardian();
+    // killed, the guardian does. It starts before any thread exists.
+    const bool guarded = platform::StartGuardian(RunGuardian);
     platform::CallBeforeTermination(EndInput);
     platform::SetLogSink([](const std::string& line) { LogLine(EscapeControlCharacters(line)); });
     if (!guarded) LogLine("The guardian did not start: buttons held when the plugin is killed will stay down");

@@ -151,15 +151,20 @@ void SleepMilliseconds(int milliseconds);
 // releases what was still held, through a display connection of its own.
 
 // In the plugin, before any other thread exists: starts the guardian with a
-// pipe to it. False, and no guardian, when it could not be started.
-bool StartGuardian();
+// pipe to it, in which `runGuardian` runs and returns its exit code. POSIX
+// systems call it in a forked copy of this process (no exec, so nothing is
+// loaded twice); Windows starts this executable again, whose main then finds
+// OpenGuardianPipe true and calls it. False, and no guardian, when it could
+// not be started.
+bool StartGuardian(int (*runGuardian)());
 
 // Hands all `size` bytes to the guardian; false when there is none or it is
 // gone (from then on every call is false).
 bool TellGuardian(const std::uint8_t* bytes, std::size_t size);
 
 // True when this process was started as the guardian (the command line says
-// so, in a form no host passes) and its pipe from the plugin is open.
+// so, in a form no host passes) and its pipe from the plugin is open. Always
+// false where the guardian is a fork.
 bool OpenGuardianPipe(int argc, const char* const argv[]);
 
 // In the guardian: waits for bytes from the plugin, puts up to `capacity` of

@@ -117,7 +117,7 @@ TEST(Guardian, TheGateTellsPressesBeforeAndReleasesAfterInjecting) {
          {"SendInput, relative 1 0"}},
     };
     recording::Reset();
-    ASSERT_TRUE(StartGuardian());
+    ASSERT_TRUE(StartGuardian(RunGuardian));
     recording::TakeCalls();
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
@@ -130,7 +130,7 @@ TEST(Guardian, TheGateTellsPressesBeforeAndReleasesAfterInjecting) {
 // its press, so a kill cannot leave a half-made batch's button down.
 TEST(Guardian, TheGateTellsTheButtonsOfARefusedBatch) {
     recording::Reset();
-    ASSERT_TRUE(StartGuardian());
+    ASSERT_TRUE(StartGuardian(RunGuardian));
     recording::SetSendInputFails(true);
     recording::TakeCalls();
     EXPECT_FALSE(InjectInputBatch({InputEvent::Down(MouseButton::Left)}));
@@ -140,7 +140,7 @@ TEST(Guardian, TheGateTellsTheButtonsOfARefusedBatch) {
 // The goodbye comes only once the releases are out, and nothing after it.
 TEST(Guardian, EndInputSaysGoodbyeAfterItsReleases) {
     recording::Reset();
-    ASSERT_TRUE(StartGuardian());
+    ASSERT_TRUE(StartGuardian(RunGuardian));
     InjectMouseEvent(MOUSEEVENTF_LEFTDOWN, 0);
     InjectInputBatch({InputEvent::Down(MouseButton::X1)});
     recording::TakeCalls();
@@ -156,7 +156,7 @@ TEST(Guardian, EndInputSaysGoodbyeAfterItsReleases) {
 TEST(Guardian, WithoutAGuardianTheGateOnlyInjects) {
     recording::Reset();
     recording::SetStartGuardianFails(true);
-    EXPECT_FALSE(StartGuardian());
+    EXPECT_FALSE(StartGuardian(RunGuardian));
     recording::TakeCalls();
     InjectMouseEvent(MOUSEEVENTF_LEFTDOWN, 0);
     EndInput();

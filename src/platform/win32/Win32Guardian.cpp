@@ -4,7 +4,6 @@
 // pipe (named so that it can be read overlapped) and a handle to the plugin's
 // process, and waits on both: the pipe says what is held, the process handle
 // says for certain that the plugin has ended.
-#include "platform/GuardianCommandLine.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
 
@@ -18,6 +17,10 @@
 
 namespace platform {
 namespace {
+
+// The first argument of a guardian's command line. A host passes its four
+// named pairs and nothing else, so it can never start a guardian by accident.
+constexpr const char* kGuardianSwitch = "--deckmouse-guardian";
 
 std::atomic<HANDLE> gToGuardian{nullptr};
 
@@ -73,7 +76,8 @@ bool CreateGuardianProcess(std::string commandLine, HANDLE (&handles)[2]) {
 
 }  // namespace
 
-bool StartGuardian() {
+// `runGuardian` runs in the new process, called by its main.
+bool StartGuardian(int (*)()) {
     const std::string exe = GetExecutablePath();
     if (exe.empty()) return false;
     const std::string name = "\\\\.\\pipe\\deckmouse-guardian-" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -17,21 +17,22 @@ const build = buildUnderTest();
 const RELEASE_MS = 200;
 // From the plugin's exit to its guardian's.
 const GUARDIAN_EXIT_MS = 1000;
+
+// The processes that run as a guardian now: on Linux a fork of the plugin
+// that names itself, under Wine the executable started with a switch.
+const GUARDIAN_NAME = 'deckmouse-guard';
 const GUARDIAN_SWITCH = '--deckmouse-guardian';
 
-// The processes that run as a guardian now (their command line, under Wine
-// the Windows one, holds the switch).
 function guardianPids() {
   const pids = new Set();
   for (const name of fs.readdirSync('/proc')) {
     if (!/^\d+$/.test(name)) continue;
-    let commandLine;
     try {
-      commandLine = fs.readFileSync(`/proc/${name}/cmdline`, 'utf8');
+      if (fs.readFileSync(`/proc/${name}/comm`, 'utf8').trim() === GUARDIAN_NAME
+        || fs.readFileSync(`/proc/${name}/cmdline`, 'utf8').includes(GUARDIAN_SWITCH)) pids.add(Number(name));
     } catch {
-      continue;  // ended meanwhile
+      // ended meanwhile
     }
-    if (commandLine.includes(GUARDIAN_SWITCH)) pids.add(Number(name));
   }
   return pids;
 }
