@@ -1,9 +1,12 @@
 // The host starts the plugin with -port, -pluginUUID, -registerEvent and
 // -info; the process runs until the connection to the host ends. Exit code 1
-// means the command line was rejected.
+// means the command line was rejected. The same executable is also the
+// plugin's guardian, which the plugin starts (on Windows with a command line
+// of its own).
 #include "host/ESDConnectionManager.h"
 #include "main/CommandLine.h"
 #include "main/ExitDeadline.h"
+#include "main/Guardian.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
 #include "plugin/MouseInjection.h"
@@ -12,13 +15,17 @@
 #include "support/Log.h"
 
 int main(int argc, const char* argv[]) {
-    // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
-    // us, however we are ended.
-    platform::CallBeforeTermination([] { EndInput(); });
-    platform::SetLogSink([](const std::string& line) { LogLine(EscapeControlCharacters(line)); });
-
+    if (platform::OpenGuardianPipe(argc, argv)) return RunGuardian();
     const std::optional<CommandLine> line = ParseCommandLine(argc, argv);
     if (!line) return 1;
+
+    // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
+    // us, however we are ended: asked to end, we release it ourselves;
+    // killed, the guardian does. It starts before any thread exists.
+    const bool guarded = platform::StartGuardian(RunGuardian);
+    platform::CallBeforeTermination([] { EndInput(); });
+    platform::SetLogSink([](const std::string& line) { LogLine(EscapeControlCharacters(line)); });
+    if (!guarded) LogLine("The guardian did not start: buttons held when the plugin is killed will stay down");
 
     // Created once and kept until the process ends.
     auto* plugin = new MyStreamDeckPlugin();

@@ -157,6 +157,33 @@ bool WriteStandardOutput(const char* data, std::size_t size);
 // Waits on a monotonic clock; zero or less returns at once.
 void SleepMilliseconds(int milliseconds);
 
+// The guardian: a second process of this executable, in a process group of
+// its own, that the plugin tells of every button it presses and releases.
+// When the plugin ends without saying goodbye (killed, crashed), the guardian
+// releases what was still held, through a display connection of its own.
+
+// In the plugin, before any other thread exists: starts the guardian with a
+// pipe to it, in which `runGuardian` runs and returns its exit code. POSIX
+// systems call it in a forked copy of this process (no exec, so nothing is
+// loaded twice); Windows starts this executable again, whose main then finds
+// OpenGuardianPipe true and calls it. False, and no guardian, when it could
+// not be started.
+bool StartGuardian(int (*runGuardian)());
+
+// Hands all `size` bytes to the guardian; false when there is none or it is
+// gone (from then on every call is false).
+bool TellGuardian(const std::uint8_t* bytes, std::size_t size);
+
+// True when this process was started as the guardian (the command line says
+// so, in a form no host passes) and its pipe from the plugin is open. Always
+// false where the guardian is a fork.
+bool OpenGuardianPipe(int argc, const char* const argv[]);
+
+// In the guardian: waits for bytes from the plugin, puts up to `capacity` of
+// them in `buffer` and returns their count; 0 once the plugin has ended (its
+// end of the pipe closed or its process gone).
+std::size_t ReadFromPlugin(std::uint8_t* buffer, std::size_t capacity);
+
 // When the process is asked to end (SIGTERM, SIGINT or SIGHUP; on Windows a
 // console control event), calls `finish` once, on a thread of its own, and
 // then ends the process as the request would have. Call it first thing in

@@ -1,6 +1,7 @@
 #include "plugin/MouseInjection.h"
 
 #include "platform/Platform.h"
+#include "plugin/GuardianMessages.h"
 #include "support/DeadlineLock.h"
 
 #include <atomic>
@@ -51,27 +52,64 @@ bool Concerns(const Button& button, std::int32_t data) {
     return button.data == 0 || (data & button.data) != 0;
 }
 
-void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
-    platform::mouse_event(flags, 0, 0, data, 0);
+// The buttons an injection presses or releases, in order.
+struct ButtonChange {
+    std::size_t index;  // in kButtons
+    bool down;
+};
+
+std::vector<ButtonChange> ChangesOf(std::uint32_t flags, std::int32_t data) {
+    std::vector<ButtonChange> changes;
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
         const Button& button = kButtons[i];
         if (!Concerns(button, data)) continue;
-        if (flags & button.downFlag) state.pressed[i] = true;
-        if (flags & button.upFlag) state.pressed[i] = false;
+        if (flags & button.downFlag) changes.push_back({i, true});
+        if (flags & button.upFlag) changes.push_back({i, false});
     }
+    return changes;
 }
 
-// A batch's presses and releases count as mouse_event's do, also when the
-// system refused part of the batch: a release too many is harmless, a button
-// left down is not.
-void TrackBatchLocked(InputState& state, const std::vector<platform::InputEvent>& events) {
+std::vector<ButtonChange> ChangesOf(const std::vector<platform::InputEvent>& events) {
+    std::vector<ButtonChange> changes;
     for (const platform::InputEvent& event : events) {
         const bool down = event.kind == platform::InputEvent::Kind::ButtonDown;
         if (!down && event.kind != platform::InputEvent::Kind::ButtonUp) continue;
         for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-            if (kButtons[i].button == event.button) state.pressed[i] = down;
+            if (kButtons[i].button == event.button) changes.push_back({i, down});
         }
     }
+    return changes;
+}
+
+void TellGuardian(std::uint8_t message) { platform::TellGuardian(&message, 1); }
+
+// Runs `inject`, which makes `changes`, and keeps the record of what is down.
+// The guardian hears of a press before it happens and of a release after, so
+// that a kill in between leaves nothing down that it does not know of. The
+// changes count also when the system refused part of them: a release too
+// many is harmless, a button left down is not.
+template <typename Injecting>
+auto InjectLocked(InputState& state, const std::vector<ButtonChange>& changes, Injecting inject) {
+    for (const ButtonChange& change : changes) {
+        if (change.down) TellGuardian(GuardianButtonMessage(kButtons[change.index].button, true));
+    }
+    const auto result = inject();
+    bool touched[std::size(kButtons)] = {};
+    for (const ButtonChange& change : changes) {
+        state.pressed[change.index] = change.down;
+        touched[change.index] = true;
+    }
+    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
+        if (touched[i] && !state.pressed[i]) TellGuardian(GuardianButtonMessage(kButtons[i].button, false));
+    }
+    return result;
+}
+
+void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
+    InjectLocked(state, ChangesOf(flags, data), [&] {
+        platform::mouse_event(flags, 0, 0, data, 0);
+        return true;
+    });
 }
 
 }  // namespace
@@ -92,9 +130,7 @@ bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return false;
-    const bool sent = platform::SendInputBatch(events);
-    TrackBatchLocked(state, events);
-    return sent;
+    return InjectLocked(state, ChangesOf(events), [&] { return platform::SendInputBatch(events); });
 }
 
 void EndCommandWheelInput() {
@@ -118,9 +154,15 @@ bool EndInput() {
         state.pressed[i] = false;
     }
     // On a thread of its own, so that a system that never answers keeps
-    // that thread, not the end of the process.
+    // that thread, not the end of the process. The guardian hears of each
+    // release once it is made, and says goodbye only when all are: a release
+    // cut short is still its to make.
     std::packaged_task<void()> release([releases] {
-        for (const Button* button : releases) platform::mouse_event(button->upFlag, 0, 0, button->data, 0);
+        for (const Button* button : releases) {
+            platform::mouse_event(button->upFlag, 0, 0, button->data, 0);
+            TellGuardian(GuardianButtonMessage(button->button, false));
+        }
+        TellGuardian(kGuardianGoodbye);
     });
     std::future<void> done = release.get_future();
     std::thread(std::move(release)).detach();

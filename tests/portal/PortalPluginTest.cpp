@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -104,6 +106,25 @@ TEST_F(PortalPlugin, RefusedGrantKeepsThePluginAnsweringAndIsSaidOnce) {
     EXPECT_EQ(CountLinesWith(plugin->Output(), "No input through the desktop portal"), 1u) << plugin->Output();
     host.Close();
     EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
+}
+
+// Killed with a lock held: xdg-desktop-portal closes the session of a client
+// that is gone, leaving the button to the remote desktop behind it (this one
+// only records); the guardian releases it through a session of its own, which
+// closes as the guardian ends.
+TEST_F(PortalPlugin, KilledWithALockHeldTheGuardianReleasesThroughASessionOfItsOwn) {
+    AnswerPortal("{}");
+    auto plugin = Start();
+    host.Send(Appear("lock", "MOUSE_LEFT_TOGGLE").dump());
+    host.Send(Event("keyDown", "lock").dump());
+    host.Send(Event("keyUp", "lock").dump());
+    ASSERT_EQ(NotifyCalls(skip, 4), std::vector<std::string>{"NotifyPointerButton 272 1"});
+    ASSERT_EQ(kill(plugin->Pid(), SIGKILL), 0);
+    std::vector<std::string> after;
+    for (const json& call : RecordedPortalCalls(skip + 4, 6)) after.push_back(PortalCallSummary(call));
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, (std::vector<std::string>{"CreateSession", "NotifyPointerButton 272 0", "SelectDevices",
+                                               "Session.Close", "Session.Close", "Start"}));
 }
 
 }  // namespace

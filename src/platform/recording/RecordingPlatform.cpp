@@ -5,7 +5,9 @@
 #include "platform/Platform.h"
 #include "platform/recording/RecordingPlatform.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -28,6 +30,9 @@ struct ScreenState {
     bool getCursorPosFails = false;
     bool cursorPosUnreadable = false;
     bool sendInputFails = false;
+    bool startGuardianFails = false;
+    bool guardianStarted = false;
+    std::deque<std::vector<std::uint8_t>> pluginReads;
 };
 
 struct Screen : ScreenState {
@@ -142,6 +147,14 @@ void SetSendInputFails(bool fails) {
     Change([&](Screen& screen) { screen.sendInputFails = fails; });
 }
 
+void SetStartGuardianFails(bool fails) {
+    Change([&](Screen& screen) { screen.startGuardianFails = fails; });
+}
+
+void SetPluginReads(const std::vector<std::vector<std::uint8_t>>& reads) {
+    Change([&](Screen& screen) { screen.pluginReads.assign(reads.begin(), reads.end()); });
+}
+
 }  // namespace recording
 
 using recording::TheScreen;
@@ -231,6 +244,38 @@ std::string GetExecutablePath() {
     auto& screen = TheScreen();
     std::lock_guard<std::mutex> guard(screen.mutex);
     return screen.executablePath;
+}
+
+// Starts nothing: the tests run the guardian's loop themselves.
+bool StartGuardian(int (*)()) {
+    auto& screen = TheScreen();
+    std::lock_guard<std::mutex> guard(screen.mutex);
+    recording::Record(screen, "StartGuardian", {});
+    screen.guardianStarted = !screen.startGuardianFails;
+    return screen.guardianStarted;
+}
+
+bool TellGuardian(const std::uint8_t* bytes, std::size_t size) {
+    auto& screen = TheScreen();
+    std::lock_guard<std::mutex> guard(screen.mutex);
+    if (!screen.guardianStarted) return false;
+    recording::Record(screen, "TellGuardian", std::vector<std::int64_t>(bytes, bytes + size));
+    return true;
+}
+
+// The recording executable is never started as a guardian.
+bool OpenGuardianPipe(int, const char* const[]) { return false; }
+
+std::size_t ReadFromPlugin(std::uint8_t* buffer, std::size_t capacity) {
+    auto& screen = TheScreen();
+    std::lock_guard<std::mutex> guard(screen.mutex);
+    if (screen.pluginReads.empty()) return 0;
+    std::vector<std::uint8_t>& next = screen.pluginReads.front();
+    const std::size_t count = std::min(capacity, next.size());
+    std::copy_n(next.begin(), count, buffer);
+    next.erase(next.begin(), next.begin() + static_cast<std::ptrdiff_t>(count));
+    if (next.empty()) screen.pluginReads.pop_front();
+    return count;
 }
 
 }  // namespace platform

@@ -18,9 +18,12 @@ struct Call {
     // "mouse_event", "SetCursorPos" and "SendInput" inject; "EndWheelInput"
     // ends a command's wheel input; "GetCursorPos",
     // "GetSystemMetrics", "GetMonitors", "GetDoubleClickTime" and
-    // "IsForegroundWindowElevated" read.
+    // "IsForegroundWindowElevated" read; "TellGuardian" carries bytes to a
+    // guardian that StartGuardian started.
     std::string what;
-    std::vector<std::int64_t> args;  // mouse_event: flags, data; SetCursorPos: x, y; GetSystemMetrics: index
+    // mouse_event: flags, data; SetCursorPos: x, y; GetSystemMetrics: index;
+    // TellGuardian: the bytes
+    std::vector<std::int64_t> args;
     std::vector<InputEvent> events;  // SendInput: the batch, in order
     std::chrono::steady_clock::time_point time;
 };
@@ -28,7 +31,8 @@ struct Call {
 // Clears the recorded calls and restores the defaults: cursor (0, 0), a
 // 1920x1080 screen that is the only monitor, a 500 ms double-click time, a
 // foreground window within reach, an empty executable path, GetCursorPos and
-// SendInput succeeding, the cursor position readable.
+// SendInput succeeding, the cursor position readable, no guardian started
+// and nothing for the guardian to read.
 void Reset();
 
 // The calls recorded since the last Reset or TakeCalls, oldest first; clears them.
@@ -46,6 +50,11 @@ void SetGetCursorPosFails(bool fails);
 void SetCursorPosUnreadable(bool unreadable);
 // The batch is recorded all the same, but the cursor stays.
 void SetSendInputFails(bool fails);
+// StartGuardian fails, as when the executable cannot be started again.
+void SetStartGuardianFails(bool fails);
+// What ReadFromPlugin hands out, one read per element, before it says that
+// the plugin has ended.
+void SetPluginReads(const std::vector<std::vector<std::uint8_t>>& reads);
 
 // One event as text, as the log writes it: "move 10 -20", "relative 3 0",
 // "down left", "up x2", "wheel 60", "hwheel -120".

@@ -12,7 +12,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { isButtonOrWheel, releaseButton, delay, waitFor, solidPng, TimeoutError } from '../lib/index.js';
 import { encodeRgba } from '../lib/png.js';
-import { buildUnderTest, sessionForSuite, settings, inputText, report } from './support/e2e.js';
+import { buildUnderTest, sessionForSuite, settings, inputText, heldButtons, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -25,17 +25,6 @@ const PEAK_MEMORY_LIMIT = 64 * MIB;
 // Longer than any wait here for a plugin that works; a plugin that hangs is
 // not waited for longer.
 const HANG_MS = 3000;
-
-// The buttons that a sequence of recorder events leaves down.
-function heldButtons(events) {
-  const held = new Set();
-  for (const event of events) {
-    if (event.kind !== 'button') continue;
-    if (event.down) held.add(event.button);
-    else held.delete(event.button);
-  }
-  return [...held];
-}
 
 // After a plugin that died with a button down (X keeps it pressed for the
 // rest of the display's life), so that the cases after it start clean.

@@ -96,6 +96,17 @@ export function inputText(event) {
   return `wheel ${event.axis} ${event.amount > 0 ? '+' : ''}${event.amount}`;
 }
 
+// The buttons that a sequence of recorder events leaves down.
+export function heldButtons(events) {
+  const held = new Set();
+  for (const event of events) {
+    if (event.kind !== 'button') continue;
+    if (event.down) held.add(event.button);
+    else held.delete(event.button);
+  }
+  return [...held];
+}
+
 // How the input stack reports one wheel event of `amount`: X delivers one
 // event per notch, a Windows hook one event with the whole amount.
 export function wheelAsSeen(build, axis, amount) {

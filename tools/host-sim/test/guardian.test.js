@@ -1,0 +1,232 @@
+// The guardian seen from outside: the plugin killed outright (SIGKILL, as
+// OpenDeck does on every reload and update) while it holds buttons down,
+// and the input stack must see every one of them released soon after, by
+// the guardian process the plugin started; a plugin that ends cleanly
+// leaves no guardian behind.
+import { describe, it, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { StreamDeckHost, isButtonOrWheel, releaseButton, startSway, waitFor } from '../lib/index.js';
+import { buildUnderTest, startSession, settings, inputText, heldButtons, report } from './support/e2e.js';
+
+const build = buildUnderTest();
+
+// From the kill to each release, as the input stack saw it.
+const RELEASE_MS = 200;
+// From the plugin's exit to its guardian's.
+const GUARDIAN_EXIT_MS = 1000;
+
+// The processes that run as a guardian now: on Linux a fork of the plugin
+// that names itself, under Wine the executable started with a switch.
+const GUARDIAN_NAME = 'deckmouse-guard';
+const GUARDIAN_SWITCH = '--deckmouse-guardian';
+
+function guardianPids() {
+  const pids = new Set();
+  for (const name of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(name)) continue;
+    try {
+      if (fs.readFileSync(`/proc/${name}/comm`, 'utf8').trim() === GUARDIAN_NAME
+        || fs.readFileSync(`/proc/${name}/cmdline`, 'utf8').includes(GUARDIAN_SWITCH)) pids.add(Number(name));
+    } catch {
+      // ended meanwhile
+    }
+  }
+  return pids;
+}
+
+// Not ended: a zombie that its new parent has not reaped yet has ended.
+function running(pid) {
+  try {
+    return fs.readFileSync(`/proc/${pid}/stat`, 'utf8').replace(/^.*\) /s, '')[0] !== 'Z';
+  } catch {
+    return false;
+  }
+}
+
+// Starts a new plugin; `guardian()` then waits for the guardian it started.
+async function restartPlugin(session) {
+  const before = guardianPids();
+  await session.restartPlugin();
+  const current = () => [...guardianPids()].find((pid) => !before.has(pid));
+  return {
+    current,
+    guardian: () => waitFor(current, { timeoutMs: build.wine ? 30000 : 3000, what: 'the new plugin\'s guardian process' }),
+  };
+}
+
+const press = (host, context) => {
+  host.keyDown(context);
+  host.keyUp(context);
+};
+
+// hold: makes the plugin hold buttons; holding: the buttons it holds then
+// (what the input stack saw pressed and not released); released: the
+// buttons the guardian must release after the kill, in the order in which
+// it releases them.
+const CASES = [
+  {
+    name: 'a drag lock of the left button',
+    hold: (host) => {
+      host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+      press(host, 'lock');
+    },
+    holding: ['left'],
+    released: ['left up'],
+  },
+  {
+    name: 'a dial with LEFT_HOLD pushed',
+    hold: (host) => {
+      host.dialAppear('dial', { settings: { dial_rotate: 'MOVE_X', dial_step: '10', dial_press: 'LEFT_HOLD' } });
+      host.dialDown('dial');
+    },
+    holding: ['left'],
+    released: ['left up'],
+  },
+  {
+    name: 'drag locks of the right and the middle button',
+    hold: (host) => {
+      host.willAppear('right', { settings: settings({ my_mouse_event: 'MOUSE_RIGHT_TOGGLE' }) });
+      host.willAppear('middle', { settings: settings({ my_mouse_event: 'MOUSE_MIDDLE_TOGGLE' }) });
+      press(host, 'right');
+      press(host, 'middle');
+    },
+    holding: ['right', 'middle'],
+    released: ['middle up', 'right up'],
+  },
+  {
+    // The left button's release would come before the right one's, in the
+    // same batch: its absence shows the guardian kept out of it.
+    name: 'a right drag lock, with a left lock taken and let go before',
+    hold: (host) => {
+      host.willAppear('left', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+      host.willAppear('right', { settings: settings({ my_mouse_event: 'MOUSE_RIGHT_TOGGLE' }) });
+      press(host, 'left');
+      press(host, 'left');
+      press(host, 'right');
+    },
+    holding: ['right'],
+    released: ['right up'],
+  },
+];
+
+// Starts a plugin, makes it hold the buttons of `row`, kills it and asserts
+// that the input stack saw every release within RELEASE_MS of the kill and
+// nothing more, and that the guardian ended.
+async function killWhileHolding(t, session, row) {
+  const started = await restartPlugin(session);
+  const { host, recorder } = session;
+  const start = recorder.mark();
+  row.hold(host);
+  await recorder.waitForEvents(start, (events) => heldButtons(events).sort().join() === [...row.holding].sort().join(),
+    { filter: isButtonOrWheel, what: `${row.holding.join(' and ')} held` });
+  await session.barrier();
+  const guardian = started.current();
+  const killed = recorder.mark();
+  const killedAt = host.origin + host.now();
+  host.plugin.child.kill('SIGKILL');
+  const releases = await recorder.waitForEvents(killed, (events) => events.length >= row.released.length,
+    { filter: isButtonOrWheel, what: row.released.join(', '), timeoutMs: 3000 })
+    .catch((error) => assert.fail(`after the kill: ${error.message}`));
+  const latencies = releases.map((event) => recorder.hostTimeOf(event) - killedAt);
+  report(t, `${session.wine ? 'windows' : 'linux'}: SIGKILL with ${row.name}: ${releases.map((e, i) => `${inputText(e)} after ${latencies[i].toFixed(1)} ms`).join(', ')}`);
+  assert.deepEqual(releases.map(inputText), row.released);
+  for (const ms of latencies) assert.ok(ms <= RELEASE_MS, `a release came ${ms.toFixed(1)} ms after the kill`);
+  assert.ok(guardian, 'no guardian process ran at the kill');
+  await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end after its releases` });
+  // A button released twice, or a release too many, would show here.
+  assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonOrWheel).map(inputText), []);
+}
+
+describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () => {
+  let session;
+  before(async () => {
+    session = await startSession(build);
+  });
+  after(async () => {
+    await session?.stop();
+  });
+
+  for (const row of CASES) {
+    it(`SIGKILL with ${row.name}: every release within ${RELEASE_MS} ms, then the guardian ends`, async (t) => {
+      const start = session.recorder.mark();
+      try {
+        await killWhileHolding(t, session, row);
+      } finally {
+        if (!session.wine) {
+          for (const button of heldButtons(session.recorder.since(start))) await releaseButton(session.display, button);
+        }
+      }
+    });
+  }
+
+  // Ways of ending that let the plugin release its buttons itself.
+  const CLEAN_ENDS = [
+    { name: 'the host closes the connection', end: (host) => host.closeConnection({ timeoutMs: 3000 }) },
+    { name: 'SIGTERM', posixOnly: true, end: (host) => { host.plugin.child.kill('SIGTERM'); return host.plugin.waitForExit(3000); } },
+  ];
+  for (const row of CLEAN_ENDS) {
+    it(`${row.name} with a drag lock held: the plugin releases it itself and leaves no guardian behind`,
+      { skip: row.posixOnly && build.wine && 'Wine: a POSIX signal does not reach a Windows program as such' }, async (t) => {
+        const guardian = await (await restartPlugin(session)).guardian();
+        const { host, recorder } = session;
+        const start = recorder.mark();
+        host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
+        press(host, 'lock');
+        await recorder.waitForEvents(start, (events) => heldButtons(events).includes('left'), { filter: isButtonOrWheel, what: 'left held' });
+        await row.end(host);
+        const exitedAt = host.origin + host.pluginExitTime();
+        await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end with the plugin` });
+        report(t, `${build.name}: ${row.name}: guardian gone at most ${(performance.now() - exitedAt).toFixed(1)} ms after the plugin's exit`);
+        await recorder.waitForQuiet(150);
+        assert.deepEqual(recorder.since(start, isButtonOrWheel).map(inputText), ['left down', 'left up'], 'the plugin\'s own release, once');
+      });
+  }
+});
+
+// On the wlroots path the plugin's buttons are those of a virtual pointer
+// that the compositor removes with its client; what a window sees of a
+// button held then is the user's view.
+const waylandRecorder = process.env.DECKMOUSE_WAYLAND_RECORDER
+  || path.join(path.dirname(build.plugin), 'tools', 'deckmouse_wayland_recorder');
+const waylandSkip = build.wine ? 'Wayland is the Linux build\'s'
+  : build.skip ?? (!fs.existsSync(waylandRecorder) && `no Wayland recorder at ${waylandRecorder} (set DECKMOUSE_WAYLAND_RECORDER)`);
+
+// Headless sway has no input device of its own: the plugin's virtual pointer
+// would be the seat's only pointer, and its removal would take the window's
+// pointer away with it. A second plugin's pointer, made once and kept, stands
+// in for the mouse of a desktop.
+async function keepAPointer(env) {
+  const host = new StreamDeckHost({ outDir: fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-mouse-')) });
+  await host.listen();
+  host.launch({ exe: build.plugin, env });
+  await host.waitForRegistration(15000);
+  host.willAppear('mouse', { settings: settings({ my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '100', my_offset_y: '100' }) });
+  press(host, 'mouse');
+  await host.waitForStdout('Input through the compositor\'s virtual pointer', 10000);
+  return host;
+}
+
+describe('linux build on headless sway: the guardian', { skip: waylandSkip }, () => {
+  let sway;
+  let session;
+  let mouse;
+  before(async () => {
+    sway = await startSway();
+    session = await startSession({ ...build, recorder: waylandRecorder }, { env: { WAYLAND_DISPLAY: sway.waylandDisplay } });
+    mouse = await keepAPointer(session.env);
+  });
+  after(async () => {
+    await mouse?.stop();
+    await session?.stop();
+    await sway?.stop();
+  });
+
+  for (const row of CASES.slice(0, 2)) {
+    it(`SIGKILL with ${row.name}: the window sees the release within ${RELEASE_MS} ms, once`, async (t) => {
+      await killWhileHolding(t, session, row);
+    });
+  }
+});
