@@ -12,7 +12,7 @@
 namespace platform::quartz {
 namespace {
 
-// The macOS default, for a system that cannot say.
+// Half a second, macOS's usual setting, for a system that cannot say.
 constexpr int kFallbackDoubleClickMs = 500;
 constexpr std::uint32_t kMaxDisplays = 32;
 

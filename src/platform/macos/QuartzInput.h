@@ -49,8 +49,11 @@ private:
     bool missingReported_ = false;
     bool mayPost_ = false;
     bool accessRequested_ = false;
-    bool held_[5] = {};
-    int heldClickState_[5] = {};
+    // One of each per MouseButton, in its order.
+    static constexpr std::size_t kButtons = 5;
+    static_assert(static_cast<std::size_t>(MouseButton::X2) + 1 == kButtons, "X2 is the last button");
+    bool held_[kButtons] = {};
+    int heldClickState_[kButtons] = {};
     long long verticalRemainder_ = 0;
     long long horizontalRemainder_ = 0;
     ClickPairing pairing_;
