@@ -4,6 +4,7 @@
 #         [-DSOURCE_DIR=<repo>]                 default: the folder above this script
 #         [-DWINDOWS_EXE=<deckmouse.exe>]        empty or absent: no bin/deckmouse.exe
 #         [-DLINUX_EXE=<deckmouse>]              empty or absent: no bin/deckmouse
+#         [-DMACOS_EXE=<deckmouse-macos>]        empty or absent: no bin/deckmouse-macos
 #         [-DPACKAGE=<file.streamDeckPlugin>]    also write the zip package
 #         -P bundle/assemble.cmake
 #
@@ -37,7 +38,7 @@ foreach(lang IN LISTS LANGUAGES)
 endforeach()
 file(COPY "${bundle_src}/pi/" DESTINATION "${plugin}/pi")
 
-# Executables keep their mode bits; the Linux host needs bin/deckmouse executable.
+# Executables keep their mode bits; the Linux and macOS hosts need theirs executable.
 function(place_exe from name)
   if(from STREQUAL "")
     return()
@@ -54,6 +55,9 @@ if(DEFINED WINDOWS_EXE)
 endif()
 if(DEFINED LINUX_EXE)
   place_exe("${LINUX_EXE}" deckmouse)
+endif()
+if(DEFINED MACOS_EXE)
+  place_exe("${MACOS_EXE}" deckmouse-macos)
 endif()
 
 execute_process(
