@@ -109,6 +109,22 @@ test('a signature that no longer fits its slice is rejected', () => {
     ['the requirements changed', (f, a) => { f[a.blobAt(2) + 11] ^= 1; }, /the hash of blob 2 does not match/]]);
 });
 
+test('no changed byte makes the checker throw, and none in the signed arm64 code goes unseen', () => {
+  const original = goodExecutable();
+  const arm64 = readSlices(original).slices.find((x) => readMachO(x.data).arch === 'arm64');
+  const signedEnd = arm64.offset + readSignature(readMachO(arm64.data)).signatureOffset;
+  let seed = 12345;
+  const next = (n) => { seed = (seed * 1103515245 + 12345) % 2 ** 31; return seed % n; };
+  for (let round = 0; round < 400; round++) {
+    const file = Buffer.from(original);
+    // Every other round within the arm64 slice's signed bytes, the rest anywhere.
+    const at = round % 2 ? arm64.offset + next(signedEnd - arm64.offset) : next(file.length);
+    file[at] ^= 1 + next(255);
+    const { errors } = checkMacExecutable(file);
+    if (at >= arm64.offset && at < signedEnd) assert.notDeepEqual(errors, [], `byte ${at} changed`);
+  }
+});
+
 // run.sh lays out the real executable when it is given one, a stand-in otherwise.
 const packaged = path.join(pluginDir(), 'bin', 'deckmouse-macos');
 const real = fs.existsSync(packaged) && fs.readFileSync(packaged).readUInt32BE(0) === 0xcafebabe;
