@@ -5,6 +5,7 @@
 #         [-DWINDOWS_EXE=<deckmouse.exe>]        empty or absent: no bin/deckmouse.exe
 #         [-DLINUX_EXE=<deckmouse>]              empty or absent: no bin/deckmouse
 #         [-DLINUX_AARCH64_EXE=<deckmouse>]      the ARM64 build; empty or absent: no bin/deckmouse-aarch64
+#         [-DMACOS_EXE=<deckmouse-macos>]        empty or absent: no bin/deckmouse-macos
 #         [-DPACKAGE=<file.streamDeckPlugin>]    also write the zip package
 #         -P bundle/assemble.cmake
 #
@@ -38,8 +39,8 @@ foreach(lang IN LISTS LANGUAGES)
 endforeach()
 file(COPY "${bundle_src}/pi/" DESTINATION "${plugin}/pi")
 
-# Executables keep their mode bits; a Linux host needs bin/deckmouse and
-# bin/deckmouse-aarch64 executable, and the zip keeps the bits.
+# Executables keep their mode bits; the Linux and macOS hosts need theirs
+# executable, and the zip keeps the bits.
 function(place_exe from name)
   if(from STREQUAL "")
     return()
@@ -59,6 +60,9 @@ if(DEFINED LINUX_EXE)
 endif()
 if(DEFINED LINUX_AARCH64_EXE)
   place_exe("${LINUX_AARCH64_EXE}" deckmouse-aarch64)
+endif()
+if(DEFINED MACOS_EXE)
+  place_exe("${MACOS_EXE}" deckmouse-macos)
 endif()
 
 execute_process(

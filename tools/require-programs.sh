@@ -12,6 +12,8 @@ declare -A package_of=(
   [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
   [x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
   [wine]=wine [wineboot]=wine [wineserver]=wine
+  [llvm-lipo-14]=llvm-14 [llvm-strip-14]=llvm-14 [llvm-ar-14]=llvm-14 [llvm-ranlib-14]=llvm-14
+  [llvm-install-name-tool-14]=llvm-14
   [node]=nodejs [npm]=npm
   [Xvfb]=xvfb [xvfb-run]=xvfb [xauth]=xauth [xdotool]=xdotool [xinput]=xinput
   [rsvg-convert]=librsvg2-bin [chromium]=chromium

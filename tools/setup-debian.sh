@@ -7,6 +7,7 @@ packages=(
   libwebsocketpp-dev libasio-dev nlohmann-json3-dev libgtest-dev
   libx11-dev libxtst-dev libxi-dev libxrandr-dev xvfb xauth xinput xdotool
   g++-mingw-w64-x86-64-posix wine
+  llvm-14
   librsvg2-bin chromium
   libwayland-dev libwayland-bin wayland-protocols sway
   libsystemd-dev dbus-daemon libglib2.0-bin xdg-desktop-portal python3-dbus python3-gi
@@ -34,3 +35,9 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# The zig compiler of the macOS builds (and of the zig-linux unit tests), from
+# npm at the version its lock file pins; npm ls fails where it is missing or
+# another version.
+zig_dir="$(cd "$(dirname "$0")" && pwd)/zig"
+npm ls --prefix "$zig_dir" >/dev/null 2>&1 ||
+  npm ci --prefix "$zig_dir" --no-audit --no-fund --loglevel=error

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Builds deckmouse and runs every test:
+#   - the macOS builds, cross-built with zig: both slices joined into the
+#     universal executable, and the unit tests as a runner for a Mac; the
+#     unit tests built for Linux with the same compiler and libc++, and run;
 #   - the Linux build: unit, connection and X11 tests, the desktop portal
 #     path against Debian's xdg-desktop-portal on a private session bus, the
 #     settings page in headless Chromium;
@@ -20,6 +23,7 @@ tools/setup-debian.sh
 # end-to-end run, so that a missing program stops the run at once by name.
 tools/require-programs.sh cmake ctest make g++ clang++ \
   x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
+  llvm-lipo-14 llvm-strip-14 llvm-ar-14 llvm-ranlib-14 llvm-install-name-tool-14 \
   wine wineboot wineserver node npm Xvfb xvfb-run xauth xdotool rsvg-convert chromium \
   pkg-config wayland-scanner sway useradd aarch64-linux-gnu-g++ qemu-aarch64-static \
   dbus-daemon gdbus /usr/libexec/xdg-desktop-portal /usr/bin/python3
@@ -28,6 +32,17 @@ tools/require-programs.sh cmake ctest make g++ clang++ \
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX"
+
+# First, so that the package and its test below hold the real macOS executable.
+started=$SECONDS
+for preset in zig-linux macos-x86_64 macos-arm64; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+cmake --build --preset macos-arm64 --target deckmouse_universal
+ctest --preset zig-linux
+echo "== macOS and zig: $((SECONDS - started)) s"
 
 for preset in linux linux-aarch64 windows asan tsan fuzz; do
   echo "== $preset"
@@ -40,6 +55,7 @@ for preset in linux linux-aarch64 windows asan tsan fuzz; do
     echo "== package"
     cmake --build --preset linux --target plugin_package
     bash tests/page/run.sh --package build/linux/org.deckmouse.streamDeckPlugin build/linux/bundle/org.deckmouse.sdPlugin
+    node tests/page/lib/macho-check.mjs build/linux/bundle/org.deckmouse.sdPlugin/bin/deckmouse-macos
   fi
 done
 

@@ -15,18 +15,23 @@ import { checkBundle } from './lib/manifest-check.mjs';
 let work;
 let plugin;
 let pkg;
-const exeBytes = { win: 'MZ fake windows program', linux: '#!/bin/sh\necho fake\n', arm: '#!/bin/sh\necho arm\n' };
+const exeBytes = {
+  win: 'MZ fake windows program', linux: '#!/bin/sh\necho fake\n', arm: '#!/bin/sh\necho arm\n', mac: 'fake universal program',
+};
 
 before(() => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-assemble-'));
   const win = path.join(work, 'in.exe');
   const lin = path.join(work, 'in-linux');
   const arm = path.join(work, 'in-linux-arm');
+  const mac = path.join(work, 'in-macos');
   fs.writeFileSync(win, exeBytes.win);
   fs.writeFileSync(lin, exeBytes.linux, { mode: 0o644 });
   fs.writeFileSync(arm, exeBytes.arm, { mode: 0o644 });
+  fs.writeFileSync(mac, exeBytes.mac, { mode: 0o600 });
   pkg = path.join(work, 'dist', 'org.deckmouse.streamDeckPlugin');
-  plugin = assemble(path.join(work, 'out'), { windowsExe: win, linuxExe: lin, linuxAarch64Exe: arm, packageFile: pkg });
+  plugin = assemble(path.join(work, 'out'),
+    { windowsExe: win, linuxExe: lin, linuxAarch64Exe: arm, macosExe: mac, packageFile: pkg });
 });
 
 after(() => fs.rmSync(work, { recursive: true, force: true }));
@@ -57,7 +62,8 @@ test('the folder holds manifests, languages, executables, page, icons and images
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse.exe'), 'utf8'), exeBytes.win);
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse'), 'utf8'), exeBytes.linux);
   assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse-aarch64'), 'utf8'), exeBytes.arm);
-  for (const name of ['deckmouse', 'deckmouse-aarch64']) {
+  assert.equal(fs.readFileSync(path.join(plugin, 'bin', 'deckmouse-macos'), 'utf8'), exeBytes.mac);
+  for (const name of ['deckmouse', 'deckmouse-aarch64', 'deckmouse-macos']) {
     assert.ok(fs.statSync(path.join(plugin, 'bin', name)).mode & 0o100, `${name} is executable`);
   }
   assert.deepEqual(fs.readdirSync(path.join(plugin, 'pi')).sort(),
@@ -76,6 +82,32 @@ test('the package is a zip whose entries all sit under the plugin folder', () =>
   for (const entry of listing) assert.ok(entry.startsWith(PLUGIN_FOLDER + '/'), entry);
   const files = listing.filter((e) => !e.endsWith('/')).map((e) => e.slice(PLUGIN_FOLDER.length + 1));
   assert.deepEqual(files.sort(), filesUnder(plugin).sort());
+});
+
+// Name and Unix mode of each entry, from the zip's central directory.
+function zipModes(file) {
+  const b = fs.readFileSync(file);
+  const end = b.lastIndexOf(Buffer.from([0x50, 0x4b, 0x05, 0x06]));
+  assert.ok(end >= 0, 'end of central directory');
+  const modes = new Map();
+  for (let at = b.readUInt32LE(end + 16), n = b.readUInt16LE(end + 10); n > 0; n--) {
+    assert.equal(b.readUInt32LE(at), 0x02014b50, 'central directory entry');
+    const nameLength = b.readUInt16LE(at + 28);
+    const name = b.toString('utf8', at + 46, at + 46 + nameLength);
+    modes.set(name, { unix: b[at + 5] === 3, mode: b.readUInt32LE(at + 38) >>> 16 });
+    at += 46 + nameLength + b.readUInt16LE(at + 30) + b.readUInt16LE(at + 32);
+  }
+  return modes;
+}
+
+test('the package keeps the Linux and macOS programs executable', () => {
+  const modes = zipModes(pkg);
+  for (const name of ['deckmouse', 'deckmouse-macos']) {
+    const entry = modes.get(`${PLUGIN_FOLDER}/bin/${name}`);
+    assert.ok(entry && entry.unix, `${name}: stored with Unix attributes`);
+    assert.equal(entry.mode & 0o755, 0o755, `${name}: mode ${entry.mode.toString(8)}`);
+  }
+  assert.equal(modes.get(`${PLUGIN_FOLDER}/manifest.json`).mode & 0o111, 0, 'data files are not executable');
 });
 
 test('without executables the folder is laid out with an empty bin', () => {

@@ -18,7 +18,7 @@ before(() => {
   work = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-manifest-'));
   const exe = path.join(work, 'exe');
   fs.writeFileSync(exe, 'x');
-  plugin = assemble(path.join(work, 'out'), { windowsExe: exe, linuxExe: exe, linuxAarch64Exe: exe });
+  plugin = assemble(path.join(work, 'out'), { windowsExe: exe, linuxExe: exe, linuxAarch64Exe: exe, macosExe: exe });
   base = readJson(path.join(plugin, 'manifest.json'));
   linux = readJson(path.join(plugin, 'manifest.linux.json'));
 });
@@ -32,11 +32,12 @@ test('the plugin manifest states the agreed identity', () => {
   assert.equal(base.Name, 'deckmouse');
   assert.equal(base.Category, base.Name);
   assert.equal(base.CodePath, 'bin/deckmouse.exe');
+  assert.equal(base.CodePathMac, 'bin/deckmouse-macos');
   assert.equal(base.Version, '1.0.0.0');
   // What the Marketplace takes since early 2026.
   assert.equal(base.SDKVersion, 3);
   assert.deepEqual(base.Software, { MinimumVersion: '6.9' });
-  assert.deepEqual(base.OS, [{ Platform: 'windows', MinimumVersion: '10' }]);
+  assert.deepEqual(base.OS, [{ Platform: 'windows', MinimumVersion: '10' }, { Platform: 'mac', MinimumVersion: '11' }]);
   assert.deepEqual(base.Actions.map((a) => [a.UUID, a.Controllers]),
     [['org.deckmouse.mouse', ['Keypad']], ['org.deckmouse.dial', ['Encoder']]]);
   assert.equal(base.Actions[1].Encoder.layout, '$B1');
@@ -59,7 +60,8 @@ test('accepted variants pass', () => {
     ['SDK 3', (m) => { m.SDKVersion = 3; }],
     ['oldest host', (m) => { m.Software.MinimumVersion = '6.4'; }],
     ['newest host', (m) => { m.Software.MinimumVersion = '7.4'; }],
-    ['windows and mac', (m) => { m.OS.push({ Platform: 'mac', MinimumVersion: '12' }); }],
+    ['windows alone', (m) => { m.OS = [m.OS[0]]; delete m.CodePathMac; }],
+    ['a later mac', (m) => { m.OS[1].MinimumVersion = '12'; }],
     ['no category', (m) => { delete m.Category; delete m.CategoryIcon; }],
   ];
   for (const [name, change] of cases) {
@@ -93,6 +95,8 @@ test('each broken manifest is rejected with the matching complaint', () => {
     ['state image not laid out', (m) => { m.Actions[0].States[0].Image = 'images/gone'; }, /States\[0\]\.Image/],
     ['page not laid out', (m) => { m.PropertyInspectorPath = 'pi/none.html'; }, /PropertyInspectorPath/],
     ['program not laid out', (m) => { m.CodePath = 'bin/other.exe'; }, /CodePath: bin\/other.exe/],
+    ['mac program not laid out', (m) => { m.CodePathMac = 'bin/none'; }, /CodePathMac: bin\/none not in the bundle/],
+    ['mac listed without its program', (m) => { delete m.CodePathMac; }, /mac would start bin\/deckmouse.exe/],
     ['linux member in manifest.json', (m) => { m.CodePathLin = 'bin/deckmouse'; }, /belongs in manifest.linux.json/],
     ['action outside the plugin', (m) => { m.Actions[0].UUID = 'org.other.mouse'; }, /start with the plugin UUID/],
     ['action without states', (m) => { delete m.Actions[0].States; }, /missing States/],

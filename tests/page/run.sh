@@ -3,8 +3,9 @@
 #   bash tests/page/run.sh
 #   bash tests/page/run.sh --package <file>.streamDeckPlugin [<folder>.sdPlugin]
 #       only the package test, on that package (and the folder it was made from)
-# Optional: WINDOWS_EXE / LINUX_EXE / LINUX_AARCH64_EXE name real executables to lay out in the bundle
-# under test (stand-in files are used otherwise); CHROMIUM overrides /usr/bin/chromium.
+# Optional: WINDOWS_EXE / LINUX_EXE / LINUX_AARCH64_EXE / MACOS_EXE name real executables to
+# lay out in the bundle under test (stand-in files are used otherwise; a real MACOS_EXE is
+# inspected too); CHROMIUM overrides /usr/bin/chromium.
 # With a real LINUX_EXE the page is also run against that plugin on a private Xvfb
 # (plugin.test.mjs; needs xvfb and xdotool, and the input recorder from
 # tools/ beside LINUX_EXE or DECKMOUSE_RECORDER for the wheel case).
@@ -41,17 +42,24 @@ trap 'rm -rf "$work"' EXIT
 win=${WINDOWS_EXE:-}
 lin=${LINUX_EXE:-}
 arm=${LINUX_AARCH64_EXE:-}
+mac=${MACOS_EXE:-}
 if [[ -z "$win" ]]; then win="$work/deckmouse.exe"; printf 'stand-in' >"$win"; fi
 if [[ -z "$lin" ]]; then lin="$work/deckmouse"; printf '#!/bin/sh\n' >"$lin"; fi
 if [[ -z "$arm" ]]; then arm="$work/deckmouse-aarch64"; printf '#!/bin/sh\n' >"$arm"; fi
+if [[ -z "$mac" ]]; then mac="$work/deckmouse-macos"; printf 'stand-in' >"$mac"; fi
 
 cmake -DSOURCE_DIR="$repo" -DOUT_DIR="$work/out" -DWINDOWS_EXE="$win" -DLINUX_EXE="$lin" -DLINUX_AARCH64_EXE="$arm" \
+      -DMACOS_EXE="$mac" \
       -P "$repo/bundle/assemble.cmake" >/dev/null
 export DECKMOUSE_PLUGIN_DIR="$work/out/org.deckmouse.sdPlugin"
 node "$here/lib/manifest-check.mjs" "$DECKMOUSE_PLUGIN_DIR"
+if [[ -n "${MACOS_EXE:-}" ]]; then
+  node "$here/lib/macho-check.mjs" "$DECKMOUSE_PLUGIN_DIR/bin/deckmouse-macos"
+fi
 
 # One file at a time: the machine has two cores and Chromium wants one of them.
-"$repo/tools/run-node-tests.sh" 300 logic.test.mjs manifest.test.mjs bundle.test.mjs package.test.mjs page.test.mjs dial-page.test.mjs
+"$repo/tools/run-node-tests.sh" 300 logic.test.mjs manifest.test.mjs macho.test.mjs bundle.test.mjs package.test.mjs \
+  page.test.mjs dial-page.test.mjs
 
 if [[ -n "${LINUX_EXE:-}" && -f "$LINUX_EXE" && -x "$LINUX_EXE" ]]; then
   "$repo/tools/require-programs.sh" Xvfb xdotool

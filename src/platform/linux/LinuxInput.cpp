@@ -1,7 +1,9 @@
 // Linux: the input calls, carried by the input path chosen on first use
 // (X11, the wlroots virtual pointer or the desktop portal).
 #include "platform/linux/InputPathChoice.h"
+#include "platform/MouseEventFlags.h"
 #include "platform/Platform.h"
+#include "platform/PrimaryMonitorMetric.h"
 #include "platform/linux/x11/X11Session.h"
 
 #include <algorithm>
@@ -18,31 +20,10 @@ ChosenInputPath& Chosen() {
     return *chosen;
 }
 
-// mouse_event's flags as events, in the order in which Windows applies them.
-std::vector<InputEvent> EventsOf(std::uint32_t flags, std::int32_t data) {
-    std::vector<InputEvent> events;
-    const auto button = [&](std::uint32_t down, std::uint32_t up, MouseButton which) {
-        if (flags & down) events.push_back(InputEvent::Down(which));
-        if (flags & up) events.push_back(InputEvent::Up(which));
-    };
-    button(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MouseButton::Left);
-    button(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, MouseButton::Right);
-    button(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, MouseButton::Middle);
-    for (const std::uint32_t xFlag : {MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP}) {
-        if (!(flags & xFlag)) continue;
-        const auto make = xFlag == MOUSEEVENTF_XDOWN ? InputEvent::Down : InputEvent::Up;
-        if (data & XBUTTON1) events.push_back(make(MouseButton::X1));
-        if (data & XBUTTON2) events.push_back(make(MouseButton::X2));
-    }
-    if (flags & MOUSEEVENTF_WHEEL) events.push_back(InputEvent::Wheel(data));
-    if (flags & MOUSEEVENTF_HWHEEL) events.push_back(InputEvent::HWheel(data));
-    return events;
-}
-
 }  // namespace
 
 void mouse_event(std::uint32_t flags, std::int32_t, std::int32_t, std::int32_t data, std::uintptr_t) {
-    Chosen().path->Send(EventsOf(flags, data));
+    Chosen().path->Send(EventsOfMouseEvent(flags, data));
 }
 
 bool SetCursorPos(int x, int y) { return Chosen().path->Send({InputEvent::MoveTo(x, y)}); }
@@ -74,12 +55,7 @@ int GetSystemMetrics(int index) {
     ChosenInputPath& chosen = Chosen();
     // X11 has always answered with its whole screen.
     if (chosen.kind == PathKind::X11) return x11::ScreenMetric(index);
-    const std::vector<Monitor> monitors = chosen.path->Monitors();
-    const auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
-    if (primary == monitors.end()) return 0;
-    if (index == SM_CXSCREEN) return primary->width;
-    if (index == SM_CYSCREEN) return primary->height;
-    return 0;
+    return PrimaryMonitorMetric(chosen.path->Monitors(), index);
 }
 
 }  // namespace platform

@@ -8,9 +8,9 @@ import { fileURLToPath } from 'node:url';
 export const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..', '..');
 export const PLUGIN_FOLDER = 'org.deckmouse.sdPlugin';
 
-export function assemble(outDir, { windowsExe = '', linuxExe = '', linuxAarch64Exe = '', packageFile = '' } = {}) {
-  const args = [`-DSOURCE_DIR=${REPO}`, `-DOUT_DIR=${outDir}`,
-    `-DWINDOWS_EXE=${windowsExe}`, `-DLINUX_EXE=${linuxExe}`, `-DLINUX_AARCH64_EXE=${linuxAarch64Exe}`];
+export function assemble(outDir, { windowsExe = '', linuxExe = '', linuxAarch64Exe = '', macosExe = '', packageFile = '' } = {}) {
+  const args = [`-DSOURCE_DIR=${REPO}`, `-DOUT_DIR=${outDir}`, `-DWINDOWS_EXE=${windowsExe}`, `-DLINUX_EXE=${linuxExe}`,
+    `-DLINUX_AARCH64_EXE=${linuxAarch64Exe}`, `-DMACOS_EXE=${macosExe}`];
   if (packageFile) args.push(`-DPACKAGE=${packageFile}`);
   args.push('-P', path.join(REPO, 'bundle', 'assemble.cmake'));
   execFileSync('cmake', args, { stdio: ['ignore', 'pipe', 'pipe'] });

@@ -173,6 +173,11 @@ export function checkManifest(m, dir = null) {
   for (const k of ['CodePath', 'CodePathWin', 'CodePathMac']) {
     if (k in m) checkFile(m[k], `manifest.${k}`, dir, errors);
   }
+  // Without CodePathMac a Mac host starts CodePath, which here is the Windows program.
+  const onMac = Array.isArray(m.OS) && m.OS.some((e) => isObject(e) && e.Platform === 'mac');
+  if (onMac && !('CodePathMac' in m) && typeof m.CodePath === 'string' && /\.exe$/i.test(m.CodePath)) {
+    errors.push(`manifest: mac would start ${m.CodePath} (no CodePathMac)`);
+  }
 
   if ('Actions' in m) {
     if (!Array.isArray(m.Actions) || m.Actions.length === 0) {
