@@ -6,6 +6,7 @@
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
 #include "RecordedFeedback.h"
@@ -71,7 +72,8 @@ protected:
 
     StopSignal stop;
     RecordedFeedback feedback;
-    ToggleLocks toggles;
+    HeldButtons held;
+    ToggleLocks toggles{held};
     Clock::time_point started;
     Clock::time_point finished;
 };
@@ -120,7 +122,9 @@ TEST_F(KeyPressTest, EachNewCommandSendsItsBatchesAtOnce) {
         {"click at, X2", With(clickAt, &ActionSettings::my_button, "X2"),
          {Batch({InputEvent::MoveTo(100, -200), InputEvent::Down(MouseButton::X2), InputEvent::Up(MouseButton::X2)})}},
         {"click at, a button that is none", With(clickAt, &ActionSettings::my_button, "left"), {}},
-        // The held worker turns the wheel; the press itself sends nothing.
+        // The held worker moves and turns the wheel; the press itself sends
+        // nothing and keeps no other key waiting.
+        {"held move", Settings("MOUSE_CURSOR_MOVE"), {}},
         {"wheel hold", Settings("MOUSE_WHEEL_HOLD"), {}},
         {"hwheel hold", Settings("MOUSE_HWHEEL_HOLD"), {}},
     };
@@ -153,7 +157,6 @@ TEST_F(KeyPressTest, SettingsWithoutTheNewerMembersActAsBefore) {
         {"click", Settings("MOUSE_LEFT_CLICK"),
          {{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}}, {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}}}},
         {"wheel", Settings("MOUSE_WHEEL_DOWN"), {{"mouse_event", {MOUSEEVENTF_WHEEL, 120}}}},
-        {"move, left to the worker", Settings("MOUSE_CURSOR_MOVE"), {}},
     };
     for (const PressCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,8 +8,11 @@
 
 // The command of the key pressed last: one record for the whole process,
 // written by the key-command thread and read by the held-input worker. All
-// access goes through the functions below, which copy under a lock.
+// access goes through the functions below, which copy under a lock. Beside
+// it, the keys that are down as the connection last heard: a release ends
+// the hold at once, however many presses are queued.
 struct ActiveMouseCommand {
+    std::string context;  // the key whose press loaded it
     std::string commandName;
     std::int32_t passCount = 0;
     std::int32_t pauseMs = 0;
@@ -28,14 +31,28 @@ struct ActiveMouseCommand {
     std::chrono::steady_clock::time_point heldSince;
 };
 
-// Fills the record from the pressed key's settings, one field at a time: when
-// a number does not convert, SettingToInt's error leaves the fields before it
-// changed and the rest as they were. keyHeld is left alone.
-void LoadActiveMouseCommand(const ActionSettings& settings);
+// Fills the record from the pressed key's settings, reading only the numbers
+// its command uses ("my_repeat_loops" only where passes apply). When one of
+// them does not convert, SettingToInt's error leaves the record as it was:
+// a key whose settings cannot run touches nothing another key holds.
+// keyHeld is left alone.
+void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context = {});
 
 // Sets or clears keyHeld and wakes the worker. Setting it starts a new hold:
 // pressNumber counts up and heldSince is now.
 void SetKeyHeld(bool held);
+
+// The connection heard the key go down or up. Up, or gone with its device,
+// ends the hold of the key loaded last at once, as any key's release always
+// did, and the key's press still queued will find it up.
+void KeyWentDown(const std::string& context, const std::string& device);
+void KeyWentUp(const std::string& context);
+void DeviceKeysWentUp(const std::string& device);
+
+// Starts the hold of the loaded key as SetKeyHeld(true) does, unless the
+// key went up already (its release came while its press was queued): then
+// the hold is over before it began.
+void StartHoldOfLoadedKey();
 
 ActiveMouseCommand GetActiveMouseCommand();
 
@@ -45,3 +62,7 @@ ActiveMouseCommand WaitForHeldCommand(bool (*wanted)(const std::string& commandN
 // True while the hold that `seen` was copied from goes on: the key is still
 // held and no press came since.
 bool HoldGoesOn(const ActiveMouseCommand& seen);
+
+// Sleeps `milliseconds` or until that hold ends, whichever comes first,
+// woken by the change itself; true when the time ran out with the hold on.
+bool WaitWhileHoldGoesOn(const ActiveMouseCommand& seen, int milliseconds);
