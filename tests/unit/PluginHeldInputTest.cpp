@@ -84,6 +84,26 @@ TEST_F(PluginHeldInputTest, TheEndLetsGoOfEveryToggle) {
     EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
 }
 
+// Two keys and a dial share the left button: it stays down until the last
+// of them lets go, and a changed command ends its key's lock first.
+TEST_F(PluginHeldInputTest, LocksAndDialPushesShareTheButton) {
+    Appear("a", "MOUSE_LEFT_TOGGLE");
+    Appear("b", "MOUSE_LEFT_TOGGLE");
+    plugin.OnWillAppear(DialAction::kActionUuid, "dial", json{{"settings", json::object()}}, "deck 1");
+    plugin.OnKeyDown("", "a", json(), "deck 1");
+    plugin.OnKeyDown("", "b", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Left)});
+    plugin.OnKeyDown("", "a", json(), "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "key b still locks it";
+    plugin.OnDialDown(DialAction::kActionUuid, "dial", json(), "deck 1");
+    plugin.OnSendToPlugin("", "b", json{{"my_mouse_event", "MOUSE_RIGHT_TOGGLE"}}, "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "the dial still holds it";
+    plugin.OnKeyDown("", "b", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Right)}) << "a new lock, not the end of the old";
+    plugin.OnDialUp(DialAction::kActionUuid, "dial", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Up(MouseButton::Left)});
+}
+
 TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
     Appear("wheel", "MOUSE_WHEEL_HOLD");
     plugin.UpdateKeyImage("wheel");  // starts the worker, as an appearance does
