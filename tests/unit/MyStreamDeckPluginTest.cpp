@@ -54,6 +54,8 @@ TEST_F(PluginTest, PressPerformsTheSettingsStoredAtAppearance) {
     EXPECT_EQ(Press("key"), kPlacedAt12);
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "held until the key's release";
     Release("another key");
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "another key's release ends nothing of this one";
+    Release("key");
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
 }
 
@@ -134,7 +136,7 @@ TEST_F(PluginTest, PressWhoseNumbersDoNotConvertRaisesAndSetsNothing) {
 
 TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
-    SetKeyHeld(true);
+    EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnWillDisappear("", "key", json(), "");
     plugin.WaitForKeyCommands();
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
@@ -144,7 +146,7 @@ TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
 
 TEST_F(PluginTest, DeviceEvents) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
-    SetKeyHeld(true);
+    EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnDeviceDidConnect("device", json{{"size", {{"columns", 5}}}});
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "a connecting device changes nothing";
     plugin.OnDeviceDidDisconnect("device");

@@ -45,6 +45,12 @@ void StartHoldLocked(SharedCommand& shared) {
     shared.record.heldSince = std::chrono::steady_clock::now();
 }
 
+// Only the key's own release ends its hold: a key that did nothing, its
+// settings unreadable, must not stop another's.
+void EndHoldOfLocked(SharedCommand& shared, const std::string& context) {
+    if (shared.record.context == context) shared.record.keyHeld = false;
+}
+
 bool GoesOnLocked(const SharedCommand& shared, const ActiveMouseCommand& seen) {
     return shared.record.keyHeld && shared.record.pressNumber == seen.pressNumber;
 }
@@ -99,7 +105,7 @@ void KeyWentUp(const std::string& context) {
     const NotifyOnExit notify{shared.changed};
     std::lock_guard<std::mutex> guard(shared.mutex);
     shared.keysDown.erase(context);
-    shared.record.keyHeld = false;
+    EndHoldOfLocked(shared, context);
 }
 
 void DeviceKeysWentUp(const std::string& device) {
@@ -107,9 +113,9 @@ void DeviceKeysWentUp(const std::string& device) {
     const NotifyOnExit notify{shared.changed};
     std::lock_guard<std::mutex> guard(shared.mutex);
     for (auto key = shared.keysDown.begin(); key != shared.keysDown.end();) {
+        if (key->second == device) EndHoldOfLocked(shared, key->first);
         key = key->second == device ? shared.keysDown.erase(key) : std::next(key);
     }
-    shared.record.keyHeld = false;
 }
 
 void StartHoldOfLoadedKey() {

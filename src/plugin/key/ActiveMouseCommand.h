@@ -10,7 +10,7 @@
 // written by the key-command thread and read by the held-input worker. All
 // access goes through the functions below, which copy under a lock. Beside
 // it, the keys that are down as the connection last heard: a release ends
-// the hold at once, however many presses are queued.
+// its key's hold at once, however many presses are queued.
 struct ActiveMouseCommand {
     std::string context;  // the key whose press loaded it
     std::string commandName;
@@ -43,8 +43,8 @@ void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& c
 void SetKeyHeld(bool held);
 
 // The connection heard the key go down or up. Up, or gone with its device,
-// ends the hold of the key loaded last at once, as any key's release always
-// did, and the key's press still queued will find it up.
+// ends the key's hold at once if it is the key loaded last; a press of it
+// still queued will find it up.
 void KeyWentDown(const std::string& context, const std::string& device);
 void KeyWentUp(const std::string& context);
 void DeviceKeysWentUp(const std::string& device);
