@@ -7,19 +7,34 @@
 using platform::InputEvent;
 using platform::MouseButton;
 
-void HeldButtons::Hold(const std::string& holder, MouseButton button, const std::string& device) {
-    std::lock_guard<std::mutex> guard(mutex);
-    HoldLocked(holder, button, device);
+void HeldButtons::SendAsBatch(MouseButton button, bool down) {
+    InjectInputBatch({down ? InputEvent::Down(button) : InputEvent::Up(button)});
 }
 
-void HeldButtons::HoldLocked(const std::string& holder, MouseButton button, const std::string& device) {
+void HeldButtons::Hold(const std::string& holder, MouseButton button, const std::string& device, const Send& send) {
+    std::lock_guard<std::mutex> guard(mutex);
+    HoldLocked(holder, button, device, send);
+}
+
+void HeldButtons::HoldLocked(const std::string& holder, MouseButton button, const std::string& device,
+                             const Send& send) {
     const bool wasDown = HeldByAnyLocked(button);
     Holding& holding = holders[holder];
     holding.device = device;
     holding.buttons.insert(button);
     // The input goes out under the lock: the system's state follows the
     // holders in the order they changed.
-    if (!wasDown) InjectInputBatch({InputEvent::Down(button)});
+    if (!wasDown) send(button, true);
+}
+
+void HeldButtons::Release(const std::string& holder, MouseButton button, const Send& send) {
+    std::lock_guard<std::mutex> guard(mutex);
+    const auto found = holders.find(holder);
+    if (found != holders.end()) {
+        found->second.buttons.erase(button);
+        if (found->second.buttons.empty()) holders.erase(found);
+    }
+    if (!HeldByAnyLocked(button)) send(button, false);
 }
 
 bool HeldButtons::Toggle(const std::string& holder, MouseButton button, const std::string& device) {
@@ -29,7 +44,7 @@ bool HeldButtons::Toggle(const std::string& holder, MouseButton button, const st
         LetGoLocked(found);
         return false;
     }
-    HoldLocked(holder, button, device);
+    HoldLocked(holder, button, device, SendAsBatch);
     return true;
 }
 
@@ -69,7 +84,7 @@ HeldButtons::Holders::iterator HeldButtons::LetGoLocked(Holders::iterator holdin
     const std::set<MouseButton> buttons = holding->second.buttons;
     const auto next = holders.erase(holding);
     for (const MouseButton button : buttons) {
-        if (!HeldByAnyLocked(button)) InjectInputBatch({InputEvent::Up(button)});
+        if (!HeldByAnyLocked(button)) SendAsBatch(button, false);
     }
     return next;
 }
@@ -83,3 +98,7 @@ HeldButtons& HeldInput() {
 std::string LockHolder(const std::string& keyContext) { return "lock " + keyContext; }
 
 std::string DialHolder(const std::string& dialContext) { return "dial " + dialContext; }
+
+std::string ClickHolder(const std::string& keyContext) { return "click " + keyContext; }
+
+const char* const kButtonCommandHolder = "button commands";

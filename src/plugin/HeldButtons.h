@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -14,10 +15,22 @@
 // Safe from any thread.
 class HeldButtons {
 public:
+    // How a button's transition reaches the gate: as a batch of one event
+    // (SendAsBatch), or as the mouse_event the first commands always sent.
+    using Send = std::function<void(platform::MouseButton button, bool down)>;
+    static void SendAsBatch(platform::MouseButton button, bool down);
+
     // `holder` holds `button`; the system's button goes down when nobody held
     // it. `device` names the device the holder belongs to, if any. Holding a
     // button twice is holding it once.
-    void Hold(const std::string& holder, platform::MouseButton button, const std::string& device = {});
+    void Hold(const std::string& holder, platform::MouseButton button, const std::string& device = {},
+              const Send& send = SendAsBatch);
+
+    // `holder` lets go of `button` if it holds it, and the button goes up if
+    // that was its last holder. A button nobody holds goes up all the same
+    // (an up command, after a press not ours); one another holder keeps
+    // down stays down.
+    void Release(const std::string& holder, platform::MouseButton button, const Send& send = SendAsBatch);
 
     // Lets go of every button `holder` holds when it holds any (false then);
     // otherwise holds `button` (true). One step, so that nothing slips in between.
@@ -40,7 +53,8 @@ private:
     };
     using Holders = std::map<std::string, Holding>;
 
-    void HoldLocked(const std::string& holder, platform::MouseButton button, const std::string& device);
+    void HoldLocked(const std::string& holder, platform::MouseButton button, const std::string& device,
+                    const Send& send);
     bool HeldByAnyLocked(platform::MouseButton button) const;
     Holders::iterator LetGoLocked(Holders::iterator holding);
 
@@ -51,6 +65,10 @@ private:
 // The owner for the whole process, as the input gate is one.
 HeldButtons& HeldInput();
 
-// The holders' names: one per key lock and one per dial push.
+// The holders' names: one per key lock, one per dial push, one per key's
+// click in progress, and one for the down and up commands, which any key's
+// up command ends.
 std::string LockHolder(const std::string& keyContext);
 std::string DialHolder(const std::string& dialContext);
+std::string ClickHolder(const std::string& keyContext);
+extern const char* const kButtonCommandHolder;

@@ -62,6 +62,22 @@ TEST(HeldButtons, TheButtonGoesUpWithItsLastHolder) {
             {"deck 3 gone", [](HeldButtons& h) { h.LetGoOfDevice("deck 3"); }, {}},
             {"deck 2 gone", [](HeldButtons& h) { h.LetGoOfDevice("deck 2"); }, {Up(R)}},
         },
+        {
+            // A click while a lock holds the button neither presses nor lets go.
+            {"lock", [](HeldButtons& h) { h.Toggle("lock k", L); }, {Down(L)}},
+            {"click down", [](HeldButtons& h) { h.Hold("click c", L); }, {}},
+            {"click up", [](HeldButtons& h) { h.Release("click c", L); }, {}},
+            {"unlock", [](HeldButtons& h) { h.LetGo("lock k"); }, {Up(L)}},
+        },
+        {
+            // An up command lets go of what the down command held, not of a lock;
+            // with nobody holding the button it goes up all the same.
+            {"down command", [](HeldButtons& h) { h.Hold(kButtonCommandHolder, R); }, {Down(R)}},
+            {"lock", [](HeldButtons& h) { h.Toggle("lock k", R); }, {}},
+            {"up command", [](HeldButtons& h) { h.Release(kButtonCommandHolder, R); }, {}},
+            {"unlock", [](HeldButtons& h) { h.LetGo("lock k"); }, {Up(R)}},
+            {"up command, nothing held", [](HeldButtons& h) { h.Release(kButtonCommandHolder, R); }, {Up(R)}},
+        },
     };
     for (std::size_t i = 0; i < tables.size(); ++i) {
         SCOPED_TRACE("table " + std::to_string(i));

@@ -241,7 +241,7 @@ TEST_F(KeyPressTest, DoubleClickPressesLastMySleepAndTheSecondComesInTime) {
     }
 }
 
-TEST_F(KeyPressTest, StopDuringADoubleClickLeavesTheButtonForTheEndOfInput) {
+TEST_F(KeyPressTest, StopDuringADoubleClickLetsTheButtonGoAtOnce) {
     recording::SetDoubleClickTime(5000);
     std::thread stopper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -249,10 +249,11 @@ TEST_F(KeyPressTest, StopDuringADoubleClickLeavesTheButtonForTheEndOfInput) {
     });
     const auto injected = Press(With(Settings("MOUSE_RIGHT_DOUBLE_CLICK"), &ActionSettings::my_sleep, "3000"));
     stopper.join();
-    EXPECT_EQ(injected, std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Right)})});
+    EXPECT_EQ(injected, (std::vector<Injected>{Batch({InputEvent::Down(MouseButton::Right)}),
+                                               Batch({InputEvent::Up(MouseButton::Right)})}));
     EXPECT_LT(MillisecondsBetween(started, finished), 200);
     EndInput();
-    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
+    EXPECT_TRUE(TakeInputCalls().empty()) << "nothing left for the end of input";
 }
 
 TEST_F(KeyPressTest, ToggleKeepsItsButtonDownUntilItsKeyIsPressedAgain) {

@@ -233,9 +233,9 @@ TEST(MouseInjection, EndReleasesExactlyTheButtonsLeftPressedThenLetsNothingThrou
     EXPECT_TRUE(TakeInputCalls().empty()) << "input after the end, or a second release";
 }
 
-// A stop requested while a command waits: the command returns within a wait
-// slice and injects nothing more; the button it holds is the end of input's
-// to release.
+// A stop requested while a command waits (its key went away): the command
+// returns at once, lets go of the button its click holds and injects
+// nothing more.
 TEST_F(ExecutorTest, StopEndsACommandAtItsNextWait) {
     struct StopCase {
         std::string command;
@@ -243,7 +243,7 @@ TEST_F(ExecutorTest, StopEndsACommandAtItsNextWait) {
         std::vector<Injected> before;
     };
     const std::vector<StopCase> cases = {
-        {"MOUSE_LEFT_CLICK", "60000", {Event(MOUSEEVENTF_LEFTDOWN, 0)}},  // inside a press
+        {"MOUSE_LEFT_CLICK", "60000", {Event(MOUSEEVENTF_LEFTDOWN, 0), Event(MOUSEEVENTF_LEFTUP, 0)}},  // inside a press
         {"MOUSE_WHEEL_UP", "0", {Event(MOUSEEVENTF_WHEEL, 120)}},          // between passes
         {"MOUSE_LEFT_DOWN", "0", {}},                                      // before the single shot
     };

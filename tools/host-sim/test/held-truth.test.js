@@ -147,6 +147,14 @@ describe(`${build.name} build: held input tells the truth`, { skip: build.needsR
     await waitForButtons(mark, ['left up']);
   });
 
+  it('a click of the button a key has locked neither presses it again nor lets it go', async () => {
+    const lock = key(LOCK);
+    const click = key({ my_mouse_event: 'MOUSE_LEFT_CLICK' });
+    await press(lock, ['left down']);
+    await press(click, []);
+    await press(lock, ['left up']);
+  });
+
   it('a locked key shows held at every appearance and colour change, and its own icon after a page switch', async () => {
     const context = key(LOCK);
     await press(context, ['left down']);
