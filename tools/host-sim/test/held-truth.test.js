@@ -7,10 +7,9 @@
 // countdown gives the title back however it ends; long waits do not poll.
 import { describe, it, before, after, beforeEach, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import path from 'node:path';
 import { solidPng, delay, isButtonOrWheel, releaseButton } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, makeBundle, report } from './support/e2e.js';
+import { buildUnderTest, startBundleSession, settings, inputText, report, contextSwitches } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -31,29 +30,18 @@ const SOON_MS = 1500;
 
 const isButton = (event) => event.kind === 'button';
 
-// Context switches of every thread of the process: each is a wake-up.
-function contextSwitches(pid) {
-  let total = 0;
-  for (const task of fs.readdirSync(`/proc/${pid}/task`)) {
-    const status = fs.readFileSync(`/proc/${pid}/task/${task}/status`, 'utf8');
-    for (const match of status.matchAll(/^(?:non)?voluntary_ctxt_switches:\s+(\d+)$/gm)) total += Number(match[1]);
-  }
-  return total;
-}
-
 describe(`${build.name} build: held input tells the truth`, { skip: build.needsRecorder }, () => {
   let session;
   let layout;
+  let stop;
   let keys = 0;
   let start;
 
   before(async () => {
-    layout = makeBundle(build, ICONS);
-    session = await startSession({ ...build, plugin: layout.exe }, { cwd: layout.bundle });
+    ({ session, layout, stop } = await startBundleSession(build, ICONS));
   });
   after(async () => {
-    await session?.stop();
-    if (layout) fs.rmSync(layout.root, { recursive: true, force: true });
+    await stop?.();
   });
   // A plugin of its own for each case: nothing held or queued carries over.
   beforeEach(async () => {
