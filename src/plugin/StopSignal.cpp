@@ -22,6 +22,9 @@ void StopSignal::Reset() {
 }
 
 bool StopSignal::Wait(int milliseconds) const {
+    // No timed wait for no time: some threading libraries round a timed
+    // wait up to a scheduler tick.
+    if (milliseconds <= 0) return !Requested();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
     std::unique_lock<std::mutex> lock(mutex);
     return !changed.wait_until(lock, deadline, [this] { return requested; });

@@ -147,6 +147,9 @@ bool HoldGoesOn(const ActiveMouseCommand& seen) {
 
 bool WaitWhileHoldGoesOn(const ActiveMouseCommand& seen, int milliseconds) {
     SharedCommand& shared = Shared();
+    // No timed wait for no time: some threading libraries round a timed
+    // wait up to a scheduler tick, which would slow a held move's steps.
+    if (milliseconds <= 0) return HoldGoesOn(seen);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
     std::unique_lock<std::mutex> lock(shared.mutex);
     return shared.changed.wait_until(lock, deadline, [&] { return !GoesOnLocked(shared, seen); }) == false;
