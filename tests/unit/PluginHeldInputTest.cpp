@@ -127,4 +127,36 @@ TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
     }
 }
 
+// A tap whose release comes before the worker's first step still steps
+// once, and once only, also when the release came while the press was queued.
+TEST_F(PluginHeldInputTest, TapOfAHeldWheelStepsOnce) {
+    Appear("wheel", "MOUSE_WHEEL_HOLD");
+    Appear("slow", "MOUSE_LEFT_CLICK");
+    const std::function<void()> taps[] = {
+        [&] {},
+        [&] { plugin.OnKeyDown("", "slow", json(), "deck 1"); },  // the wheel's press waits behind a click
+    };
+    for (std::size_t i = 0; i < std::size(taps); ++i) {
+        SCOPED_TRACE("tap " + std::to_string(i));
+        taps[i]();
+        plugin.OnKeyDown("", "wheel", json(), "deck 1");
+        plugin.OnKeyUp("", "wheel", json(), "deck 1");
+        plugin.WaitForKeyCommands();
+        std::vector<recording::Call> wheels;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (wheels.empty() && std::chrono::steady_clock::now() < deadline) {
+            for (auto& call : TakeInputCalls()) {
+                if (call.what == "SendInput") wheels.push_back(std::move(call));
+            }
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        for (auto& call : TakeInputCalls()) {
+            if (call.what == "SendInput") wheels.push_back(std::move(call));
+        }
+        ASSERT_EQ(wheels.size(), 1u);
+        EXPECT_EQ(wheels[0].events, std::vector<InputEvent>{InputEvent::Wheel(120)});
+    }
+}
+
 }  // namespace

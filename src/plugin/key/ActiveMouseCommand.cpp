@@ -1,5 +1,6 @@
 #include "plugin/key/ActiveMouseCommand.h"
 
+#include "plugin/key/HeldInputWorker.h"
 #include "plugin/key/KeyPressCommands.h"
 
 #include <algorithm>
@@ -41,14 +42,25 @@ std::int32_t PassCountOf(const std::string& repeatLoops) {
 
 void StartHoldLocked(SharedCommand& shared) {
     shared.record.keyHeld = true;
+    shared.record.firstStepMade = false;
+    shared.record.endsAfterFirstStep = false;
     ++shared.record.pressNumber;
     shared.record.heldSince = std::chrono::steady_clock::now();
+}
+
+// A held command steps once before its hold ends, however short the tap.
+void EndHoldLocked(SharedCommand& shared) {
+    if (shared.record.keyHeld && IsHeldCommand(shared.record.commandName) && !shared.record.firstStepMade) {
+        shared.record.endsAfterFirstStep = true;
+        return;
+    }
+    shared.record.keyHeld = false;
 }
 
 // Only the key's own release ends its hold: a key that did nothing, its
 // settings unreadable, must not stop another's.
 void EndHoldOfLocked(SharedCommand& shared, const std::string& context) {
-    if (shared.record.context == context) shared.record.keyHeld = false;
+    if (shared.record.context == context) EndHoldLocked(shared);
 }
 
 bool GoesOnLocked(const SharedCommand& shared, const ActiveMouseCommand& seen) {
@@ -123,7 +135,16 @@ void StartHoldOfLoadedKey() {
     const NotifyOnExit notify{shared.changed};
     std::lock_guard<std::mutex> guard(shared.mutex);
     StartHoldLocked(shared);
-    if (shared.keysDown.count(shared.record.context) == 0) shared.record.keyHeld = false;
+    if (shared.keysDown.count(shared.record.context) == 0) EndHoldLocked(shared);
+}
+
+void HeldStepTaken(const ActiveMouseCommand& seen) {
+    SharedCommand& shared = Shared();
+    const NotifyOnExit notify{shared.changed};
+    std::lock_guard<std::mutex> guard(shared.mutex);
+    if (shared.record.pressNumber != seen.pressNumber) return;
+    shared.record.firstStepMade = true;
+    if (shared.record.endsAfterFirstStep) shared.record.keyHeld = false;
 }
 
 ActiveMouseCommand GetActiveMouseCommand() {

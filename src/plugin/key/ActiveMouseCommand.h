@@ -26,6 +26,11 @@ struct ActiveMouseCommand {
     std::string button;             // "my_button", as stored
     std::string monitor;            // "my_monitor", as stored
     bool keyHeld = false;
+    // A held command's hold ends no sooner than its first step, so that a tap
+    // steps once however short it was: whether that step was made, and
+    // whether the key came up before it.
+    bool firstStepMade = false;
+    bool endsAfterFirstStep = false;
     // Counts the presses that set keyHeld; with heldSince, tells one hold from the next.
     std::uint64_t pressNumber = 0;
     std::chrono::steady_clock::time_point heldSince;
@@ -43,16 +48,21 @@ void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& c
 void SetKeyHeld(bool held);
 
 // The connection heard the key go down or up. Up, or gone with its device,
-// ends the key's hold at once if it is the key loaded last; a press of it
-// still queued will find it up.
+// ends the key's hold at once if it is the key loaded last (after the first
+// step of a held command that has not made one yet); a press of it still
+// queued will find it up.
 void KeyWentDown(const std::string& context, const std::string& device);
 void KeyWentUp(const std::string& context);
 void DeviceKeysWentUp(const std::string& device);
 
-// Starts the hold of the loaded key as SetKeyHeld(true) does, unless the
-// key went up already (its release came while its press was queued): then
-// the hold is over before it began.
+// Starts the hold of the loaded key as SetKeyHeld(true) does. When the key
+// went up already (its release came while its press was queued), a held
+// command's hold ends after its first step, any other's at once.
 void StartHoldOfLoadedKey();
+
+// The worker made a step of the hold `seen` was copied from: a hold whose
+// key came up before it ends now.
+void HeldStepTaken(const ActiveMouseCommand& seen);
 
 ActiveMouseCommand GetActiveMouseCommand();
 

@@ -94,6 +94,7 @@ void HeldInputWorker() {
         const HeldCommand& held = *FindHeldCommand(active.commandName);
         const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
+        HeldStepTaken(active);
         WaitWhileHoldGoesOn(active, std::max(active.pauseMs, held.shortestPauseMs));
         platform::SleepMilliseconds(held.afterPauseMs);
     }
