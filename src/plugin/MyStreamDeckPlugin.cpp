@@ -17,8 +17,7 @@ void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& contex
     const ActionSettings& settings = table.At(context);
     KeyWentDown(context, device);
     keyCommands.Post(context, device, [this, settings, context, device](const StopSignal& stop) {
-        LoadActiveMouseCommand(settings, context);
-        StartHoldOfLoadedKey();
+        LoadAndStartHold(settings, context);
         PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles});
     });
 }

@@ -130,7 +130,10 @@ TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
 // A tap whose release comes before the worker's first step still steps
 // once, and once only, also when the release came while the press was queued.
 TEST_F(PluginHeldInputTest, TapOfAHeldWheelStepsOnce) {
-    Appear("wheel", "MOUSE_WHEEL_HOLD");
+    // A step every 5 s: a second one within the test would be a fault, not a slow release.
+    json wheel = Appearance("MOUSE_WHEEL_HOLD");
+    wheel["settings"]["my_sleep"] = "5000";
+    plugin.OnWillAppear("", "wheel", wheel, "deck 1");
     Appear("slow", "MOUSE_LEFT_CLICK");
     const std::function<void()> taps[] = {
         [&] {},

@@ -67,10 +67,8 @@ bool GoesOnLocked(const SharedCommand& shared, const ActiveMouseCommand& seen) {
     return shared.record.keyHeld && shared.record.pressNumber == seen.pressNumber;
 }
 
-}  // namespace
-
-void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context) {
-    // Converted aside first: nothing changes unless all of it converts.
+// Converted aside first: nothing changes unless all of it converts.
+ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& context) {
     ActiveMouseCommand loaded;
     loaded.context = context;
     loaded.commandName = settings.my_mouse_event;
@@ -85,14 +83,39 @@ void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& c
     loaded.returnPointer = settings.my_return == "1";
     loaded.button = settings.my_button;
     loaded.monitor = settings.my_monitor;
+    return loaded;
+}
 
-    SharedCommand& shared = Shared();
-    const NotifyOnExit notify{shared.changed};
-    std::lock_guard<std::mutex> guard(shared.mutex);
+// The hold's state stays with the record; the command's members are replaced.
+void ReplaceCommandLocked(SharedCommand& shared, ActiveMouseCommand loaded) {
     loaded.keyHeld = shared.record.keyHeld;
+    loaded.firstStepMade = shared.record.firstStepMade;
+    loaded.endsAfterFirstStep = shared.record.endsAfterFirstStep;
     loaded.pressNumber = shared.record.pressNumber;
     loaded.heldSince = shared.record.heldSince;
     shared.record = std::move(loaded);
+}
+
+}  // namespace
+
+void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context) {
+    ActiveMouseCommand loaded = Convert(settings, context);
+    SharedCommand& shared = Shared();
+    const NotifyOnExit notify{shared.changed};
+    std::lock_guard<std::mutex> guard(shared.mutex);
+    ReplaceCommandLocked(shared, std::move(loaded));
+}
+
+void LoadAndStartHold(const ActionSettings& settings, const std::string& context) {
+    ActiveMouseCommand loaded = Convert(settings, context);
+    SharedCommand& shared = Shared();
+    const NotifyOnExit notify{shared.changed};
+    // One step under the lock: the worker never sees the new command on the
+    // hold of the key before.
+    std::lock_guard<std::mutex> guard(shared.mutex);
+    ReplaceCommandLocked(shared, std::move(loaded));
+    StartHoldLocked(shared);
+    if (shared.keysDown.count(context) == 0) EndHoldLocked(shared);
 }
 
 void SetKeyHeld(bool held) {
@@ -128,14 +151,6 @@ void DeviceKeysWentUp(const std::string& device) {
         if (key->second == device) EndHoldOfLocked(shared, key->first);
         key = key->second == device ? shared.keysDown.erase(key) : std::next(key);
     }
-}
-
-void StartHoldOfLoadedKey() {
-    SharedCommand& shared = Shared();
-    const NotifyOnExit notify{shared.changed};
-    std::lock_guard<std::mutex> guard(shared.mutex);
-    StartHoldLocked(shared);
-    if (shared.keysDown.count(shared.record.context) == 0) EndHoldLocked(shared);
 }
 
 void HeldStepTaken(const ActiveMouseCommand& seen) {

@@ -55,10 +55,12 @@ void KeyWentDown(const std::string& context, const std::string& device);
 void KeyWentUp(const std::string& context);
 void DeviceKeysWentUp(const std::string& device);
 
-// Starts the hold of the loaded key as SetKeyHeld(true) does. When the key
-// went up already (its release came while its press was queued), a held
-// command's hold ends after its first step, any other's at once.
-void StartHoldOfLoadedKey();
+// A press as the key-command thread performs it: loads the key's settings
+// as LoadActiveMouseCommand does and starts its hold as SetKeyHeld(true)
+// does, in one step. When the key went up already (its release came while
+// its press was queued), a held command's hold ends after its first step,
+// any other's at once.
+void LoadAndStartHold(const ActionSettings& settings, const std::string& context);
 
 // The worker made a step of the hold `seen` was copied from: a hold whose
 // key came up before it ends now.
