@@ -15,29 +15,21 @@ void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& contex
     // the press arrives.
     if (!table.Find(context)) return;
     const ActionSettings& settings = table.At(context);
-    const bool posted =
-        keyCommands.Post(KeyCommandThread::Kind::Press, [this, settings, context, device](const StopSignal& stop) {
-            LoadActiveMouseCommand(settings);
-            SetKeyHeld(true);
-            PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles});
-        });
-    if (posted && IsToggleCommand(settings.my_mouse_event)) {
-        toggleKeys.insert(context);
-        toggleDevices.insert(device);
-    }
-}
-
-void MyStreamDeckPlugin::EndHold() {
-    keyCommands.Post(KeyCommandThread::Kind::Release, [](const StopSignal&) { SetKeyHeld(false); });
+    KeyWentDown(context, device);
+    keyCommands.Post(context, device, [this, settings, context, device](const StopSignal& stop) {
+        LoadAndStartHold(settings, context);
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles});
+    });
 }
 
 void MyStreamDeckPlugin::WaitForKeyCommands() { keyCommands.WaitUntilIdle(); }
 
 void MyStreamDeckPlugin::StopKeyCommands() { keyCommands.Stop(); }
 
-void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string&, const nlohmann::json&, const std::string&) {
-    // The release of any key ends the hold of whichever key was pressed last.
-    EndHold();
+void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string& context, const nlohmann::json&,
+                                 const std::string&) {
+    // At once, whatever is queued: a held command ends with its key's release.
+    KeyWentUp(context);
 }
 
 void MyStreamDeckPlugin::OnWillAppear(const std::string& action, const std::string& context,
@@ -58,13 +50,12 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::s
         table.Erase(context);
     }
     // Hosts drop the release of a key that is taken away while held; without
-    // this a held move would go on for ever.
-    EndHold();
+    // this a held move would go on for ever. Its queued presses go too, and
+    // only then its lock, so that no press of it can lock again.
+    KeyWentUp(context);
+    keyCommands.EndKey(context);
+    toggles.ReleaseKey(context);
     pages.KeyGone(context);
-    if (toggleKeys.erase(context) != 0) {
-        keyCommands.Post(KeyCommandThread::Kind::Cleanup,
-                         [this, context](const StopSignal&) { toggles.ReleaseKey(context); });
-    }
 }
 
 void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::json&) {}
@@ -72,11 +63,9 @@ void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::
 void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     dials.DeviceGone(device);
     // A device unplugged while a key is held never sends that key's release.
-    EndHold();
-    if (toggleDevices.erase(device) != 0) {
-        keyCommands.Post(KeyCommandThread::Kind::Cleanup,
-                         [this, device](const StopSignal&) { toggles.ReleaseDevice(device); });
-    }
+    DeviceKeysWentUp(device);
+    keyCommands.EndDevice(device);
+    toggles.ReleaseDevice(device);
 }
 
 void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::string& context,
@@ -89,8 +78,13 @@ void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::st
     ActionSettings updated = table.At(context);
     // Every member is read before anything is sent or stored, so a bad member
     // changes nothing.
-    if (const auto imagePath = ApplySettingsUpdate(payload, updated)) SendImageFromFile(*imagePath, context);
+    const auto imagePath = ApplySettingsUpdate(payload, updated);
+    // A lock belongs to the command that made it: another command ends it
+    // first, and the key shows so even when the update names no image.
+    const bool lockEnded = updated.my_mouse_event != table.At(context).my_mouse_event && toggles.ReleaseKey(context);
     table.At(context) = updated;
+    if (lockEnded) return UpdateKeyImage(context);
+    if (imagePath) ShowImageOrHeldVariant(*imagePath, context);
 }
 
 void MyStreamDeckPlugin::HandlePickRequest(const std::string& context, const nlohmann::json& payload) {

@@ -2,19 +2,20 @@
 
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/dial/DialAction.h"
 #include "plugin/key/KeyCommandThread.h"
 #include "plugin/key/KeyFeedback.h"
 #include "plugin/page/SettingsPageFeed.h"
 #include "plugin/key/ToggleLocks.h"
 
-#include <set>
 #include <string>
 
 // The mouse action: keeps each key's settings, performs a key's mouse command
-// when it is pressed and shows its icon when it appears. Presses, releases,
-// disappearances and unplugged devices take effect on the key-command
-// thread, in the order they arrived; everything else at once. Events of the
+// when it is pressed and shows its icon when it appears. Presses take
+// effect on the key-command thread, in the order they arrived; releases,
+// disappearances, unplugged devices and everything else at once, ending
+// what they concern without waiting for queued presses. Events of the
 // dial action go to the dials instead, told apart by the action's UUID.
 class MyStreamDeckPlugin : public ESDBasePlugin, public KeyFeedback {
 public:
@@ -43,8 +44,9 @@ public:
     void OnTouchTap(const std::string& action, const std::string& context, const nlohmann::json& payload,
                     const std::string& device) override;
 
-    // Sends the icon that the key's settings name, then makes sure the
-    // held-input worker runs. The key must be in the table.
+    // Sends the icon that the key's settings name, its held variant while
+    // the key's lock holds its button, then makes sure the held-input worker
+    // runs. The key must be in the table.
     void UpdateKeyImage(const std::string& context);
 
     // Returns once the key events received so far have taken effect.
@@ -56,19 +58,22 @@ public:
 
     // From any thread: done on the connection's thread, for a key still shown.
     // A key command may call them until StopKeyCommands returns, so the
-    // connection manager has to be there until then.
+    // connection manager has to be there until then. The image shown is the
+    // one the key's lock calls for when it goes out, whatever `image` says,
+    // as the lock may have ended on the way.
     void ShowKeyImage(const std::string& context, Image image) override;
     void ShowAlert(const std::string& context) override;
 
 private:
-    // Ends the hold of the key pressed last, after the presses queued before.
-    void EndHold();
-
     // A small message, on the connection's thread; nowhere without a connection.
     void SendToHost(const std::string& text);
 
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
+
+    // The image a settings page named for the key, or the held variant of
+    // the key's icon while its lock holds.
+    void ShowImageOrHeldVariant(const std::string& path, const std::string& context);
 
     // The settings page's "pick" request: "position" or "cancel".
     void HandlePickRequest(const std::string& context, const nlohmann::json& payload);
@@ -76,12 +81,7 @@ private:
     SettingsPageFeed::Channel PageChannel();
 
     ContextTable table;
-    // The keys and devices that may have a toggle's button down, as far as
-    // the connection's thread knows: their disappearance posts a cleanup,
-    // each at most once per toggle press posted.
-    std::set<std::string> toggleKeys;
-    std::set<std::string> toggleDevices;
-    ToggleLocks toggles;           // on the key-command thread only
+    ToggleLocks toggles{HeldInput()};
     SettingsPageFeed pages{PageChannel()};
     // The dials' events, told apart from the keys' by their action.
     DialAction dials{[this](const std::string& text) { SendToHost(text); }};

@@ -1,8 +1,31 @@
 #include "plugin/StopSignal.h"
 
-#include "plugin/SlicedWait.h"
+#include <algorithm>
+#include <chrono>
+
+void StopSignal::Request() {
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        requested = true;
+    }
+    changed.notify_all();
+}
+
+bool StopSignal::Requested() const {
+    std::lock_guard<std::mutex> guard(mutex);
+    return requested;
+}
+
+void StopSignal::Reset() {
+    std::lock_guard<std::mutex> guard(mutex);
+    requested = false;
+}
 
 bool StopSignal::Wait(int milliseconds) const {
-    // Short waits (a held move's 1 ms steps) stay one platform wait, as before.
-    return WaitWhile(milliseconds, kSliceMs, [this] { return !Requested(); });
+    // No timed wait for no time: some threading libraries round a timed
+    // wait up to a scheduler tick.
+    if (milliseconds <= 0) return !Requested();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+    std::unique_lock<std::mutex> lock(mutex);
+    return !changed.wait_until(lock, deadline, [this] { return requested; });
 }

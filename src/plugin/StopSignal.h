@@ -1,21 +1,25 @@
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
-// Lets a long key command be cut short: its waits end early, and report so,
-// once a stop is requested from another thread.
+// Lets a long key command be cut short: its waits end at once, and report
+// so, when a stop is requested from another thread. A wait sleeps until its
+// deadline or the stop, never in slices.
 class StopSignal {
 public:
-    void Request() { requested.store(true); }
-    bool Requested() const { return requested.load(); }
+    void Request();
+    bool Requested() const;
+    // Makes the signal ready for the next command; only its owner calls this,
+    // while no command waits on it.
+    void Reset();
 
-    // Waits `milliseconds` (none when zero or less); false, within a slice
-    // of kSliceMs, when a stop is or was requested.
+    // Waits `milliseconds` (none when zero or less); false, at once, when a
+    // stop is or was requested.
     bool Wait(int milliseconds) const;
 
-    // How late a stop can be noticed inside a wait.
-    static constexpr int kSliceMs = 10;
-
 private:
-    std::atomic<bool> requested{false};
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    bool requested = false;
 };

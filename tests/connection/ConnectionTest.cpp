@@ -183,11 +183,15 @@ TEST_F(ConnectionTest, EventsReachTheirOperations) {
     ASSERT_TRUE(host.NextMessage(kDeadline));
     host.Send(Event("keyDown", "click").dump());
     host.Send(Event("keyUp", "click").dump());
+    // A key that goes, or a deck unplugged, drops the presses still queued
+    // for it: each waits for the presses before it to have started.
+    ASSERT_TRUE(WaitForCalls(log, "mouse_event", 2));
     host.Send(Event("keyDown", "wheel").dump());
     host.Send(Event("willDisappear", "click").dump());
     host.Send(Event("keyDown", "click").dump());  // forgotten: nothing happens
     host.Send(Event("sendToPlugin", "wheel", {{"my_wheel", "-360"}}).dump());
     host.Send(Event("keyDown", "wheel").dump());
+    ASSERT_TRUE(WaitForCalls(log, "mouse_event", 4));
     host.Send(Event("deviceDidConnect", "").dump());
     host.Send(Event("deviceDidDisconnect", "").dump());
     host.Send(Event("keyDown", "wheel").dump());

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -11,7 +12,6 @@
 
 namespace {
 
-using Kind = KeyCommandThread::Kind;
 using Clock = std::chrono::steady_clock;
 
 // Work that appends its name to a log written only by the key-command thread.
@@ -42,61 +42,73 @@ struct Gate {
 TEST(KeyCommandThread, RunsWorkInPostingOrderAndSurvivesWorkThatRaises) {
     KeyCommandThread thread;
     Log log;
-    thread.Post(Kind::Press, log.Append("press a"));
-    thread.Post(Kind::Press, [](const StopSignal&) { throw std::invalid_argument("bad number"); });
-    thread.Post(Kind::Release, log.Append("release"));
-    thread.Post(Kind::Press, log.Append("press b"));
+    thread.Post("a", "deck", log.Append("press a"));
+    thread.Post("b", "deck", [](const StopSignal&) { throw std::invalid_argument("bad number"); });
+    thread.Post("b", "deck", log.Append("press b"));
     thread.WaitUntilIdle();
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"press a", "release", "press b"}));
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"press a", "press b"}));
 }
 
-TEST(KeyCommandThread, FloodedPressesAreBoundedButReleasesAlwaysTakeEffect) {
+TEST(KeyCommandThread, FloodedPressesAreBounded) {
     KeyCommandThread thread;
     Gate gate;
     Log log;
-    thread.Post(Kind::Press, gate.Work());
+    thread.Post("gate", "deck", gate.Work());
     gate.WaitUntilEntered();
-    for (std::size_t i = 0; i < KeyCommandThread::kMaxQueuedPresses + 10; ++i) {
-        thread.Post(Kind::Press, log.Append("press"));
+    for (std::size_t i = 0; i < KeyCommandThread::kMaxQueuedPresses; ++i) {
+        EXPECT_TRUE(thread.Post("a", "deck", log.Append("press")));
     }
-    thread.Post(Kind::Release, log.Append("release 1"));
-    thread.Post(Kind::Release, log.Append("release 2"));  // one in a row is enough
-    thread.Post(Kind::Press, log.Append("late press"));  // still over the bound
+    EXPECT_FALSE(thread.Post("a", "deck", log.Append("over the bound")));
     gate.open = true;
     thread.WaitUntilIdle();
+    EXPECT_EQ(log.entries, std::vector<std::string>(KeyCommandThread::kMaxQueuedPresses, "press"));
 
-    std::vector<std::string> expected(KeyCommandThread::kMaxQueuedPresses, "press");
-    expected.push_back("release 1");
-    EXPECT_EQ(log.entries, expected);
-
-    thread.Post(Kind::Press, log.Append("press once drained"));
+    thread.Post("a", "deck", log.Append("press once drained"));
     thread.WaitUntilIdle();
     EXPECT_EQ(log.entries.back(), "press once drained");
 }
 
-// A cleanup lets go of one key's button: neither the press bound nor the
-// merging of releases may lose it.
-TEST(KeyCommandThread, CleanupsAreNeverDroppedNorMerged) {
-    KeyCommandThread thread;
-    Gate gate;
-    Log log;
-    thread.Post(Kind::Press, gate.Work());
-    gate.WaitUntilEntered();
-    for (std::size_t i = 0; i < KeyCommandThread::kMaxQueuedPresses; ++i) {
-        thread.Post(Kind::Press, [](const StopSignal&) {});
+// The end of a key or device does not wait behind a backlog of presses: it
+// drops the queued presses it concerns, and only those, and stops the running
+// one if it concerns it, returning once that one is out.
+TEST(KeyCommandThread, EndOfAKeyOrDeviceDropsItsPressesAndStopsItsRunningOne) {
+    struct EndCase {
+        const char* name;
+        std::function<void(KeyCommandThread&)> end;
+        std::vector<std::string> left;  // of the queued a and b on deck 1, c on deck 2
+        bool stopsRunning;              // the running press is key a's, on deck 1
+    };
+    const EndCase cases[] = {
+        {"key a", [](KeyCommandThread& t) { t.EndKey("a"); }, {"b", "c"}, true},
+        {"key b", [](KeyCommandThread& t) { t.EndKey("b"); }, {"a", "c"}, false},
+        {"deck 1", [](KeyCommandThread& t) { t.EndDevice("deck 1"); }, {"c"}, true},
+        {"deck 2", [](KeyCommandThread& t) { t.EndDevice("deck 2"); }, {"a", "b"}, false},
+        {"a key never seen", [](KeyCommandThread& t) { t.EndKey("z"); }, {"a", "b", "c"}, false},
+    };
+    for (const EndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyCommandThread thread;
+        Log log;
+        std::atomic<bool> started{false};
+        std::atomic<bool> waitCompleted{false};
+        thread.Post("a", "deck 1", [&](const StopSignal& stop) {
+            started = true;
+            waitCompleted = stop.Wait(c.stopsRunning ? 60000 : 300);
+        });
+        while (!started) std::this_thread::yield();
+        thread.Post("a", "deck 1", log.Append("a"));
+        thread.Post("b", "deck 1", log.Append("b"));
+        thread.Post("c", "deck 2", log.Append("c"));
+        const Clock::time_point ended = Clock::now();
+        c.end(thread);
+        if (c.stopsRunning) {
+            EXPECT_FALSE(waitCompleted) << "returned before the running press was out";
+            EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - ended).count(), 1000);
+        }
+        thread.WaitUntilIdle();
+        EXPECT_EQ(waitCompleted, !c.stopsRunning);
+        EXPECT_EQ(log.entries, c.left);
     }
-    EXPECT_FALSE(thread.Post(Kind::Press, log.Append("over the bound")));
-    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("release")));
-    EXPECT_TRUE(thread.Post(Kind::Cleanup, log.Append("cleanup a")));
-    EXPECT_TRUE(thread.Post(Kind::Cleanup, log.Append("cleanup b")));
-    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("release after the cleanups")));
-    EXPECT_TRUE(thread.Post(Kind::Release, log.Append("merged")));
-    gate.open = true;
-    thread.WaitUntilIdle();
-    EXPECT_EQ(log.entries,
-              (std::vector<std::string>{"release", "cleanup a", "cleanup b", "release after the cleanups"}));
-    thread.Stop();
-    EXPECT_FALSE(thread.Post(Kind::Cleanup, log.Append("after the stop")));
 }
 
 TEST(KeyCommandThread, StopCutsTheRunningWorkShortAndDropsTheRest) {
@@ -104,18 +116,18 @@ TEST(KeyCommandThread, StopCutsTheRunningWorkShortAndDropsTheRest) {
     Log log;
     std::atomic<bool> waitCompleted{true};
     std::atomic<bool> started{false};
-    thread.Post(Kind::Press, [&](const StopSignal& stop) {
+    thread.Post("a", "deck", [&](const StopSignal& stop) {
         started = true;
         waitCompleted = stop.Wait(60000);
     });
-    thread.Post(Kind::Release, log.Append("queued"));
+    thread.Post("b", "deck", log.Append("queued"));
     while (!started) std::this_thread::yield();
 
     const Clock::time_point requested = Clock::now();
     thread.Stop();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - requested).count(), 50);
     EXPECT_FALSE(waitCompleted);
-    thread.Post(Kind::Press, log.Append("after the stop"));
+    EXPECT_FALSE(thread.Post("a", "deck", log.Append("after the stop")));
     thread.WaitUntilIdle();
     EXPECT_TRUE(log.entries.empty());
 }

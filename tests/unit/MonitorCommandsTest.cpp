@@ -4,6 +4,7 @@
 #include "plugin/key/KeyPressCommands.h"
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/StopSignal.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
 #include "RecordedFeedback.h"
@@ -55,7 +56,8 @@ protected:
 
     StopSignal stop;
     RecordedFeedback feedback;
-    ToggleLocks toggles;
+    HeldButtons held;
+    ToggleLocks toggles{held};
 };
 
 std::vector<Injected> Expected(const MonitorCase& c) {

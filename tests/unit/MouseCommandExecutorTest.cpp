@@ -170,27 +170,47 @@ TEST(LoadActiveMouseCommand, RepeatLoopsCountThePassesAfterTheFirst) {
     }
 }
 
-TEST(LoadActiveMouseCommand, FailedConversionKeepsTheFieldsAfterIt) {
+// A key whose numbers do not convert touches nothing of the hold in progress.
+TEST(LoadActiveMouseCommand, FailedConversionChangesNothing) {
     SetKeyHeld(true);
-    LoadActiveMouseCommand(Settings("MOUSE_WHEEL_UP", "7", "2", "120", "11", "12"));
+    LoadActiveMouseCommand(Settings("MOUSE_WHEEL_UP", "7", "2", "120", "11", "12"), "wheel key");
+    const ActiveMouseCommand before = GetActiveMouseCommand();
 
     ActionSettings onlyName;
     onlyName.my_mouse_event = "MOUSE_LEFT_DOWN";
-    EXPECT_THROW(LoadActiveMouseCommand(onlyName), std::invalid_argument);
-    ActiveMouseCommand active = GetActiveMouseCommand();
-    EXPECT_EQ(active.commandName, "MOUSE_LEFT_DOWN");
+    EXPECT_THROW(LoadActiveMouseCommand(onlyName, "other"), std::invalid_argument);
+    EXPECT_THROW(LoadActiveMouseCommand(Settings("MOUSE_CURSOR_POS", "1", "1", "1", "1", "99999999999"), "other"),
+                 std::out_of_range);
+    const ActiveMouseCommand active = GetActiveMouseCommand();
+    EXPECT_EQ(active.context, "wheel key");
+    EXPECT_EQ(active.commandName, "MOUSE_WHEEL_UP");
     EXPECT_EQ(active.offsetX, 11);
+    EXPECT_EQ(active.offsetY, 12);
+    EXPECT_EQ(active.pauseMs, 7);
     EXPECT_EQ(active.passCount, 3);
     EXPECT_TRUE(active.keyHeld);
+    EXPECT_EQ(active.pressNumber, before.pressNumber);
+}
 
-    EXPECT_THROW(LoadActiveMouseCommand(Settings("MOUSE_CURSOR_POS", "1", "1", "1", "1", "99999999999")),
-                 std::out_of_range);
-    active = GetActiveMouseCommand();
-    EXPECT_EQ(active.commandName, "MOUSE_CURSOR_POS");
-    EXPECT_EQ(active.offsetX, 1);   // converted before the failure
-    EXPECT_EQ(active.offsetY, 12);  // the failing field and those after it keep their values
-    EXPECT_EQ(active.pauseMs, 7);
-    EXPECT_EQ(active.wheelAmount, 120);
+// "my_repeat_loops" counts passes; the commands without passes never read it,
+// so the hidden value a settings page keeps neither delays nor breaks them.
+TEST(LoadActiveMouseCommand, OnlyCommandsWithPassesReadTheRepeatCount) {
+    const struct {
+        const char* command;
+        const char* loops;
+        std::int32_t passCount;
+    } cases[] = {
+        {"MOUSE_LEFT_CLICK", "99", 100},   {"MOUSE_WHEEL_UP", "0", 1},        {"MOUSE_CURSOR_POS", "-3", 1},
+        {"MOUSE_CURSOR_MOVE", "99", 1},    {"MOUSE_CURSOR_MOVE", "x", 1},     {"MOUSE_WHEEL_HOLD", "99", 1},
+        {"MOUSE_LEFT_TOGGLE", "junk", 1},  {"MOUSE_CLICK_AT", "5", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + c.loops);
+        LoadActiveMouseCommand(Settings(c.command, "0", c.loops));
+        EXPECT_EQ(GetActiveMouseCommand().passCount, c.passCount);
+    }
+    EXPECT_THROW(LoadActiveMouseCommand(Settings("MOUSE_LEFT_CLICK", "0", "x")),
+                 std::invalid_argument);
 }
 
 TEST(MouseInjection, EndReleasesExactlyTheButtonsLeftPressedThenLetsNothingThrough) {
@@ -213,9 +233,9 @@ TEST(MouseInjection, EndReleasesExactlyTheButtonsLeftPressedThenLetsNothingThrou
     EXPECT_TRUE(TakeInputCalls().empty()) << "input after the end, or a second release";
 }
 
-// A stop requested while a command waits: the command returns within a wait
-// slice and injects nothing more; the button it holds is the end of input's
-// to release.
+// A stop requested while a command waits (its key went away): the command
+// returns at once, lets go of the button its click holds and injects
+// nothing more.
 TEST_F(ExecutorTest, StopEndsACommandAtItsNextWait) {
     struct StopCase {
         std::string command;
@@ -223,7 +243,7 @@ TEST_F(ExecutorTest, StopEndsACommandAtItsNextWait) {
         std::vector<Injected> before;
     };
     const std::vector<StopCase> cases = {
-        {"MOUSE_LEFT_CLICK", "60000", {Event(MOUSEEVENTF_LEFTDOWN, 0)}},  // inside a press
+        {"MOUSE_LEFT_CLICK", "60000", {Event(MOUSEEVENTF_LEFTDOWN, 0), Event(MOUSEEVENTF_LEFTUP, 0)}},  // inside a press
         {"MOUSE_WHEEL_UP", "0", {Event(MOUSEEVENTF_WHEEL, 120)}},          // between passes
         {"MOUSE_LEFT_DOWN", "0", {}},                                      // before the single shot
     };

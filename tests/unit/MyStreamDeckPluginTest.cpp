@@ -54,12 +54,14 @@ TEST_F(PluginTest, PressPerformsTheSettingsStoredAtAppearance) {
     EXPECT_EQ(Press("key"), kPlacedAt12);
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "held until the key's release";
     Release("another key");
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "another key's release ends nothing of this one";
+    Release("key");
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
 }
 
 // The connection goes on while a press waits out its passes, and what came
 // after the press changes nothing of it.
-TEST_F(PluginTest, PressReturnsAtOnceAndLaterEventsTakeEffectInArrivalOrder) {
+TEST_F(PluginTest, PressReturnsAtOnceAndLaterPressesTakeEffectInArrivalOrder) {
     plugin.OnWillAppear("", "click", Appearance(Settings("MOUSE_LEFT_CLICK")), "");
     plugin.OnWillAppear("", "place", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     const auto sent = std::chrono::steady_clock::now();
@@ -67,7 +69,6 @@ TEST_F(PluginTest, PressReturnsAtOnceAndLaterEventsTakeEffectInArrivalOrder) {
     plugin.OnKeyUp("", "click", json(), "");
     plugin.OnKeyDown("", "place", json(), "");
     plugin.OnSendToPlugin("", "place", json{{"my_offset_x", "40"}}, "");
-    plugin.OnWillDisappear("", "place", json(), "");
     EXPECT_LT(MillisecondsBetween(sent, std::chrono::steady_clock::now()), kPassWaitMs)
         << "the events waited for the click's pass";
     plugin.WaitForKeyCommands();
@@ -76,7 +77,23 @@ TEST_F(PluginTest, PressReturnsAtOnceAndLaterEventsTakeEffectInArrivalOrder) {
                                                       {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}},
                                                       {"SetCursorPos", {1, 2}}}));
     EXPECT_GE(MillisecondsBetween(calls[1].time, calls[2].time), 2 * kPassWaitMs) << "the passes overlapped";
-    EXPECT_FALSE(GetActiveMouseCommand().keyHeld) << "the disappearance came after the second press";
+    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "the place key's release has not come";
+}
+
+// What ends a key does not wait behind the presses queued before it: its own
+// queued presses are dropped, the others still run.
+TEST_F(PluginTest, DisappearanceDropsTheKeysQueuedPressesOnly) {
+    plugin.OnWillAppear("", "click", Appearance(Settings("MOUSE_LEFT_CLICK")), "");
+    plugin.OnWillAppear("", "place", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
+    plugin.OnWillAppear("", "stays", Appearance(Settings("MOUSE_CURSOR_POS", "5", "6")), "");
+    plugin.OnKeyDown("", "click", json(), "");
+    plugin.OnKeyDown("", "place", json(), "");
+    plugin.OnKeyDown("", "stays", json(), "");
+    plugin.OnWillDisappear("", "place", json(), "");
+    plugin.WaitForKeyCommands();
+    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_LEFTDOWN, 0}},
+                                                                 {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}},
+                                                                 {"SetCursorPos", {5, 6}}}));
 }
 
 TEST_F(PluginTest, PressOfAnUnknownKeyDoesNothing) {
@@ -119,7 +136,7 @@ TEST_F(PluginTest, PressWhoseNumbersDoNotConvertRaisesAndSetsNothing) {
 
 TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
-    SetKeyHeld(true);
+    EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnWillDisappear("", "key", json(), "");
     plugin.WaitForKeyCommands();
     EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
@@ -129,7 +146,7 @@ TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
 
 TEST_F(PluginTest, DeviceEvents) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
-    SetKeyHeld(true);
+    EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnDeviceDidConnect("device", json{{"size", {{"columns", 5}}}});
     EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "a connecting device changes nothing";
     plugin.OnDeviceDidDisconnect("device");

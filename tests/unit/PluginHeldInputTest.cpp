@@ -84,6 +84,26 @@ TEST_F(PluginHeldInputTest, TheEndLetsGoOfEveryToggle) {
     EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"mouse_event", {MOUSEEVENTF_RIGHTUP, 0}}}));
 }
 
+// Two keys and a dial share the left button: it stays down until the last
+// of them lets go, and a changed command ends its key's lock first.
+TEST_F(PluginHeldInputTest, LocksAndDialPushesShareTheButton) {
+    Appear("a", "MOUSE_LEFT_TOGGLE");
+    Appear("b", "MOUSE_LEFT_TOGGLE");
+    plugin.OnWillAppear(DialAction::kActionUuid, "dial", json{{"settings", json::object()}}, "deck 1");
+    plugin.OnKeyDown("", "a", json(), "deck 1");
+    plugin.OnKeyDown("", "b", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Left)});
+    plugin.OnKeyDown("", "a", json(), "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "key b still locks it";
+    plugin.OnDialDown(DialAction::kActionUuid, "dial", json(), "deck 1");
+    plugin.OnSendToPlugin("", "b", json{{"my_mouse_event", "MOUSE_RIGHT_TOGGLE"}}, "deck 1");
+    EXPECT_TRUE(Settle().empty()) << "the dial still holds it";
+    plugin.OnKeyDown("", "b", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Down(MouseButton::Right)}) << "a new lock, not the end of the old";
+    plugin.OnDialUp(DialAction::kActionUuid, "dial", json(), "deck 1");
+    EXPECT_EQ(Settle(), std::vector<Injected>{Up(MouseButton::Left)});
+}
+
 TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
     Appear("wheel", "MOUSE_WHEEL_HOLD");
     plugin.UpdateKeyImage("wheel");  // starts the worker, as an appearance does
@@ -104,6 +124,41 @@ TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
         for (const auto& step : steps) EXPECT_EQ(step.events, std::vector<InputEvent>{InputEvent::Wheel(120)});
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         EXPECT_TRUE(TakeInputCalls().empty()) << "the wheel kept turning";
+    }
+}
+
+// A tap whose release comes before the worker's first step still steps
+// once, and once only, also when the release came while the press was queued.
+TEST_F(PluginHeldInputTest, TapOfAHeldWheelStepsOnce) {
+    // A step every 5 s: a second one within the test would be a fault, not a slow release.
+    json wheel = Appearance("MOUSE_WHEEL_HOLD");
+    wheel["settings"]["my_sleep"] = "5000";
+    plugin.OnWillAppear("", "wheel", wheel, "deck 1");
+    Appear("slow", "MOUSE_LEFT_CLICK");
+    const std::function<void()> taps[] = {
+        [&] {},
+        [&] { plugin.OnKeyDown("", "slow", json(), "deck 1"); },  // the wheel's press waits behind a click
+    };
+    for (std::size_t i = 0; i < std::size(taps); ++i) {
+        SCOPED_TRACE("tap " + std::to_string(i));
+        taps[i]();
+        plugin.OnKeyDown("", "wheel", json(), "deck 1");
+        plugin.OnKeyUp("", "wheel", json(), "deck 1");
+        plugin.WaitForKeyCommands();
+        std::vector<recording::Call> wheels;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (wheels.empty() && std::chrono::steady_clock::now() < deadline) {
+            for (auto& call : TakeInputCalls()) {
+                if (call.what == "SendInput") wheels.push_back(std::move(call));
+            }
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        for (auto& call : TakeInputCalls()) {
+            if (call.what == "SendInput") wheels.push_back(std::move(call));
+        }
+        ASSERT_EQ(wheels.size(), 1u);
+        EXPECT_EQ(wheels[0].events, std::vector<InputEvent>{InputEvent::Wheel(120)});
     }
 }
 

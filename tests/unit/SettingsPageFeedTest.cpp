@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 using nlohmann::json;
 using platform::Monitor;
@@ -155,9 +157,28 @@ TEST_F(SettingsPageFeedTest, StartingAgainRestartsTheOneCountdown) {
                                  ToPage("key", {{"picked", {{"x", -1000}, {"y", 500}, {"monitor", 2}}}})}));
 }
 
-TEST_F(SettingsPageFeedTest, KeyGoneEndsItsCountdownSilently) {
-    feed.StartPick("key");
-    connection.Take();
+// The host keeps a title set on a key it does not show: however the pick
+// ends, the key gets its own title back and no position goes out.
+TEST_F(SettingsPageFeedTest, EveryEndOfAPickGivesTheTitleBack) {
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"cancel", [&] { feed.CancelPick("key"); }},
+        {"page switch", [&] { feed.KeyGone("key"); }},
+        {"page closed", [&] { feed.PageDisappeared("key"); }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        feed.StartPick("key");
+        connection.Advance(1000);
+        EXPECT_EQ(connection.Take(), (std::vector<json>{Title("key", "3"), Title("key", "2")}));
+        end();
+        connection.Advance(5000);
+        EXPECT_EQ(connection.Take(), (std::vector<json>{Title("key", nullptr)}));
+        end();
+        EXPECT_TRUE(connection.Take().empty()) << "ended twice";
+    }
+}
+
+TEST_F(SettingsPageFeedTest, KeyGoneWithoutAPickSaysNothing) {
     feed.KeyGone("key");
     connection.Advance(5000);
     EXPECT_TRUE(connection.Take().empty());

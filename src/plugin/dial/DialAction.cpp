@@ -2,6 +2,7 @@
 
 #include "host/HostMessages.h"
 #include "plugin/dial/DialStrip.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/MouseInjection.h"
 
 #include <algorithm>
@@ -81,7 +82,7 @@ void DialAction::Disappear(const std::string& context) {
     const auto found = dials.find(context);
     if (found == dials.end()) return;
     // Hosts drop the release of a dial taken away while pushed.
-    EndHold(found->second);
+    HeldInput().LetGo(DialHolder(context));
     dials.erase(found);
 }
 
@@ -103,7 +104,7 @@ void DialAction::Down(const std::string& context) {
 
 void DialAction::Up(const std::string& context) {
     const auto found = dials.find(context);
-    if (found != dials.end()) EndHold(found->second);
+    if (found != dials.end()) HeldInput().LetGo(DialHolder(context));
 }
 
 void DialAction::Tap(const std::string& context, const nlohmann::json& payload) {
@@ -131,8 +132,8 @@ void DialAction::Update(const std::string& context, const nlohmann::json& payloa
 }
 
 void DialAction::DeviceGone(const std::string& device) {
-    for (auto& [context, dial] : dials) {
-        if (dial.device == device) EndHold(dial);
+    for (const auto& [context, dial] : dials) {
+        if (dial.device == device) HeldInput().LetGo(DialHolder(context));
     }
 }
 
@@ -148,19 +149,10 @@ void DialAction::Perform(Dial& dial, const std::string& context, DialButton choi
         case DialButton::MiddleClick: InjectClick(MouseButton::Middle); return;
         case DialButton::RightClick: InjectClick(MouseButton::Right); return;
         case DialButton::LeftHold:
-            if (dial.holding) return;
-            dial.holding = true;
-            InjectInputBatch({InputEvent::Down(MouseButton::Left)});
+            // Down with its first holder only: a key's lock may hold it already.
+            HeldInput().Hold(DialHolder(context), MouseButton::Left);
             return;
     }
-}
-
-void DialAction::EndHold(Dial& dial) {
-    if (!dial.holding) return;
-    dial.holding = false;
-    // Another dial still pushed keeps the button down until its own release.
-    const bool othersHold = std::any_of(dials.begin(), dials.end(), [](const auto& entry) { return entry.second.holding; });
-    if (!othersHold) InjectInputBatch({InputEvent::Up(MouseButton::Left)});
 }
 
 void DialAction::ShowStrip(const std::string& context, Dial& dial) {

@@ -14,7 +14,8 @@
 // steps or pointer moves, pushes and taps into clicks, a held button or a
 // swap of axis, and keeps the dial's touch strip telling what it does.
 // Nothing here waits, so it all runs on the connection's thread as the
-// events arrive; the input goes through the one gate of MouseInjection.
+// events arrive; the input goes through the one gate of MouseInjection, and
+// a push that holds the left button holds it in the owner of held buttons.
 class DialAction {
 public:
     // Sends one command text to the host.
@@ -43,7 +44,6 @@ private:
         DialSettings settings;
         std::string device;
         bool swapped = false;  // by a push or tap, until the axis is chosen again
-        bool holding = false;  // its push holds the left button down
         DialTurn turn;
         // The trigger descriptions last sent for this dial (null: none yet).
         nlohmann::json triggerDescriptions;
@@ -52,7 +52,6 @@ private:
     };
 
     void Perform(Dial& dial, const std::string& context, DialButton choice);
-    void EndHold(Dial& dial);
     void ShowStrip(const std::string& context, Dial& dial);
 
     Send send;

@@ -1,13 +1,12 @@
 #include "plugin/key/DoubleClick.h"
 
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/KeyPress.h"
-#include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 
 #include <algorithm>
-
-using platform::InputEvent;
+#include <string>
 
 DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs) {
     const int budget = std::max(doubleClickTimeMs, 0) * 8 / 10;
@@ -17,10 +16,12 @@ DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs) {
 
 void DoubleClick(const KeyPress& press, platform::MouseButton button) {
     const DoubleClickTiming timing = FitDoubleClick(press.active.pauseMs, platform::GetDoubleClickTimeMs());
+    const std::string holder = ClickHolder(press.context);
     for (int click = 0; click < 2; ++click) {
         if (click > 0 && !press.stop.Wait(timing.gapMs)) return;
-        InjectInputBatch({InputEvent::Down(button)});
-        if (!press.stop.Wait(timing.pressMs)) return;
-        InjectInputBatch({InputEvent::Up(button)});
+        HeldInput().Hold(holder, button);
+        const bool waited = press.stop.Wait(timing.pressMs);
+        HeldInput().Release(holder, button);
+        if (!waited) return;
     }
 }

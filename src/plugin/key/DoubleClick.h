@@ -21,7 +21,8 @@ struct DoubleClickTiming {
 // when the time is shorter; each press lasts pauseMs, cut down to what is left.
 DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs);
 
-// Two clicks of `button` where the pointer is, each a batch of its own,
-// timed by FitDoubleClick with the key's "my_sleep". A stop during a press
-// leaves the button down for the end of input to release.
+// Two clicks of `button` where the pointer is, each press and release a
+// batch of its own, timed by FitDoubleClick with the key's "my_sleep", the
+// button held under the key's click holder. A stop during a press lets the
+// button go at once.
 void DoubleClick(const KeyPress& press, platform::MouseButton button);

@@ -4,8 +4,6 @@
 #include "plugin/key/AcceleratedStep.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
-#include "plugin/SlicedWait.h"
-#include "plugin/StopSignal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -97,8 +95,8 @@ void HeldInputWorker() {
         const HeldCommand& held = *FindHeldCommand(active.commandName);
         const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
-        WaitWhile(std::max(active.pauseMs, held.shortestPauseMs), StopSignal::kSliceMs,
-                  [&] { return HoldGoesOn(active); });
+        HeldStepTaken(active);
+        WaitWhileHoldGoesOn(active, std::max(active.pauseMs, held.shortestPauseMs));
         // A held scroll's part of a notch ends with the hold.
         if (held.scrolls && !HoldGoesOn(active)) EndCommandWheelInput();
         platform::SleepMilliseconds(held.afterPauseMs);

@@ -1,38 +1,54 @@
 #include "plugin/key/KeyCommandThread.h"
 
+#include <algorithm>
 #include <utility>
 
 KeyCommandThread::KeyCommandThread() : thread([this] { Loop(); }) {}
 
 KeyCommandThread::~KeyCommandThread() { Stop(); }
 
-bool KeyCommandThread::Post(Kind kind, Work work) {
+bool KeyCommandThread::Post(const std::string& context, const std::string& device, Work work) {
     {
         std::lock_guard<std::mutex> guard(mutex);
-        if (stop.Requested()) return false;
-        if (kind == Kind::Press) {
-            if (queuedPresses >= kMaxQueuedPresses) return false;
-            ++queuedPresses;
-        } else if (kind == Kind::Release && !queue.empty() && queue.back().kind == Kind::Release) {
-            return true;  // the release queued already does it
-        }
-        queue.push_back(Entry{kind, std::move(work)});
+        if (stopped || queue.size() >= kMaxQueuedPresses) return false;
+        queue.push_back(Entry{context, device, std::move(work)});
     }
     changed.notify_all();
     return true;
 }
 
+void KeyCommandThread::EndKey(const std::string& context) {
+    End([&context](const std::string& key, const std::string&) { return key == context; });
+}
+
+void KeyCommandThread::EndDevice(const std::string& device) {
+    End([&device](const std::string&, const std::string& of) { return of == device; });
+}
+
+void KeyCommandThread::End(const std::function<bool(const std::string&, const std::string&)>& concerns) {
+    std::unique_lock<std::mutex> lock(mutex);
+    queue.erase(std::remove_if(queue.begin(), queue.end(),
+                               [&](const Entry& entry) { return concerns(entry.context, entry.device); }),
+                queue.end());
+    const auto running = [&] { return busy && concerns(runningContext, runningDevice); };
+    if (!running()) return;
+    runningStop.Request();
+    // Its waits end at once; once it is out, nothing it does can follow what
+    // the caller ends next (a lock it might still take).
+    if (thread.get_id() != std::this_thread::get_id()) changed.wait(lock, [&] { return !running(); });
+}
+
 void KeyCommandThread::WaitUntilIdle() {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return stop.Requested() || (queue.empty() && !busy); });
+    changed.wait(lock, [this] { return stopped || (queue.empty() && !busy); });
 }
 
 void KeyCommandThread::Stop() {
     {
         std::lock_guard<std::mutex> guard(mutex);
-        stop.Request();
+        stopped = true;
         queue.clear();
-        queuedPresses = 0;
+        runningStop.Request();
     }
     changed.notify_all();
     if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
@@ -41,15 +57,17 @@ void KeyCommandThread::Stop() {
 void KeyCommandThread::Loop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-        changed.wait(lock, [this] { return stop.Requested() || !queue.empty(); });
-        if (stop.Requested()) return;
+        changed.wait(lock, [this] { return stopped || !queue.empty(); });
+        if (stopped) return;
         Entry entry = std::move(queue.front());
         queue.pop_front();
-        if (entry.kind == Kind::Press) --queuedPresses;
         busy = true;
+        runningContext = entry.context;
+        runningDevice = entry.device;
+        runningStop.Reset();
         lock.unlock();
         try {
-            entry.work(stop);
+            entry.work(runningStop);
         } catch (...) {
             // As for a message that cannot be handled: the next one runs normally.
         }

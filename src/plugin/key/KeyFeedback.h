@@ -4,14 +4,15 @@
 
 // What a key command shows on its key. Callable from the key-command thread;
 // the plugin hands it to the connection's thread, where the key's current
-// settings choose the image.
+// settings and whether its lock still holds choose the image.
 class KeyFeedback {
 public:
     enum class Image { Own, Held };
 
     virtual ~KeyFeedback() = default;
 
-    // The key's icon, or its held variant while a toggle keeps a button down.
+    // The key's icon, or its held variant while its lock keeps a button down:
+    // `image` is what the command just made true.
     virtual void ShowKeyImage(const std::string& context, Image image) = 0;
 
     // The host's alert on the key: its input may not have arrived.

@@ -28,19 +28,25 @@ bool NamesAnIcon(const ActionSettings& settings) {
 
 void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
     const ActionSettings settings = table.At(context);
-    if (NamesAnIcon(settings)) SendImageFromFile(ComposeIconPath(settings), context);
+    if (NamesAnIcon(settings)) {
+        SendImageFromFile(toggles.IsLocked(context) ? ComposeHeldIconPath(settings) : ComposeIconPath(settings),
+                          context);
+    }
     StartHeldInputWorker();
 }
 
-void MyStreamDeckPlugin::ShowKeyImage(const std::string& context, Image image) {
+void MyStreamDeckPlugin::ShowImageOrHeldVariant(const std::string& path, const std::string& context) {
+    const ActionSettings& settings = table.At(context);
+    SendImageFromFile(toggles.IsLocked(context) && NamesAnIcon(settings) ? ComposeHeldIconPath(settings) : path,
+                      context);
+}
+
+void MyStreamDeckPlugin::ShowKeyImage(const std::string& context, Image) {
     if (connectionManager == nullptr) return;
-    // The table belongs to the connection's thread, and the settings as they
-    // stand when the image goes out are the ones to show.
-    connectionManager->RunOnConnectionThread([this, context, image] {
-        if (!table.Find(context)) return;
-        const ActionSettings& settings = table.At(context);
-        if (!NamesAnIcon(settings)) return;
-        SendImageFromFile(image == Image::Held ? ComposeHeldIconPath(settings) : ComposeIconPath(settings), context);
+    // The table belongs to the connection's thread, and the settings and the
+    // lock as they stand when the image goes out are the ones to show.
+    connectionManager->RunOnConnectionThread([this, context] {
+        if (table.Find(context)) UpdateKeyImage(context);
     });
 }
 

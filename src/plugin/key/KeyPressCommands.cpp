@@ -36,6 +36,7 @@ const ImmediateCommand kImmediateCommands[] = {
     {"MOUSE_RIGHT_TOGGLE", Toggle, MouseButton::Right},
     {"MOUSE_CLICK_AT", ClickAt, MouseButton::Left},
     {"MOUSE_CURSOR_NUDGE", Nudge, MouseButton::Left},
+    {"MOUSE_CURSOR_MOVE", nullptr, MouseButton::Left},
     {"MOUSE_WHEEL_HOLD", nullptr, MouseButton::Left},
     {"MOUSE_HWHEEL_HOLD", nullptr, MouseButton::Left},
 };
@@ -70,6 +71,8 @@ void PerformKeyPress(const KeyPress& press) {
         command->perform(press, command->button);
     }
 }
+
+bool RunsPasses(const std::string& commandName) { return FindImmediateCommand(commandName) == nullptr; }
 
 bool IsToggleCommand(const std::string& commandName) {
     const ImmediateCommand* command = FindImmediateCommand(commandName);

@@ -11,11 +11,16 @@ struct KeyPress;
 //   "MOUSE_{LEFT,MIDDLE,RIGHT}_DOUBLE_CLICK"  DoubleClick
 //   "MOUSE_{LEFT,MIDDLE,RIGHT}_TOGGLE"        ToggleLocks::Press
 //   "MOUSE_CLICK_AT", "MOUSE_CURSOR_NUDGE"    PointerCommands
-//   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD"   the held-input worker, while the key is held
+//   "MOUSE_CURSOR_MOVE", "MOUSE_WHEEL_HOLD",
+//   "MOUSE_HWHEEL_HOLD"                       the held-input worker, while the key is held
 // Whatever the command, when the foreground window is out of reach of
 // injected input (elevated), the key shows the host's alert and the log says
 // why, the first time; the input is sent all the same.
 void PerformKeyPress(const KeyPress& press);
+
+// True for the commands that go through ExecuteMouseCommand's passes, the
+// only ones that read "my_repeat_loops".
+bool RunsPasses(const std::string& commandName);
 
 // True for the commands that ToggleLocks keeps down.
 bool IsToggleCommand(const std::string& commandName);

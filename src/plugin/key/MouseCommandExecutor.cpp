@@ -1,6 +1,7 @@
 #include "plugin/key/MouseCommandExecutor.h"
 
 #include "platform/Platform.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/key/PointerCommands.h"
@@ -20,33 +21,42 @@ struct PassCommand {
     std::uint32_t flags;
     std::uint32_t releaseFlags;  // clicks only
     std::int32_t data;           // the extra button of a click
+    MouseButton button;          // clicks only
 };
 
 const PassCommand kPassCommands[] = {
-    {"MOUSE_LEFT_CLICK", MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 0},
-    {"MOUSE_MIDDLE_CLICK", MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0},
-    {"MOUSE_RIGHT_CLICK", MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 0},
-    {"MOUSE_X1_CLICK", MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1},
-    {"MOUSE_X2_CLICK", MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2},
-    {"MOUSE_WHEEL_UP", MOUSEEVENTF_WHEEL, 0, 0},
-    {"MOUSE_WHEEL_DOWN", MOUSEEVENTF_WHEEL, 0, 0},
-    {"MOUSE_HWHEEL_UP", MOUSEEVENTF_HWHEEL, 0, 0},
-    {"MOUSE_HWHEEL_DOWN", MOUSEEVENTF_HWHEEL, 0, 0},
+    {"MOUSE_LEFT_CLICK", MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 0, MouseButton::Left},
+    {"MOUSE_MIDDLE_CLICK", MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0, MouseButton::Middle},
+    {"MOUSE_RIGHT_CLICK", MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 0, MouseButton::Right},
+    {"MOUSE_X1_CLICK", MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1, MouseButton::X1},
+    {"MOUSE_X2_CLICK", MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2, MouseButton::X2},
+    {"MOUSE_WHEEL_UP", MOUSEEVENTF_WHEEL, 0, 0, MouseButton::Left},
+    {"MOUSE_WHEEL_DOWN", MOUSEEVENTF_WHEEL, 0, 0, MouseButton::Left},
+    {"MOUSE_HWHEEL_UP", MOUSEEVENTF_HWHEEL, 0, 0, MouseButton::Left},
+    {"MOUSE_HWHEEL_DOWN", MOUSEEVENTF_HWHEEL, 0, 0, MouseButton::Left},
 };
 
-// Performed once, after all passes: one button transition.
+// Performed once, after all passes: one button transition, held or let go
+// for every key's down and up commands together.
 struct ButtonCommand {
     const char* name;
     std::uint32_t flags;
     std::int32_t data;
+    MouseButton button;
+    bool down;
 };
 
 const ButtonCommand kButtonCommands[] = {
-    {"MOUSE_LEFT_DOWN", MOUSEEVENTF_LEFTDOWN, 0},     {"MOUSE_LEFT_UP", MOUSEEVENTF_LEFTUP, 0},
-    {"MOUSE_MIDDLE_DOWN", MOUSEEVENTF_MIDDLEDOWN, 0}, {"MOUSE_MIDDLE_UP", MOUSEEVENTF_MIDDLEUP, 0},
-    {"MOUSE_RIGHT_DOWN", MOUSEEVENTF_RIGHTDOWN, 0},   {"MOUSE_RIGHT_UP", MOUSEEVENTF_RIGHTUP, 0},
-    {"MOUSE_X1_DOWN", MOUSEEVENTF_XDOWN, XBUTTON1},   {"MOUSE_X1_UP", MOUSEEVENTF_XUP, XBUTTON1},
-    {"MOUSE_X2_DOWN", MOUSEEVENTF_XDOWN, XBUTTON2},   {"MOUSE_X2_UP", MOUSEEVENTF_XUP, XBUTTON2},
+    {"MOUSE_LEFT_DOWN", MOUSEEVENTF_LEFTDOWN, 0, MouseButton::Left, true},
+    {"MOUSE_LEFT_UP", MOUSEEVENTF_LEFTUP, 0, MouseButton::Left, false},
+    {"MOUSE_MIDDLE_DOWN", MOUSEEVENTF_MIDDLEDOWN, 0, MouseButton::Middle, true},
+    {"MOUSE_MIDDLE_UP", MOUSEEVENTF_MIDDLEUP, 0, MouseButton::Middle, false},
+    {"MOUSE_RIGHT_DOWN", MOUSEEVENTF_RIGHTDOWN, 0, MouseButton::Right, true},
+    {"MOUSE_RIGHT_UP", MOUSEEVENTF_RIGHTUP, 0, MouseButton::Right, false},
+    {"MOUSE_X1_DOWN", MOUSEEVENTF_XDOWN, XBUTTON1, MouseButton::X1, true},
+    {"MOUSE_X1_UP", MOUSEEVENTF_XUP, XBUTTON1, MouseButton::X1, false},
+    {"MOUSE_X2_DOWN", MOUSEEVENTF_XDOWN, XBUTTON2, MouseButton::X2, true},
+    {"MOUSE_X2_UP", MOUSEEVENTF_XUP, XBUTTON2, MouseButton::X2, false},
 };
 
 template <typename Command, std::size_t N>
@@ -57,22 +67,31 @@ const Command* FindCommand(const Command (&commands)[N], const std::string& name
     return nullptr;
 }
 
-// False when a stop cut the press short: the button stays down for the end
-// of input to release.
+// A click holds its button for its key while it lasts, so that it neither
+// lets go of a button another holder keeps down nor is let go by one. False
+// when a stop cut the press short; the button goes up then too.
 bool PerformPass(const PassCommand& command, const ActiveMouseCommand& active, const StopSignal& stop) {
     if (command.releaseFlags == 0) {
         InjectMouseEvent(command.flags, active.wheelAmount);
         return true;
     }
-    InjectMouseEvent(command.flags, command.data);
-    if (!stop.Wait(active.pauseMs)) return false;
-    InjectMouseEvent(command.releaseFlags, command.data);
-    return true;
+    const HeldButtons::Send send = [&command](MouseButton, bool down) {
+        InjectMouseEvent(down ? command.flags : command.releaseFlags, command.data);
+    };
+    HeldInput().Hold(ClickHolder(active.context), command.button, {}, send);
+    const bool waited = stop.Wait(active.pauseMs);
+    HeldInput().Release(ClickHolder(active.context), command.button, send);
+    return waited;
 }
 
 void PerformSingleShot(const ActiveMouseCommand& active) {
-    if (const ButtonCommand* button = FindCommand(kButtonCommands, active.commandName)) {
-        InjectMouseEvent(button->flags, button->data);
+    if (const ButtonCommand* command = FindCommand(kButtonCommands, active.commandName)) {
+        const HeldButtons::Send send = [command](MouseButton, bool) { InjectMouseEvent(command->flags, command->data); };
+        if (command->down) {
+            HeldInput().Hold(kButtonCommandHolder, command->button, {}, send);
+        } else {
+            HeldInput().Release(kButtonCommandHolder, command->button, send);
+        }
     } else if (active.commandName == "MOUSE_CURSOR_POS") {
         if (!active.monitor.empty()) return PlaceOnChosenMonitor(active, MonitorSpot::Offsets);
         MoveCursorTo(active.offsetX, active.offsetY);

@@ -8,5 +8,8 @@ class StopSignal;
 // Performs the active mouse command on the calling thread: its passes, each
 // ending with a wait of kPassWaitMs, then its single-shot action. Returns when
 // all is done, or at the first wait after a stop is requested, injecting
-// nothing more. Names that are not commands inject nothing but still wait.
+// nothing more than the release of the click it was holding. Its buttons
+// are held in the owner of held buttons: a click under the key's name, the
+// down and up commands under the name they share. Names that are not
+// commands inject nothing but still wait.
 void ExecuteMouseCommand(const StopSignal& stop);

@@ -1,36 +1,20 @@
 #include "plugin/key/ToggleLocks.h"
 
+#include "plugin/HeldButtons.h"
 #include "plugin/key/KeyFeedback.h"
-#include "plugin/MouseInjection.h"
 
-using platform::InputEvent;
+ToggleLocks::ToggleLocks(HeldButtons& held) : held(held) {}
 
 void ToggleLocks::Press(const std::string& context, const std::string& device, platform::MouseButton button,
                         KeyFeedback& feedback) {
-    const auto found = locks.find(context);
-    if (found != locks.end()) {
-        // The button this key pressed, even if its settings name another one now.
-        Release(found);
-        feedback.ShowKeyImage(context, KeyFeedback::Image::Own);
-        return;
-    }
-    InjectInputBatch({InputEvent::Down(button)});
-    locks.emplace(context, Lock{button, device});
-    feedback.ShowKeyImage(context, KeyFeedback::Image::Held);
+    // A second press lets go of the button the key holds, even if its
+    // settings name another one now.
+    const bool locked = held.Toggle(LockHolder(context), button, device);
+    feedback.ShowKeyImage(context, locked ? KeyFeedback::Image::Held : KeyFeedback::Image::Own);
 }
 
-void ToggleLocks::ReleaseKey(const std::string& context) {
-    const auto found = locks.find(context);
-    if (found != locks.end()) Release(found);
-}
+bool ToggleLocks::ReleaseKey(const std::string& context) { return held.LetGo(LockHolder(context)); }
 
-void ToggleLocks::ReleaseDevice(const std::string& device) {
-    for (auto lock = locks.begin(); lock != locks.end();) {
-        lock = lock->second.device == device ? Release(lock) : std::next(lock);
-    }
-}
+void ToggleLocks::ReleaseDevice(const std::string& device) { held.LetGoOfDevice(device); }
 
-ToggleLocks::Locks::iterator ToggleLocks::Release(Locks::iterator lock) {
-    InjectInputBatch({InputEvent::Up(lock->second.button)});
-    return locks.erase(lock);
-}
+bool ToggleLocks::IsLocked(const std::string& context) const { return held.Holds(LockHolder(context)); }

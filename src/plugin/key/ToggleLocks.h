@@ -2,38 +2,35 @@
 
 #include "platform/Platform.h"
 
-#include <map>
 #include <string>
 
+class HeldButtons;
 class KeyFeedback;
 
-// The buttons that toggle keys keep down (drag lock), by key context. Used on
-// the key-command thread only. The end of input releases them with every
-// other button this process pressed.
+// The buttons that toggle keys keep down (drag lock), each held in the
+// owner of held buttons under its key's lock holder. Safe from any thread:
+// the end of a key or device lets go at once, without waiting for the
+// commands queued before it.
 class ToggleLocks {
 public:
-    // The key's first press presses `button` and leaves it down, showing the
-    // key's held image; the next releases the button it pressed and shows the
-    // key's own icon again.
+    explicit ToggleLocks(HeldButtons& held);
+
+    // The key's first press holds `button` down and shows the key's held
+    // image; the next lets go of the button it held and shows the key's own
+    // icon again.
     void Press(const std::string& context, const std::string& device, platform::MouseButton button,
                KeyFeedback& feedback);
 
-    // The key is gone (willDisappear): its button goes up; no image, as the key is not shown.
-    void ReleaseKey(const std::string& context);
+    // The key is gone (willDisappear) or its command changed: its lock ends.
+    // True when it had one. No image: the caller knows whether the key is shown.
+    bool ReleaseKey(const std::string& context);
 
-    // The device is gone (deviceDidDisconnect): the buttons of its keys go up.
+    // The device is gone (deviceDidDisconnect): the locks of its keys end.
     void ReleaseDevice(const std::string& device);
 
+    // Whether the key's lock holds its button: the truth its image shows.
+    bool IsLocked(const std::string& context) const;
+
 private:
-    struct Lock {
-        platform::MouseButton button;
-        std::string device;
-    };
-
-    using Locks = std::map<std::string, Lock>;
-
-    // Lets the lock's button up and forgets the lock; returns the next one.
-    Locks::iterator Release(Locks::iterator lock);
-
-    Locks locks;
+    HeldButtons& held;
 };

@@ -21,6 +21,8 @@ void SettingsPageFeed::PageAppeared(const std::string& context) {
 void SettingsPageFeed::PageDisappeared(const std::string& context) {
     // The readout notices at its next look and stops: no timer is left behind.
     openPages.erase(context);
+    // No page is left to take the position.
+    CancelPick(context);
 }
 
 void SettingsPageFeed::ReadOut() {
@@ -48,7 +50,9 @@ void SettingsPageFeed::CancelPick(const std::string& context) {
 }
 
 void SettingsPageFeed::KeyGone(const std::string& context) {
-    countdowns.erase(context);
+    // The host keeps a title set on a key that is not shown: the countdown's
+    // would greet the key when it comes back.
+    CancelPick(context);
     openPages.erase(context);
 }
 

@@ -27,6 +27,7 @@ public:
     explicit SettingsPageFeed(Channel channel);
 
     void PageAppeared(const std::string& context);
+    // The page closed: its key's pick, if any, is cancelled.
     void PageDisappeared(const std::string& context);
 
     // The key counts down in its title, then its page gets the pointer's
@@ -34,7 +35,7 @@ public:
     void StartPick(const std::string& context);
     // Stops the countdown and gives the key its own title back.
     void CancelPick(const std::string& context);
-    // The key went away: its countdown and its page end without a word to it.
+    // The key went away: its page ends, and its countdown as a cancel does.
     void KeyGone(const std::string& context);
 
 private:

@@ -5,9 +5,8 @@
 // monitor (Xvfb with two monitors declared on its one screen).
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
-import { buildUnderTest, startSession, startTwoMonitorSession, twoMonitorsSkip, settings, inputText, pressAndCollect, makeBundle, report } from './support/e2e.js';
+import { buildUnderTest, startBundleSession, startTwoMonitorSession, twoMonitorsSkip, settings, inputText, pressAndCollect, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -18,8 +17,8 @@ const DOUBLE_CLICK = build.wine
   ? { ms: 500, measure: ([down1, , down2]) => down2 - down1 }
   : { ms: 100, measure: ([, up1, down2]) => down2 - up1 };
 const HOLD_MS = 1000;
-// How late input may still come after keyUp: the worker's wait is cut short
-// in slices, and the recorder's pipe adds its own delay.
+// How late input may still come after keyUp: the worker's wait ends with
+// the release, and the recorder's pipe adds its own delay.
 const STOP_MARGIN_MS = 80;
 
 const ICONS = {
@@ -37,15 +36,13 @@ const SENT_MOVES_HIDDEN = build.wine && 'under Wine, moves sent with SendInput d
 
 describe(`${build.name} build: the new key commands`, { skip: build.needsRecorder }, () => {
   let session;
-  let layout;
+  let stop;
   let keys = 0;
   before(async () => {
-    layout = makeBundle(build, ICONS);
-    session = await startSession({ ...build, plugin: layout.exe }, { cwd: layout.bundle });
+    ({ session, stop } = await startBundleSession(build, ICONS));
   });
   after(async () => {
-    await session?.stop();
-    if (layout) fs.rmSync(layout.root, { recursive: true, force: true });
+    await stop?.();
   });
 
   // A key of its own for each scenario, so that no state carries over.

@@ -3,23 +3,12 @@
 // countdown that picks a position, and no activity once the page is closed.
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import { delay } from '../lib/index.js';
 import { run } from '../lib/process.js';
-import { buildUnderTest, startSession, startTwoMonitorSession, twoMonitorsSkip, settings, report } from './support/e2e.js';
+import { buildUnderTest, startSession, startTwoMonitorSession, twoMonitorsSkip, settings, report, contextSwitches } from './support/e2e.js';
 
 const build = buildUnderTest();
 const COUNTDOWN = ['3', '2', '1'];
-
-// Context switches of every thread of the process: each is a wake-up.
-function contextSwitches(pid) {
-  let total = 0;
-  for (const task of fs.readdirSync(`/proc/${pid}/task`)) {
-    const status = fs.readFileSync(`/proc/${pid}/task/${task}/status`, 'utf8');
-    for (const match of status.matchAll(/^(?:non)?voluntary_ctxt_switches:\s+(\d+)$/gm)) total += Number(match[1]);
-  }
-  return total;
-}
 
 async function wakeUpsPerSecond(pid, ms = 1000) {
   const before = contextSwitches(pid);

@@ -151,3 +151,30 @@ export function makeBundle(build, icons) {
   for (const [name, bytes] of Object.entries(icons)) fs.writeFileSync(path.join(bundle, 'icons', name), bytes);
   return { root, bundle, exe };
 }
+
+// A session whose plugin runs from a bundle laid out by makeBundle with
+// `icons`; `stop` ends it and removes the bundle.
+export async function startBundleSession(build, icons) {
+  const layout = makeBundle(build, icons);
+  const stop = async (session) => {
+    await session?.stop();
+    fs.rmSync(layout.root, { recursive: true, force: true });
+  };
+  try {
+    const session = await startSession({ ...build, plugin: layout.exe }, { cwd: layout.bundle });
+    return { session, layout, stop: () => stop(session) };
+  } catch (error) {
+    await stop();
+    throw error;
+  }
+}
+
+// Context switches of every thread of the process (Linux): each is a wake-up.
+export function contextSwitches(pid) {
+  let total = 0;
+  for (const task of fs.readdirSync(`/proc/${pid}/task`)) {
+    const status = fs.readFileSync(`/proc/${pid}/task/${task}/status`, 'utf8');
+    for (const match of status.matchAll(/^(?:non)?voluntary_ctxt_switches:\s+(\d+)$/gm)) total += Number(match[1]);
+  }
+  return total;
+}
