@@ -4,11 +4,13 @@
 #include "plugin/GuardianMessages.h"
 #include "support/DeadlineLock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
 #include <iterator>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +41,9 @@ struct InputState {
     bool pressed[std::size(kButtons)] = {};
     std::atomic<bool> ended{false};
     bool released = false;  // what the end found, for later calls
+    // Whose part of a notch the system carries: a dial's context, or empty
+    // for the key commands, which end theirs themselves.
+    std::string wheelOwner;
 };
 
 // Never destroyed: a worker may still be injecting while the process exits.
@@ -105,6 +110,17 @@ auto InjectLocked(InputState& state, const std::vector<ButtonChange>& changes, I
     return result;
 }
 
+bool IsWheel(const platform::InputEvent& event) {
+    return event.kind == platform::InputEvent::Kind::Wheel || event.kind == platform::InputEvent::Kind::HWheel;
+}
+
+// Another owner's part of a notch must not add to this wheel input.
+void TakeWheelLocked(InputState& state, const std::string& owner) {
+    if (state.wheelOwner == owner) return;
+    platform::EndWheelInput();
+    state.wheelOwner = owner;
+}
+
 void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
     InjectLocked(state, ChangesOf(flags, data), [&] {
         platform::mouse_event(flags, 0, 0, data, 0);
@@ -117,7 +133,9 @@ void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
-    if (!state.ended) InjectLocked(state, flags, data);
+    if (state.ended) return;
+    if (flags & (platform::MOUSEEVENTF_WHEEL | platform::MOUSEEVENTF_HWHEEL)) TakeWheelLocked(state, "");
+    InjectLocked(state, flags, data);
 }
 
 bool MoveCursorTo(int x, int y) {
@@ -130,13 +148,24 @@ bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return false;
+    if (std::any_of(events.begin(), events.end(), IsWheel)) TakeWheelLocked(state, "");
     return InjectLocked(state, ChangesOf(events), [&] { return platform::SendInputBatch(events); });
+}
+
+bool InjectWheelFor(const std::string& owner, const platform::InputEvent& wheel) {
+    InputState& state = State();
+    std::lock_guard<DeadlineLock> guard(state.mutex);
+    if (state.ended) return false;
+    TakeWheelLocked(state, owner);
+    return platform::SendInputBatch({wheel});
 }
 
 void EndCommandWheelInput() {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
-    if (!state.ended) platform::EndWheelInput();
+    if (state.ended) return;
+    platform::EndWheelInput();
+    state.wheelOwner.clear();
 }
 
 bool EndInput() {

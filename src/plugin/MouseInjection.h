@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Every input the plugin injects goes through here: mouse_event for buttons
@@ -23,6 +24,12 @@ bool InjectInputBatch(const std::vector<platform::InputEvent>& events);
 // notch for it is dropped (platform::EndWheelInput), so that the next
 // command scrolls by its own amount alone.
 void EndCommandWheelInput();
+
+// One wheel or horizontal-wheel event of a dial's turn, unless input has
+// ended; `owner` names the dial. Its parts of a notch add up over its own
+// turns, as a slow turn of small steps must scroll at all, and never with
+// another's: whoever scrolls next, a key or another dial, starts from none.
+bool InjectWheelFor(const std::string& owner, const platform::InputEvent& wheel);
 
 // Releases every button that InjectMouseEvent or InjectInputBatch pressed and
 // nothing released, then lets no more input through, from any thread: once

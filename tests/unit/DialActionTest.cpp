@@ -3,6 +3,7 @@
 #include "plugin/dial/DialAction.h"
 #include "plugin/dial/DialStrip.h"
 #include "plugin/MyStreamDeckPlugin.h"
+#include "plugin/MouseInjection.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>
@@ -90,20 +91,35 @@ TEST_F(DialActionTest, RotationsToInput) {
 
 // Each turn is a command of its own: what a wheel turn leaves of a notch ends
 // with it, right after its scroll.
-TEST_F(DialActionTest, AWheelTurnEndsItsWheelInput) {
-    for (const char* axis : {"WHEEL", "HWHEEL", "MOVE_X"}) {
-        SCOPED_TRACE(axis);
-        dials.Appear("dial", Appearance({{"dial_rotate", axis}, {"dial_step", "60"}}), "device");
-        recording::TakeCalls();
-        dials.Rotate("dial", Rotation(1));
+// A system that sends whole notches carries a part of one (EndWheelInput
+// drops it): a dial's parts add up over its own turns, and are dropped before
+// anyone else scrolls.
+TEST_F(DialActionTest, ADialsPartsOfANotchAddUpOverItsTurnsAndNoOneElses) {
+    dials.Appear("a", Appearance({{"dial_rotate", "WHEEL"}, {"dial_step", "60"}}), "device");
+    dials.Appear("b", Appearance({{"dial_rotate", "HWHEEL"}, {"dial_step", "60"}}), "device");
+    dials.Appear("x", Appearance({{"dial_rotate", "MOVE_X"}}), "device");
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> calls;
+    };
+    const std::vector<Step> steps = {
+        {"a turns", [&] { dials.Rotate("a", Rotation(1)); }, {"EndWheelInput", "SendInput"}},
+        {"a turns again: its half notch stays", [&] { dials.Rotate("a", Rotation(1)); }, {"SendInput"}},
+        {"a move in between is no scroll", [&] { dials.Rotate("x", Rotation(1)); }, {"GetCursorPos", "SetCursorPos"}},
+        {"a turns on", [&] { dials.Rotate("a", Rotation(1)); }, {"SendInput"}},
+        {"another dial starts from none", [&] { dials.Rotate("b", Rotation(1)); }, {"EndWheelInput", "SendInput"}},
+        {"a key's scroll starts from none",
+         [] { InjectMouseEvent(MOUSEEVENTF_WHEEL, 120); }, {"EndWheelInput", "mouse_event"}},
+        {"and so does a's next turn", [&] { dials.Rotate("a", Rotation(1)); }, {"EndWheelInput", "SendInput"}},
+    };
+    recording::TakeCalls();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
         std::vector<std::string> calls;
         for (const auto& call : recording::TakeCalls()) calls.push_back(call.what);
-        if (std::string(axis) == "MOVE_X") {
-            EXPECT_EQ(std::count(calls.begin(), calls.end(), "EndWheelInput"), 0);
-        } else {
-            EXPECT_EQ(calls, (std::vector<std::string>{"SendInput", "EndWheelInput"}));
-        }
-        dials.Disappear("dial");
+        EXPECT_EQ(calls, step.calls);
     }
 }
 

@@ -43,13 +43,13 @@ std::int32_t ClampToInt32(std::int64_t value) {
 
 // A clockwise turn scrolls down and right, as a physical wheel turned so
 // feels; the system's wheel counts up and right as positive.
-// Each turn is a command of its own: a part of a notch it leaves ends with it.
-void InjectTurn(DialAxis axis, std::int64_t amount) {
+// A part of a notch carries over to the dial's next turn, so that slow
+// turns of small steps add up to notches, and to nobody else's scroll.
+void InjectTurn(const std::string& context, DialAxis axis, std::int64_t amount) {
     if (amount == 0) return;
     if (IsWheelAxis(axis)) {
-        InjectInputBatch({axis == DialAxis::Wheel ? InputEvent::Wheel(ClampToInt32(-amount))
-                                                  : InputEvent::HWheel(ClampToInt32(amount))});
-        EndCommandWheelInput();
+        InjectWheelFor(context, axis == DialAxis::Wheel ? InputEvent::Wheel(ClampToInt32(-amount))
+                                                        : InputEvent::HWheel(ClampToInt32(amount)));
         return;
     }
     const bool horizontal = axis == DialAxis::MoveX;
@@ -94,7 +94,7 @@ void DialAction::Rotate(const std::string& context, const nlohmann::json& payloa
     const std::int64_t most = IsWheelAxis(axis) ? kMostWheelPerEvent : kMostMovePerEvent;
     const std::int64_t amount = dial.turn.Amount(TicksOf(payload), StepFor(dial.settings, axis),
                                                  dial.settings.accel, most, DialTurn::Clock::now());
-    InjectTurn(axis, amount);
+    InjectTurn(context, axis, amount);
 }
 
 void DialAction::Down(const std::string& context) {

@@ -56,6 +56,26 @@ describe(`${build.name} build: a part of a wheel notch ends with its command`, {
   }
 });
 
+describe(`${build.name} build: a dial's parts of a notch add up over its own turns`, { skip: build.needsRecorder }, () => {
+  const suite = sessionForSuite(build);
+
+  it('two one-tick turns of a dial step of 60, apart, scroll one notch', async () => {
+    const { session } = suite;
+    const { host, recorder } = session;
+    host.dialAppear('dial', { settings: { dial_rotate: 'WHEEL', dial_step: '60' } });
+    const mark = recorder.mark();
+    for (let turn = 0; turn < 2; turn += 1) {
+      host.dialRotate('dial', 1);
+      await session.barrier();
+    }
+    await recorder.waitForEvents(mark, (events) => events.length >= 1, { filter: isButtonOrWheel, what: 'the notch' });
+    await session.settle();
+    // Clockwise scrolls down; a system that takes parts of a notch sees both halves.
+    const expected = build.perNotchWheel ? ['wheel vertical -120'] : ['wheel vertical -60', 'wheel vertical -60'];
+    assert.deepEqual(recorder.since(mark, isButtonOrWheel).map(inputText), expected);
+  });
+});
+
 describe(`${build.name} build: positions are kept on the screen`, { skip: build.needsRecorder || SENT_MOVES_HIDDEN }, () => {
   const suite = sessionForSuite(build);
 
