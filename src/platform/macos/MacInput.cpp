@@ -36,6 +36,8 @@ bool CanReadCursorPos() { return true; }
 
 bool SendInputBatch(const std::vector<InputEvent>& events) { return Send(events); }
 
+void EndWheelInput() { Backend().EndWheelInput(); }
+
 std::vector<Monitor> GetMonitors() { return Backend().Monitors(); }
 
 int GetSystemMetrics(int index) { return PrimaryMonitorMetric(Backend().Monitors(), index); }
