@@ -232,6 +232,8 @@ struct WheelCase {
     const char* name;
     std::vector<InputEvent> batches;  // one event each, as a held wheel sends them
     std::vector<Scroll> scrolls;
+    // EndWheelInput after this many batches, as a command that made them ends.
+    std::size_t endAfter = SIZE_MAX;
 };
 
 const WheelCase kWheelCases[] = {
@@ -248,14 +250,27 @@ const WheelCase kWheelCases[] = {
     {"each wheel keeps its own part",
      {InputEvent::Wheel(60), InputEvent::HWheel(60), InputEvent::Wheel(60), InputEvent::HWheel(-60)},
      {{1, 1, 0}}},
+    {"a half notch ended adds nothing to the next half", {InputEvent::Wheel(60), InputEvent::Wheel(60)}, {}, 1},
+    {"a half notch down ended takes nothing from three up",
+     {InputEvent::Wheel(-60), InputEvent::Wheel(360)},
+     {{1, 3, 0}},
+     1},
+    {"a notch and a half right ended, then a half", {InputEvent::HWheel(180), InputEvent::HWheel(60)}, {{2, 0, -1}}, 1},
+    {"both wheels' parts end",
+     {InputEvent::Wheel(60), InputEvent::HWheel(-60), InputEvent::HWheel(-60), InputEvent::Wheel(60)},
+     {},
+     2},
 };
 
-TEST_F(QuartzInputTest, WheelsPostWholeNotchesAsLinesAndCarryTheRest) {
+TEST_F(QuartzInputTest, WheelsPostWholeNotchesAsLinesAndCarryTheRestUntilTheirCommandEnds) {
     for (const WheelCase& c : kWheelCases) {
         SCOPED_TRACE(c.name);
         const Functions table = Reset();
         QuartzInput input(table);
-        for (const InputEvent& event : c.batches) ASSERT_TRUE(input.Send({event}, At(0)));
+        for (std::size_t i = 0; i < c.batches.size(); ++i) {
+            if (i == c.endAfter) input.EndWheelInput();
+            ASSERT_TRUE(input.Send({c.batches[i]}, At(0)));
+        }
         const std::vector<Event>& posted = Fake().posted;
         ASSERT_EQ(posted.size(), c.scrolls.size());
         for (std::size_t i = 0; i < posted.size(); ++i) {

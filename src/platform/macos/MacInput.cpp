@@ -12,6 +12,14 @@ namespace platform {
 namespace {
 
 // Never destroyed: a worker may still be injecting while the process exits.
+// Loaded at the first call, never earlier: the guardian is forked without
+// exec, which macOS allows only for what the child inherits safely. At the
+// fork the plugin has one thread and has loaded nothing beyond libSystem, so
+// the child holds no lock of another thread and no state of CoreFoundation,
+// CoreGraphics or the Objective-C runtime's classes, whose fork checks look
+// at what was set up before the fork. When the guardian must release, it
+// loads them itself, as a new single-threaded process would, with its own
+// connection to the window server.
 quartz::QuartzInput& Backend() {
     static quartz::QuartzInput* backend = new quartz::QuartzInput(quartz::LoadQuartzFunctions());
     return *backend;
@@ -35,6 +43,8 @@ bool GetCursorPos(Point& point) { return Backend().ReadCursor(point); }
 bool CanReadCursorPos() { return true; }
 
 bool SendInputBatch(const std::vector<InputEvent>& events) { return Send(events); }
+
+void EndWheelInput() { Backend().EndWheelInput(); }
 
 std::vector<Monitor> GetMonitors() { return Backend().Monitors(); }
 

@@ -87,12 +87,17 @@ bool QuartzInput::Send(const std::vector<InputEvent>& events, ClickPairing::Cloc
             case InputEvent::Kind::ButtonUp:
                 posted = PostButton(event.button, event.kind == InputEvent::Kind::ButtonDown, place, now);
                 break;
-            case InputEvent::Kind::Wheel: posted = PostScroll(verticalRemainder_, event.amount, false); break;
-            case InputEvent::Kind::HWheel: posted = PostScroll(horizontalRemainder_, event.amount, true); break;
+            case InputEvent::Kind::Wheel: posted = PostScroll(remainders_.vertical, event.amount, false); break;
+            case InputEvent::Kind::HWheel: posted = PostScroll(remainders_.horizontal, event.amount, true); break;
         }
         if (!posted) return false;
     }
     return true;
+}
+
+void QuartzInput::EndWheelInput() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    remainders_ = {};
 }
 
 bool QuartzInput::MayPost() {

@@ -4,6 +4,7 @@
 // as posted Quartz events, the cursor, the displays and the double-click
 // interval. Portable code: the table is what makes it macOS.
 #include "platform/Platform.h"
+#include "platform/WheelNotches.h"
 #include "platform/macos/ClickPairing.h"
 #include "platform/macos/QuartzApi.h"
 
@@ -22,6 +23,9 @@ public:
     // function is missing, when the system does not let this process post
     // events, or when an event could not be made.
     bool Send(const std::vector<InputEvent>& events, ClickPairing::Clock::time_point now);
+
+    // Drops what the wheels carry of a notch, as EndWheelInput describes.
+    void EndWheelInput();
 
     // The cursor in global coordinates, as GetCursorPos reports it.
     bool ReadCursor(Point& point);
@@ -54,8 +58,7 @@ private:
     static_assert(static_cast<std::size_t>(MouseButton::X2) + 1 == kButtons, "X2 is the last button");
     bool held_[kButtons] = {};
     int heldClickState_[kButtons] = {};
-    long long verticalRemainder_ = 0;
-    long long horizontalRemainder_ = 0;
+    WheelRemainders remainders_;
     ClickPairing pairing_;
 };
 
