@@ -16,7 +16,9 @@ import { execFileSync } from 'node:child_process';
 import { assemble, readJson, PLUGIN_FOLDER } from './lib/bundle.mjs';
 import { vendorValidate, isClean, NEWEST_SCHEMAS } from './lib/vendor-validate.mjs';
 import { mergePatch, linuxProgram } from './lib/merge-patch.mjs';
-import { ELF_MACHINE, PE_AMD64, elfHeader, peMachine, elfStandIn, peStandIn } from './lib/executables.mjs';
+import {
+  ELF_MACHINE, PE_AMD64, elfHeader, peMachine, isUniversalMachO, elfStandIn, peStandIn, universalStandIn,
+} from './lib/executables.mjs';
 import { zipEntries } from './lib/zip.mjs';
 
 let work;
@@ -41,6 +43,7 @@ before(() => {
       windowsExe: standIn('win.exe', peStandIn(PE_AMD64)),
       linuxExe: standIn('x86-64', elfStandIn(ELF_MACHINE['x86_64-unknown-linux-gnu'])),
       linuxAarch64Exe: standIn('arm64', elfStandIn(ELF_MACHINE['aarch64-unknown-linux-gnu'])),
+      macosExe: standIn('macos', universalStandIn()),
       packageFile: pkg,
     });
   }
@@ -56,7 +59,7 @@ after(() => fs.rmSync(work, { recursive: true, force: true }));
 // Every program a host may start: path in the folder -> what it must be.
 function programs() {
   const base = readJson(path.join(unpacked, 'manifest.json'));
-  const found = new Map([[base.CodePathWin ?? base.CodePath, { pe: PE_AMD64 }]]);
+  const found = new Map([[base.CodePathWin ?? base.CodePath, { pe: PE_AMD64 }], [base.CodePathMac, { universal: true }]]);
   for (const [triple, machine] of Object.entries(ELF_MACHINE)) {
     found.set(linuxProgram(merged, triple), { elf: machine, triple });
   }
@@ -114,11 +117,13 @@ test('each program is in the package, executable, and built for its machine', ()
     assert.ok((fs.statSync(file).mode & 0o111) === 0o111, `${program}: executable once unpacked`);
     if (want.pe) {
       assert.equal(peMachine(file), want.pe, `${program}: Windows x64`);
+    } else if (want.universal) {
+      assert.ok(isUniversalMachO(file), `${program}: a universal macOS executable`);
     } else {
       const elf = elfHeader(file);
       assert.ok(elf, `${program}: a 64-bit little-endian ELF file`);
       assert.equal(elf.machine, want.elf, `${program}: machine of ${want.triple}`);
     }
   }
-  assert.equal(programs().size, 3, 'one program per system and machine');
+  assert.equal(programs().size, 4, 'one program per system and machine');
 });

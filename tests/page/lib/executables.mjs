@@ -33,6 +33,13 @@ export function peMachine(file) {
   return h.readUInt16LE(at + 4);
 }
 
+// Whether a file starts as a universal (fat) Mach-O file does; what its
+// slices hold is macho-check.mjs's to say.
+export function isUniversalMachO(file) {
+  const h = head(file, 8);
+  return h.length === 8 && h.readUInt32BE(0) === 0xcafebabe;
+}
+
 // Headers alone, for stand-in executables in tests: just enough to be read
 // back by elfHeader and peMachine.
 export function elfStandIn(machine) {
@@ -53,5 +60,12 @@ export function peStandIn(machine) {
   h.writeUInt32LE(0x40, 0x3c);
   h.write('PE\0\0', 0x40, 'latin1');
   h.writeUInt16LE(machine, 0x44);
+  return h;
+}
+
+export function universalStandIn() {
+  const h = Buffer.alloc(8);
+  h.writeUInt32BE(0xcafebabe, 0);
+  h.writeUInt32BE(2, 4); // two slices
   return h;
 }
