@@ -1,5 +1,6 @@
 #include "plugin/MouseInjection.h"
 
+#include "platform/MouseEventFlags.h"
 #include "platform/Platform.h"
 #include "plugin/GuardianMessages.h"
 #include "support/DeadlineLock.h"
@@ -18,17 +19,16 @@ namespace {
 
 struct Button {
     platform::MouseButton button;
-    std::uint32_t downFlag;
     std::uint32_t upFlag;
-    std::int32_t data;  // the extra button a shared X flag names; 0 otherwise
+    std::int32_t data;  // the extra button the shared X flag names; 0 otherwise
 };
 
 const Button kButtons[] = {
-    {platform::MouseButton::Left, platform::MOUSEEVENTF_LEFTDOWN, platform::MOUSEEVENTF_LEFTUP, 0},
-    {platform::MouseButton::Right, platform::MOUSEEVENTF_RIGHTDOWN, platform::MOUSEEVENTF_RIGHTUP, 0},
-    {platform::MouseButton::Middle, platform::MOUSEEVENTF_MIDDLEDOWN, platform::MOUSEEVENTF_MIDDLEUP, 0},
-    {platform::MouseButton::X1, platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON1},
-    {platform::MouseButton::X2, platform::MOUSEEVENTF_XDOWN, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
+    {platform::MouseButton::Left, platform::MOUSEEVENTF_LEFTUP, 0},
+    {platform::MouseButton::Right, platform::MOUSEEVENTF_RIGHTUP, 0},
+    {platform::MouseButton::Middle, platform::MOUSEEVENTF_MIDDLEUP, 0},
+    {platform::MouseButton::X1, platform::MOUSEEVENTF_XUP, platform::XBUTTON1},
+    {platform::MouseButton::X2, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
 };
 
 // Key commands, the held-move worker and the end of the process (a signal
@@ -52,27 +52,11 @@ InputState& State() {
     return *state;
 }
 
-// The X flags serve both extra buttons; the data tells which.
-bool Concerns(const Button& button, std::int32_t data) {
-    return button.data == 0 || (data & button.data) != 0;
-}
-
 // The buttons an injection presses or releases, in order.
 struct ButtonChange {
     std::size_t index;  // in kButtons
     bool down;
 };
-
-std::vector<ButtonChange> ChangesOf(std::uint32_t flags, std::int32_t data) {
-    std::vector<ButtonChange> changes;
-    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        const Button& button = kButtons[i];
-        if (!Concerns(button, data)) continue;
-        if (flags & button.downFlag) changes.push_back({i, true});
-        if (flags & button.upFlag) changes.push_back({i, false});
-    }
-    return changes;
-}
 
 std::vector<ButtonChange> ChangesOf(const std::vector<platform::InputEvent>& events) {
     std::vector<ButtonChange> changes;
@@ -121,11 +105,12 @@ void TakeWheelLocked(InputState& state, const std::string& owner) {
     state.wheelOwner = owner;
 }
 
-void InjectLocked(InputState& state, std::uint32_t flags, std::int32_t data) {
-    InjectLocked(state, ChangesOf(flags, data), [&] {
-        platform::mouse_event(flags, 0, 0, data, 0);
-        return true;
-    });
+// Injects `events` through `inject`: key commands scroll as no one in
+// particular, and what they press and release is recorded.
+template <typename Injecting>
+auto InjectEventsLocked(InputState& state, const std::vector<platform::InputEvent>& events, Injecting inject) {
+    if (std::any_of(events.begin(), events.end(), IsWheel)) TakeWheelLocked(state, "");
+    return InjectLocked(state, ChangesOf(events), inject);
 }
 
 }  // namespace
@@ -134,8 +119,10 @@ void InjectMouseEvent(std::uint32_t flags, std::int32_t data) {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return;
-    if (flags & (platform::MOUSEEVENTF_WHEEL | platform::MOUSEEVENTF_HWHEEL)) TakeWheelLocked(state, "");
-    InjectLocked(state, flags, data);
+    InjectEventsLocked(state, platform::EventsOfMouseEvent(flags, data), [&] {
+        platform::mouse_event(flags, 0, 0, data, 0);
+        return true;
+    });
 }
 
 bool MoveCursorTo(int x, int y) {
@@ -148,8 +135,7 @@ bool InjectInputBatch(const std::vector<platform::InputEvent>& events) {
     InputState& state = State();
     std::lock_guard<DeadlineLock> guard(state.mutex);
     if (state.ended) return false;
-    if (std::any_of(events.begin(), events.end(), IsWheel)) TakeWheelLocked(state, "");
-    return InjectLocked(state, ChangesOf(events), [&] { return platform::SendInputBatch(events); });
+    return InjectEventsLocked(state, events, [&] { return platform::SendInputBatch(events); });
 }
 
 bool InjectWheelFor(const std::string& owner, const platform::InputEvent& wheel) {

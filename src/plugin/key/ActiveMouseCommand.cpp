@@ -96,27 +96,27 @@ void ReplaceCommandLocked(SharedCommand& shared, ActiveMouseCommand loaded) {
     shared.record = std::move(loaded);
 }
 
-}  // namespace
-
-void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context) {
+// Converts first, so that settings that cannot run change nothing; then, in
+// one step under the lock, replaces the command and, when asked, starts its
+// hold: the worker never sees the new command on the hold of the key before.
+void Load(const ActionSettings& settings, const std::string& context, bool startHold) {
     ActiveMouseCommand loaded = Convert(settings, context);
     SharedCommand& shared = Shared();
     const NotifyOnExit notify{shared.changed};
     std::lock_guard<std::mutex> guard(shared.mutex);
     ReplaceCommandLocked(shared, std::move(loaded));
-}
-
-void LoadAndStartHold(const ActionSettings& settings, const std::string& context) {
-    ActiveMouseCommand loaded = Convert(settings, context);
-    SharedCommand& shared = Shared();
-    const NotifyOnExit notify{shared.changed};
-    // One step under the lock: the worker never sees the new command on the
-    // hold of the key before.
-    std::lock_guard<std::mutex> guard(shared.mutex);
-    ReplaceCommandLocked(shared, std::move(loaded));
+    if (!startHold) return;
     StartHoldLocked(shared);
     if (shared.keysDown.count(context) == 0) EndHoldLocked(shared);
 }
+
+}  // namespace
+
+void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context) {
+    Load(settings, context, false);
+}
+
+void LoadAndStartHold(const ActionSettings& settings, const std::string& context) { Load(settings, context, true); }
 
 void SetKeyHeld(bool held) {
     SharedCommand& shared = Shared();
