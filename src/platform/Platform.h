@@ -65,9 +65,13 @@ int GetSystemMetrics(int index);
 
 enum class MouseButton { Left, Middle, Right, X1, X2 };
 
+// The keyboard's modifier keys a mouse command may hold, the left-hand ones:
+// Meta is the Windows key, Command on macOS, Super on Linux.
+enum class ModifierKey { Ctrl, Shift, Alt, Meta };
+
 // One step of an input batch.
 struct InputEvent {
-    enum class Kind { MoveAbsolute, MoveRelative, ButtonDown, ButtonUp, Wheel, HWheel };
+    enum class Kind { MoveAbsolute, MoveRelative, ButtonDown, ButtonUp, Wheel, HWheel, KeyDown, KeyUp };
     Kind kind = Kind::MoveAbsolute;
     // MoveAbsolute: a desktop pixel, negative left of or above the primary
     // display; MoveRelative: the motion, as a mouse would report it.
@@ -76,6 +80,7 @@ struct InputEvent {
     MouseButton button = MouseButton::Left;  // ButtonDown and ButtonUp
     // Wheel and HWheel: signed, WHEEL_DELTA per notch, positive up and right.
     std::int32_t amount = 0;
+    ModifierKey key = ModifierKey::Ctrl;  // KeyDown and KeyUp
 
     static InputEvent MoveTo(std::int32_t x, std::int32_t y) { return {Kind::MoveAbsolute, x, y}; }
     static InputEvent MoveBy(std::int32_t dx, std::int32_t dy) { return {Kind::MoveRelative, dx, dy}; }
@@ -83,6 +88,8 @@ struct InputEvent {
     static InputEvent Up(MouseButton button) { return {Kind::ButtonUp, 0, 0, button}; }
     static InputEvent Wheel(std::int32_t amount) { return {Kind::Wheel, 0, 0, MouseButton::Left, amount}; }
     static InputEvent HWheel(std::int32_t amount) { return {Kind::HWheel, 0, 0, MouseButton::Left, amount}; }
+    static InputEvent Press(ModifierKey key) { return {Kind::KeyDown, 0, 0, MouseButton::Left, 0, key}; }
+    static InputEvent Release(ModifierKey key) { return {Kind::KeyUp, 0, 0, MouseButton::Left, 0, key}; }
 };
 
 // Injects the events in order, back to back: one SendInput on Windows, which
@@ -94,6 +101,10 @@ struct InputEvent {
 // and a round trip at the end, whole notches as discrete steps beside the
 // smooth length. Positions and relative steps are kept on the desktop: a
 // system may take only 16 bits of them (X11), and would wrap.
+// Modifier keys go down and up where they stand among the mouse events: as
+// keyboard input in the same batch where the system has it, as the flags of
+// the mouse events that follow on macOS. A session that offers no keyboard
+// leaves them out, says so once in the log, and sends the rest.
 // False when the system refused the batch or there is no display.
 bool SendInputBatch(const std::vector<InputEvent>& events);
 

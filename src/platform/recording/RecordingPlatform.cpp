@@ -61,6 +61,16 @@ const char* NameOf(MouseButton button) {
     return "left";
 }
 
+const char* NameOf(ModifierKey key) {
+    switch (key) {
+        case ModifierKey::Shift: return "shift";
+        case ModifierKey::Alt: return "alt";
+        case ModifierKey::Meta: return "meta";
+        case ModifierKey::Ctrl: break;
+    }
+    return "ctrl";
+}
+
 void Record(Screen& screen, const char* what, std::vector<std::int64_t> args, std::vector<InputEvent> events = {}) {
     Call call{what, std::move(args), std::move(events), std::chrono::steady_clock::now()};
     if (screen.log.is_open()) {
@@ -92,6 +102,8 @@ std::string Describe(const InputEvent& event) {
         case InputEvent::Kind::ButtonUp: text << "up " << NameOf(event.button); break;
         case InputEvent::Kind::Wheel: text << "wheel " << event.amount; break;
         case InputEvent::Kind::HWheel: text << "hwheel " << event.amount; break;
+        case InputEvent::Kind::KeyDown: text << "press " << NameOf(event.key); break;
+        case InputEvent::Kind::KeyUp: text << "release " << NameOf(event.key); break;
     }
     return text.str();
 }

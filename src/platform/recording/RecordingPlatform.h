@@ -57,7 +57,7 @@ void SetStartGuardianFails(bool fails);
 void SetPluginReads(const std::vector<std::vector<std::uint8_t>>& reads);
 
 // One event as text, as the log writes it: "move 10 -20", "relative 3 0",
-// "down left", "up x2", "wheel 60", "hwheel -120".
+// "down left", "up x2", "wheel 60", "hwheel -120", "press ctrl", "release meta".
 std::string Describe(const InputEvent& event);
 
 }  // namespace platform::recording
