@@ -27,9 +27,10 @@
 // (HeldInput().Hold / Release) do not take the keys with them; a LetGo of
 // the holder does, and the scope then has nothing left to let go of. Which
 // holder: the key's ClickHolder for input that ends with the press; input
-// that outlives the press (a lock, a toggled autoclick) holds its keys under
-// the key's LockHolder through HeldInput().HoldModifiers, and whatever ends
-// it lets go with HeldInput().LetGo(LockHolder(context)), as ToggleLocks does.
+// that outlives the press (a drag lock, a toggled autoclick) holds its keys
+// through HeldInput().HoldModifiers under a holder of its own named after the
+// key (LockHolder for a drag lock: ToggleLocks takes any hold of it for a
+// lock), and whatever ends it lets go with HeldInput().LetGo(that holder).
 class ModifierScope {
 public:
     ModifierScope(std::string holder, const Modifiers& modifiers, const std::string& device = {});
