@@ -1,5 +1,5 @@
-// Windows: input batches through SendInput, which queues all its events
-// before any other input.
+// Windows: input batches through SendInput, which queues all its events,
+// mouse and keyboard alike, before any other input.
 #include "platform/Platform.h"
 #include "platform/win32/VirtualDesktopCoordinates.h"
 
@@ -32,6 +32,36 @@ struct VirtualDesktop {
     int height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
 };
 
+struct KeyInput {
+    WORD virtualKey;
+    bool extended;  // an E0 key, whose scan code alone is some other key's
+};
+
+// The left-hand keys. The Windows key lives on the extended part of the
+// keyboard (E0 5B); without the flag a program that reads scan codes would
+// see another key.
+KeyInput KeyInputOf(ModifierKey key) {
+    switch (key) {
+        case ModifierKey::Shift: return {VK_LSHIFT, false};
+        case ModifierKey::Alt: return {VK_LMENU, false};
+        case ModifierKey::Meta: return {VK_LWIN, true};
+        case ModifierKey::Ctrl: break;
+    }
+    return {VK_LCONTROL, false};
+}
+
+KEYBDINPUT KeyboardInputOf(const InputEvent& event) {
+    const KeyInput key = KeyInputOf(event.key);
+    KEYBDINPUT input{};
+    input.wVk = key.virtualKey;
+    // Beside the virtual key, for programs that read scan codes (games,
+    // remote desktops): the one the keyboard layout gives the key.
+    input.wScan = static_cast<WORD>(::MapVirtualKeyW(key.virtualKey, MAPVK_VK_TO_VSC));
+    input.dwFlags = (event.kind == InputEvent::Kind::KeyUp ? KEYEVENTF_KEYUP : 0) |
+                    (key.extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
+}
+
 MOUSEINPUT MouseInputOf(const InputEvent& event, const VirtualDesktop& desktop) {
     MOUSEINPUT input{};
     switch (event.kind) {
@@ -62,6 +92,20 @@ MOUSEINPUT MouseInputOf(const InputEvent& event, const VirtualDesktop& desktop) 
             input.dwFlags = event.kind == InputEvent::Kind::Wheel ? MOUSEEVENTF_WHEEL : MOUSEEVENTF_HWHEEL;
             input.mouseData = static_cast<DWORD>(event.amount);
             break;
+        case InputEvent::Kind::KeyDown:
+        case InputEvent::Kind::KeyUp: break;  // keyboard input: see InputOf
+    }
+    return input;
+}
+
+INPUT InputOf(const InputEvent& event, const VirtualDesktop& desktop) {
+    INPUT input{};
+    if (event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::KeyUp) {
+        input.type = INPUT_KEYBOARD;
+        input.ki = KeyboardInputOf(event);
+    } else {
+        input.type = INPUT_MOUSE;
+        input.mi = MouseInputOf(event, desktop);
     }
     return input;
 }
@@ -71,11 +115,9 @@ MOUSEINPUT MouseInputOf(const InputEvent& event, const VirtualDesktop& desktop) 
 bool SendInputBatch(const std::vector<InputEvent>& events) {
     if (events.empty()) return true;
     const VirtualDesktop desktop;
-    std::vector<INPUT> inputs(events.size());
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        inputs[i].type = INPUT_MOUSE;
-        inputs[i].mi = MouseInputOf(events[i], desktop);
-    }
+    std::vector<INPUT> inputs;
+    inputs.reserve(events.size());
+    for (const InputEvent& event : events) inputs.push_back(InputOf(event, desktop));
     // A window of a higher integrity level drops the input without this
     // call failing: see IsForegroundWindowElevated.
     const UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
