@@ -63,6 +63,27 @@ TEST(X11InputBatch, RelativeMotionArrivesAsMotionByTheDelta) {
     EXPECT_EQ(Cursor().y, 197);
 }
 
+// Each modifier as the key the server maps to its left-hand keysym, where it
+// stands among the buttons and wheels: what a program reading the keyboard
+// state at the click sees held.
+TEST(X11InputBatch, ModifierKeysGoDownAndUpAmongTheButtons) {
+    XInputListener listener({XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease});
+    ASSERT_TRUE(listener.Ready());
+    ASSERT_TRUE(SendInputBatch({InputEvent::Press(ModifierKey::Ctrl), InputEvent::Press(ModifierKey::Shift),
+                                InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+                                InputEvent::Release(ModifierKey::Shift), InputEvent::Release(ModifierKey::Ctrl),
+                                InputEvent::Press(ModifierKey::Alt), InputEvent::Wheel(-120),
+                                InputEvent::Press(ModifierKey::Meta), InputEvent::Release(ModifierKey::Alt),
+                                InputEvent::Release(ModifierKey::Meta)}));
+    const std::vector<std::string> expected = {
+        "raw key press Control_L", "raw key press Shift_L",   "raw press 1",
+        "raw release 1",           "raw key release Shift_L", "raw key release Control_L",
+        "raw key press Alt_L",     "raw press 5",             "raw release 5",
+        "raw key press Super_L",   "raw key release Alt_L",   "raw key release Super_L"};
+    EXPECT_EQ(listener.Collect(expected.size(), kDeadline), expected);
+    EXPECT_TRUE(listener.Quiet()) << "more input than sent";
+}
+
 struct WheelCase {
     std::string name;
     std::vector<std::vector<InputEvent>> batches;
