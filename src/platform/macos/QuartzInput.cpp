@@ -38,6 +38,16 @@ ButtonEvents EventsOf(MouseButton button) {
     return {kCGEventLeftMouseDown, kCGEventLeftMouseUp, kCGEventLeftMouseDragged, kCGMouseButtonLeft};
 }
 
+CGEventFlags FlagOf(ModifierKey key) {
+    switch (key) {
+        case ModifierKey::Shift: return kCGEventFlagMaskShift;
+        case ModifierKey::Alt: return kCGEventFlagMaskAlternate;
+        case ModifierKey::Meta: return kCGEventFlagMaskCommand;
+        case ModifierKey::Ctrl: break;
+    }
+    return kCGEventFlagMaskControl;
+}
+
 // The held button whose drag a move is, in the order a window server would
 // report it; held_ is indexed by MouseButton.
 constexpr MouseButton kDragOrder[] = {MouseButton::Left, MouseButton::Right, MouseButton::Middle, MouseButton::X1,
@@ -89,6 +99,14 @@ bool QuartzInput::Send(const std::vector<InputEvent>& events, ClickPairing::Cloc
                 break;
             case InputEvent::Kind::Wheel: posted = PostScroll(remainders_.vertical, event.amount, false); break;
             case InputEvent::Kind::HWheel: posted = PostScroll(remainders_.horizontal, event.amount, true); break;
+            case InputEvent::Kind::KeyDown:
+                flags_ |= FlagOf(event.key);
+                posted = true;
+                break;
+            case InputEvent::Kind::KeyUp:
+                flags_ &= ~FlagOf(event.key);
+                posted = true;
+                break;
         }
         if (!posted) return false;
     }
@@ -174,6 +192,9 @@ bool QuartzInput::PostScroll(long long& remainder, std::int32_t amount, bool hor
 }
 
 bool QuartzInput::Post(CGEventRef event) {
+    // Without a modifier of ours the event keeps the flags Quartz gave it,
+    // as before there were modifiers: a key the user holds still counts.
+    if (flags_ != 0) functions_.CGEventSetFlags(event, flags_);
     functions_.CGEventPost(kCGHIDEventTap, event);
     functions_.CFRelease(event);
     return true;
