@@ -482,6 +482,8 @@ TEST_F(QuartzInputTest, ARefusedPermissionIsRequestedAndLoggedOnceAndFailsEveryB
     Fake().mayPost = false;
     QuartzInput input(table);
     EXPECT_TRUE(input.Send({}, At(0))) << "no input, nothing to ask";
+    EXPECT_TRUE(input.Send({InputEvent::Press(platform::ModifierKey::Ctrl)}, At(0))) << "a key alone posts nothing";
+    EXPECT_TRUE(input.Send({InputEvent::Release(platform::ModifierKey::Ctrl)}, At(0)));
     EXPECT_EQ(Fake().preflights, 0);
     EXPECT_FALSE(input.Send({InputEvent::Down(MouseButton::Left)}, At(0)));
     EXPECT_FALSE(input.Send({InputEvent::Up(MouseButton::Left)}, At(10)));

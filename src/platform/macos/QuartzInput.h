@@ -50,6 +50,8 @@ private:
     bool PostMove(Point place, const Point* delta);
     bool PostScroll(long long& remainder, std::int32_t amount, bool horizontal);
     bool Post(CGEventRef event);
+    // A KeyDown or KeyUp: its flag, on or off.
+    void SetKey(const InputEvent& key);
 
     const Functions functions_;
     std::mutex mutex_;
