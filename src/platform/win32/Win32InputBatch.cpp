@@ -35,6 +35,10 @@ struct VirtualDesktop {
 struct KeyInput {
     WORD virtualKey;
     bool extended;  // an E0 key, whose scan code alone is some other key's
+    // Released alone, the key opens a menu: Alt the window's menu bar, the
+    // Windows key the Start menu. Mouse input while it is down does not
+    // count as something else pressed with it.
+    bool opensAMenu;
 };
 
 // The left-hand keys. The Windows key lives on the extended part of the
@@ -42,24 +46,38 @@ struct KeyInput {
 // see another key.
 KeyInput KeyInputOf(ModifierKey key) {
     switch (key) {
-        case ModifierKey::Shift: return {VK_LSHIFT, false};
-        case ModifierKey::Alt: return {VK_LMENU, false};
-        case ModifierKey::Meta: return {VK_LWIN, true};
+        case ModifierKey::Shift: return {VK_LSHIFT, false, false};
+        case ModifierKey::Alt: return {VK_LMENU, false, true};
+        case ModifierKey::Meta: return {VK_LWIN, true, true};
         case ModifierKey::Ctrl: break;
     }
-    return {VK_LCONTROL, false};
+    return {VK_LCONTROL, false, false};
 }
 
-KEYBDINPUT KeyboardInputOf(const InputEvent& event) {
-    const KeyInput key = KeyInputOf(event.key);
-    KEYBDINPUT input{};
-    input.wVk = key.virtualKey;
+// A virtual key that no key and no program uses: tapped just before the
+// release of a key that opens a menu, it makes the release that of a key
+// combination, which opens nothing.
+constexpr WORD kMaskKey = 0xE8;
+
+INPUT KeyboardInput(WORD virtualKey, bool extended, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
     // Beside the virtual key, for programs that read scan codes (games,
     // remote desktops): the one the keyboard layout gives the key.
-    input.wScan = static_cast<WORD>(::MapVirtualKeyW(key.virtualKey, MAPVK_VK_TO_VSC));
-    input.dwFlags = (event.kind == InputEvent::Kind::KeyUp ? KEYEVENTF_KEYUP : 0) |
-                    (key.extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return input;
+}
+
+void AddKeyboardInput(const InputEvent& event, std::vector<INPUT>& inputs) {
+    const KeyInput key = KeyInputOf(event.key);
+    const bool up = event.kind == InputEvent::Kind::KeyUp;
+    if (up && key.opensAMenu) {
+        inputs.push_back(KeyboardInput(kMaskKey, false, false));
+        inputs.push_back(KeyboardInput(kMaskKey, false, true));
+    }
+    inputs.push_back(KeyboardInput(key.virtualKey, key.extended, up));
 }
 
 MOUSEINPUT MouseInputOf(const InputEvent& event, const VirtualDesktop& desktop) {
@@ -93,19 +111,7 @@ MOUSEINPUT MouseInputOf(const InputEvent& event, const VirtualDesktop& desktop) 
             input.mouseData = static_cast<DWORD>(event.amount);
             break;
         case InputEvent::Kind::KeyDown:
-        case InputEvent::Kind::KeyUp: break;  // keyboard input: see InputOf
-    }
-    return input;
-}
-
-INPUT InputOf(const InputEvent& event, const VirtualDesktop& desktop) {
-    INPUT input{};
-    if (event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::KeyUp) {
-        input.type = INPUT_KEYBOARD;
-        input.ki = KeyboardInputOf(event);
-    } else {
-        input.type = INPUT_MOUSE;
-        input.mi = MouseInputOf(event, desktop);
+        case InputEvent::Kind::KeyUp: break;  // keyboard input: see AddKeyboardInput
     }
     return input;
 }
@@ -117,7 +123,16 @@ bool SendInputBatch(const std::vector<InputEvent>& events) {
     const VirtualDesktop desktop;
     std::vector<INPUT> inputs;
     inputs.reserve(events.size());
-    for (const InputEvent& event : events) inputs.push_back(InputOf(event, desktop));
+    for (const InputEvent& event : events) {
+        if (event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::KeyUp) {
+            AddKeyboardInput(event, inputs);
+        } else {
+            INPUT input{};
+            input.type = INPUT_MOUSE;
+            input.mi = MouseInputOf(event, desktop);
+            inputs.push_back(input);
+        }
+    }
     // A window of a higher integrity level drops the input without this
     // call failing: see IsForegroundWindowElevated.
     const UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
