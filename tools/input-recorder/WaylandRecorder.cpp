@@ -1,15 +1,22 @@
 // A Wayland client that shows one fullscreen window and prints the pointer
-// events it receives, one JSON object per line:
+// and keyboard events it receives, one JSON object per line:
 //   {"ready":true}                                 once its window is shown
 //   {"kind":"surface","width":1365,"height":767}   the window's size
 //   {"kind":"enter","x":10.5,"y":20,"time":...}    surface coordinates
 //   {"kind":"motion","x":11,"y":20,"time":...}
-//   {"kind":"button","button":"left","down":true,"time":...}
+//   {"kind":"button","button":"left","down":true,"mods":["ctrl"],"time":...}
+//   {"kind":"keyboard","present":true,"time":...}  the seat gained a keyboard
+//   {"kind":"key","key":29,"down":true,"time":...} Linux input codes
+//   {"kind":"modifiers","mods":["ctrl","shift"],"time":...}
 //   {"kind":"wheel","axis":"vertical","amount":120,"discrete":-1,"value":-15,"time":...}
 // A wheel's amount counts as Windows does, 120 a notch, positive up and
 // right; "discrete" and "value" are what Wayland said, and an axis event that
 // came without discrete steps has amount 0. "time" is milliseconds on the
-// monotonic clock, taken on receipt. Runs until killed.
+// monotonic clock, taken on receipt. "mods" are the modifiers the compositor
+// last said were held (depressed, latched or locked), by xkb's real modifier
+// bits, which every keymap compiled by libxkbcommon puts in this order: shift
+// lock ctrl alt(Mod1) mod2 mod3 meta(Mod4) mod5. A button carries those held
+// when it came. Runs until killed.
 #include "xdg-shell-client-protocol.h"
 
 #include <linux/input-event-codes.h>
@@ -23,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -32,6 +40,8 @@ struct Client {
     xdg_wm_base* wmBase = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
+    wl_keyboard* keyboard = nullptr;
+    std::uint32_t modifiers = 0;  // the mask of the last modifiers event
     wl_surface* surface = nullptr;
     wl_buffer* buffer = nullptr;
     std::int32_t width = 0, height = 0;         // as the compositor asked
@@ -54,6 +64,18 @@ void Print(const char* format, ...) {
     std::vprintf(format, args);
     va_end(args);
     std::fflush(stdout);
+}
+
+// The held modifiers' names as a JSON array.
+std::string ModifierNames(std::uint32_t mask) {
+    static const char* const kNames[] = {"shift", "lock", "ctrl", "alt", "mod2", "mod3", "meta", "mod5"};
+    std::string names = "[";
+    for (std::uint32_t bit = 0; bit < 8; ++bit) {
+        if ((mask & (1u << bit)) == 0) continue;
+        if (names.size() > 1) names += ",";
+        names += std::string("\"") + kNames[bit] + "\"";
+    }
+    return names + "]";
 }
 
 const char* ButtonName(std::uint32_t button) {
@@ -96,9 +118,11 @@ const wl_pointer_listener kPointerListener = {
         Print("{\"kind\":\"motion\",\"x\":%.3f,\"y\":%.3f,\"time\":%.3f}\n", wl_fixed_to_double(x),
               wl_fixed_to_double(y), NowMs());
     },
-    [](void*, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
-        Print("{\"kind\":\"button\",\"button\":\"%s\",\"down\":%s,\"time\":%.3f}\n", ButtonName(button),
-              state == WL_POINTER_BUTTON_STATE_PRESSED ? "true" : "false", NowMs());
+    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+        const auto& client = *static_cast<Client*>(data);
+        Print("{\"kind\":\"button\",\"button\":\"%s\",\"down\":%s,\"mods\":%s,\"time\":%.3f}\n", ButtonName(button),
+              state == WL_POINTER_BUTTON_STATE_PRESSED ? "true" : "false", ModifierNames(client.modifiers).c_str(),
+              NowMs());
     },
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t axis, wl_fixed_t value) {
         auto& client = *static_cast<Client*>(data);
@@ -123,10 +147,41 @@ const wl_pointer_listener kPointerListener = {
     [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
 };
 
-// The seat has no pointer until a virtual one appears.
+// The keymap is not read: the modifiers come as masks of real modifiers.
+const wl_keyboard_listener kKeyboardListener = {
+    [](void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) { close(fd); },
+    [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
+    [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
+        Print("{\"kind\":\"key\",\"key\":%u,\"down\":%s,\"time\":%.3f}\n", key,
+              state == WL_KEYBOARD_KEY_STATE_PRESSED ? "true" : "false", NowMs());
+    },
+    [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
+       std::uint32_t) {
+        auto& client = *static_cast<Client*>(data);
+        client.modifiers = depressed | latched | locked;
+        Print("{\"kind\":\"modifiers\",\"mods\":%s,\"time\":%.3f}\n", ModifierNames(client.modifiers).c_str(),
+              NowMs());
+    },
+    [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+};
+
+// The seat has no pointer until a virtual one appears, and no keyboard until
+// a virtual one does.
 const wl_seat_listener kSeatListener = {
     [](void* data, wl_seat* seat, std::uint32_t capabilities) {
         auto& client = *static_cast<Client*>(data);
+        const bool hasKeyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
+        if (hasKeyboard && client.keyboard == nullptr) {
+            client.keyboard = wl_seat_get_keyboard(seat);
+            wl_keyboard_add_listener(client.keyboard, &kKeyboardListener, &client);
+            Print("{\"kind\":\"keyboard\",\"present\":true,\"time\":%.3f}\n", NowMs());
+        } else if (!hasKeyboard && client.keyboard != nullptr) {
+            wl_keyboard_release(client.keyboard);
+            client.keyboard = nullptr;
+            client.modifiers = 0;
+            Print("{\"kind\":\"keyboard\",\"present\":false,\"time\":%.3f}\n", NowMs());
+        }
         const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
         if (hasPointer && client.pointer == nullptr) {
             client.pointer = wl_seat_get_pointer(seat);
