@@ -6,23 +6,25 @@
 //   {"kind":"motion","x":11,"y":20,"time":...}
 //   {"kind":"button","button":"left","down":true,"mods":["ctrl"],"time":...}
 //   {"kind":"keyboard","present":true,"time":...}  the seat gained a keyboard
-//   {"kind":"key","key":29,"down":true,"time":...} Linux input codes
+//   {"kind":"key","code":29,"keysym":"Control_L","down":true,"time":...}
 //   {"kind":"modifiers","mods":["ctrl","shift"],"time":...}
 //   {"kind":"wheel","axis":"vertical","amount":120,"discrete":-1,"value":-15,"time":...}
 // A wheel's amount counts as Windows does, 120 a notch, positive up and
 // right; "discrete" and "value" are what Wayland said, and an axis event that
 // came without discrete steps has amount 0. "time" is milliseconds on the
-// monotonic clock, taken on receipt. "mods" are the modifiers the compositor
-// last said were held (depressed, latched or locked), by xkb's real modifier
-// bits, which every keymap compiled by libxkbcommon puts in this order: shift
-// lock ctrl alt(Mod1) mod2 mod3 meta(Mod4) mod5. A button carries those held
-// when it came. Runs until killed.
+// monotonic clock, taken on receipt. A key's "code" is its Linux input code
+// and "keysym" what the compositor's keymap makes of it; "mods" are the
+// modifiers the compositor last said were held (depressed, latched or
+// locked), named through its keymap: ctrl, shift, alt (Mod1), meta (Mod4),
+// other ones by their xkb name. A button carries those held when it came.
+// Runs until killed.
 #include "xdg-shell-client-protocol.h"
 
 #include <linux/input-event-codes.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -42,6 +44,9 @@ struct Client {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     std::uint32_t modifiers = 0;  // the mask of the last modifiers event
+    xkb_context* xkb = nullptr;
+    xkb_keymap* keymap = nullptr;  // the compositor's last
+    xkb_state* state = nullptr;
     wl_surface* surface = nullptr;
     wl_buffer* buffer = nullptr;
     std::int32_t width = 0, height = 0;         // as the compositor asked
@@ -66,16 +71,46 @@ void Print(const char* format, ...) {
     std::fflush(stdout);
 }
 
-// The held modifiers' names as a JSON array.
-std::string ModifierNames(std::uint32_t mask) {
-    static const char* const kNames[] = {"shift", "lock", "ctrl", "alt", "mod2", "mod3", "meta", "mod5"};
+// A modifier's name: the words of "my_modifiers" in lower case for the four
+// a command holds, xkb's own for the others.
+std::string ModifierName(const char* xkbName) {
+    const struct {
+        const char* xkb;
+        const char* word;
+    } kWords[] = {{XKB_MOD_NAME_CTRL, "ctrl"}, {XKB_MOD_NAME_SHIFT, "shift"}, {XKB_MOD_NAME_ALT, "alt"},
+                  {XKB_MOD_NAME_LOGO, "meta"}};
+    for (const auto& [xkb, word] : kWords) {
+        if (std::strcmp(xkbName, xkb) == 0) return word;
+    }
+    return xkbName;
+}
+
+// The held modifiers' names as a JSON array, through the compositor's keymap.
+std::string ModifierNames(const Client& client) {
     std::string names = "[";
-    for (std::uint32_t bit = 0; bit < 8; ++bit) {
-        if ((mask & (1u << bit)) == 0) continue;
+    for (xkb_mod_index_t index = 0; client.keymap != nullptr && index < 32; ++index) {
+        if ((client.modifiers & (1u << index)) == 0) continue;
+        const char* name = xkb_keymap_mod_get_name(client.keymap, index);
         if (names.size() > 1) names += ",";
-        names += std::string("\"") + kNames[bit] + "\"";
+        names += "\"" + ModifierName(name != nullptr ? name : "?") + "\"";
     }
     return names + "]";
+}
+
+// Reads the keymap the compositor sends, which names keys and modifiers.
+void TakeKeymap(Client& client, std::uint32_t format, int fd, std::uint32_t size) {
+    void* text = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
+                                                            : MAP_FAILED;
+    close(fd);
+    if (text == MAP_FAILED) return;
+    xkb_keymap* keymap = xkb_keymap_new_from_buffer(client.xkb, static_cast<const char*>(text), strnlen(static_cast<const char*>(text), size),
+                                                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    munmap(text, size);
+    if (keymap == nullptr) return;
+    if (client.state != nullptr) xkb_state_unref(client.state);
+    if (client.keymap != nullptr) xkb_keymap_unref(client.keymap);
+    client.keymap = keymap;
+    client.state = xkb_state_new(keymap);
 }
 
 const char* ButtonName(std::uint32_t button) {
@@ -121,7 +156,7 @@ const wl_pointer_listener kPointerListener = {
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
         const auto& client = *static_cast<Client*>(data);
         Print("{\"kind\":\"button\",\"button\":\"%s\",\"down\":%s,\"mods\":%s,\"time\":%.3f}\n", ButtonName(button),
-              state == WL_POINTER_BUTTON_STATE_PRESSED ? "true" : "false", ModifierNames(client.modifiers).c_str(),
+              state == WL_POINTER_BUTTON_STATE_PRESSED ? "true" : "false", ModifierNames(client).c_str(),
               NowMs());
     },
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t axis, wl_fixed_t value) {
@@ -147,21 +182,28 @@ const wl_pointer_listener kPointerListener = {
     [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
 };
 
-// The keymap is not read: the modifiers come as masks of real modifiers.
 const wl_keyboard_listener kKeyboardListener = {
-    [](void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) { close(fd); },
+    [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
+        TakeKeymap(*static_cast<Client*>(data), format, fd, size);
+    },
     [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
     [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key, std::uint32_t state) {
-        Print("{\"kind\":\"key\",\"key\":%u,\"down\":%s,\"time\":%.3f}\n", key,
+    [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t code, std::uint32_t state) {
+        const auto& client = *static_cast<Client*>(data);
+        // xkb numbers keys as X11 did, 8 above their Linux codes.
+        const xkb_keysym_t symbol = client.state != nullptr ? xkb_state_key_get_one_sym(client.state, code + 8)
+                                                            : XKB_KEY_NoSymbol;
+        char name[64] = "";
+        if (symbol != XKB_KEY_NoSymbol) xkb_keysym_get_name(symbol, name, sizeof name);
+        Print("{\"kind\":\"key\",\"code\":%u,\"keysym\":\"%s\",\"down\":%s,\"time\":%.3f}\n", code, name,
               state == WL_KEYBOARD_KEY_STATE_PRESSED ? "true" : "false", NowMs());
     },
     [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
-       std::uint32_t) {
+       std::uint32_t group) {
         auto& client = *static_cast<Client*>(data);
         client.modifiers = depressed | latched | locked;
-        Print("{\"kind\":\"modifiers\",\"mods\":%s,\"time\":%.3f}\n", ModifierNames(client.modifiers).c_str(),
-              NowMs());
+        if (client.state != nullptr) xkb_state_update_mask(client.state, depressed, latched, locked, 0, 0, group);
+        Print("{\"kind\":\"modifiers\",\"mods\":%s,\"time\":%.3f}\n", ModifierNames(client).c_str(), NowMs());
     },
     [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
 };
@@ -259,6 +301,7 @@ int main() {
         return 1;
     }
     Client client;
+    client.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, &client);
     wl_display_roundtrip(display);
