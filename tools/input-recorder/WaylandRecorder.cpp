@@ -18,6 +18,14 @@
 // locked), named through its keymap: ctrl, shift, alt (Mod1), meta (Mod4),
 // other ones by their xkb name. A button carries those held when it came.
 // Runs until killed.
+//
+// With DECKMOUSE_RECORDER_SEAT_DEVICES=1 it also makes a virtual pointer and
+// a virtual keyboard of its own, which send nothing: the seat then keeps a
+// pointer and a keyboard, as a desktop's mouse and keyboard would, while
+// the plugin's devices come and go (a headless compositor has none), and
+// the window listens to both from the start.
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #include <linux/input-event-codes.h>
@@ -30,6 +38,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -41,6 +50,8 @@ struct Client {
     wl_shm* shm = nullptr;
     xdg_wm_base* wmBase = nullptr;
     wl_seat* seat = nullptr;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     std::uint32_t modifiers = 0;  // the mask of the last modifiers event
@@ -287,10 +298,40 @@ const wl_registry_listener kRegistryListener = {
             client.seat = static_cast<wl_seat*>(
                 wl_registry_bind(registry, name, &wl_seat_interface, std::min<std::uint32_t>(version, 7)));
             wl_seat_add_listener(client.seat, &kSeatListener, &client);
+        } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
+            client.pointerManager = static_cast<zwlr_virtual_pointer_manager_v1*>(
+                wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+        } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
+            client.keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1*>(
+                wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
         }
     },
     [](void*, wl_registry*, std::uint32_t) {},
 };
+
+// A pointer and a keyboard that stay on the seat; false when the compositor
+// cannot make them. The keyboard needs a keymap before the compositor
+// takes it as one: the default one, in a file.
+bool MakeSeatDevices(Client& client) {
+    if (client.pointerManager == nullptr || client.keyboardManager == nullptr) return false;
+    zwlr_virtual_pointer_manager_v1_create_virtual_pointer(client.pointerManager, client.seat);
+    const xkb_rule_names defaults{};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(client.xkb, &defaults, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    char* text = keymap != nullptr ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1) : nullptr;
+    if (keymap != nullptr) xkb_keymap_unref(keymap);
+    if (text == nullptr) return false;
+    const std::size_t size = std::strlen(text) + 1;
+    const int fd = memfd_create("deckmouse-recorder-keymap", MFD_CLOEXEC);
+    const bool written = fd >= 0 && write(fd, text, size) == static_cast<ssize_t>(size);
+    std::free(text);
+    if (written) {
+        zwp_virtual_keyboard_v1* keyboard =
+            zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(client.keyboardManager, client.seat);
+        zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, static_cast<std::uint32_t>(size));
+    }
+    if (fd >= 0) close(fd);
+    return written;
+}
 
 }  // namespace
 
@@ -307,6 +348,11 @@ int main() {
     wl_display_roundtrip(display);
     if (client.compositor == nullptr || client.shm == nullptr || client.wmBase == nullptr || client.seat == nullptr) {
         std::fprintf(stderr, "the compositor lacks wl_compositor, wl_shm, xdg_wm_base or wl_seat\n");
+        return 1;
+    }
+    const char* seatDevices = std::getenv("DECKMOUSE_RECORDER_SEAT_DEVICES");
+    if (seatDevices != nullptr && std::strcmp(seatDevices, "1") == 0 && !MakeSeatDevices(client)) {
+        std::fprintf(stderr, "the compositor cannot make a virtual pointer and keyboard\n");
         return 1;
     }
     client.surface = wl_compositor_create_surface(client.compositor);
