@@ -13,9 +13,16 @@ namespace {
 // Sends a batch unless there is nothing in it.
 bool SendEvents(const std::vector<InputEvent>& events) { return events.empty() || InjectInputBatch(events); }
 
-std::vector<InputEvent> KeyEvents(const Modifiers& keys, InputEvent (*event)(ModifierKey)) {
+std::vector<InputEvent> Presses(const Modifiers& keys) {
     std::vector<InputEvent> events;
-    for (const ModifierKey key : keys) events.push_back(event(key));
+    for (const ModifierKey key : keys) events.push_back(InputEvent::Press(key));
+    return events;
+}
+
+// As fingers come off the keys: the last pressed first.
+std::vector<InputEvent> Releases(const Modifiers& keys) {
+    std::vector<InputEvent> events;
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) events.push_back(InputEvent::Release(*key));
     return events;
 }
 
@@ -82,7 +89,7 @@ void HeldButtons::HoldModifiers(const std::string& holder, const Modifiers& modi
 std::vector<InputEvent> HeldButtons::HoldModifiersLocked(const std::string& holder, const Modifiers& modifiers,
                                                          const std::string& device) {
     if (modifiers.empty()) return {};
-    std::vector<InputEvent> presses = KeyEvents(NotHeldLocked(modifiers), InputEvent::Press);
+    std::vector<InputEvent> presses = Presses(NotHeldLocked(modifiers));
     Holding& holding = holders[holder];
     holding.device = device;
     holding.modifiers.insert(modifiers.begin(), modifiers.end());
@@ -96,15 +103,15 @@ void HeldButtons::ReleaseModifiers(const std::string& holder) {
     const Modifiers modifiers = found->second.modifiers;
     found->second.modifiers.clear();
     if (found->second.buttons.empty()) holders.erase(found);
-    SendEvents(KeyEvents(NotHeldLocked(modifiers), InputEvent::Release));
+    SendEvents(Releases(NotHeldLocked(modifiers)));
 }
 
 bool HeldButtons::InjectAmid(const Modifiers& modifiers, const std::vector<InputEvent>& events) {
     std::lock_guard<std::mutex> guard(mutex);
     const Modifiers free = NotHeldLocked(modifiers);
-    std::vector<InputEvent> batch = KeyEvents(free, InputEvent::Press);
+    std::vector<InputEvent> batch = Presses(free);
     batch.insert(batch.end(), events.begin(), events.end());
-    const std::vector<InputEvent> releases = KeyEvents(free, InputEvent::Release);
+    const std::vector<InputEvent> releases = Releases(free);
     batch.insert(batch.end(), releases.begin(), releases.end());
     return InjectInputBatch(batch);
 }
@@ -148,11 +155,6 @@ bool HeldButtons::IsDown(MouseButton button) const {
     return HeldByAnyLocked(button);
 }
 
-bool HeldButtons::IsDown(ModifierKey key) const {
-    std::lock_guard<std::mutex> guard(mutex);
-    return HeldByAnyLocked(key);
-}
-
 bool HeldButtons::HeldByAnyLocked(MouseButton button) const {
     for (const auto& [name, holding] : holders) {
         if (holding.buttons.count(button) != 0) return true;
@@ -175,7 +177,7 @@ HeldButtons::Holders::iterator HeldButtons::LetGoLocked(Holders::iterator holdin
     for (const MouseButton button : gone.buttons) {
         if (!HeldByAnyLocked(button)) batch.push_back(InputEvent::Up(button));
     }
-    const std::vector<InputEvent> releases = KeyEvents(NotHeldLocked(gone.modifiers), InputEvent::Release);
+    const std::vector<InputEvent> releases = Releases(NotHeldLocked(gone.modifiers));
     batch.insert(batch.end(), releases.begin(), releases.end());
     SendEvents(batch);
     return next;

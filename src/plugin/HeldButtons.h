@@ -57,7 +57,7 @@ public:
 
     // One batch: `events` amid `modifiers`, the presses of those no holder
     // holds before and their releases after, no holder keeping them. What
-    // InjectInputBatch says.
+    // InjectInputBatch says. (Keys always come up the last pressed first.)
     bool InjectAmid(const Modifiers& modifiers, const std::vector<platform::InputEvent>& events);
 
     // Lets go of every button and modifier `holder` holds, in one batch: the
@@ -71,7 +71,6 @@ public:
     bool Holds(const std::string& holder) const;
     bool HoldsButtons(const std::string& holder) const;
     bool IsDown(platform::MouseButton button) const;
-    bool IsDown(platform::ModifierKey key) const;
 
 private:
     struct Holding {

@@ -22,10 +22,15 @@
 //
 // The presses go down as the scope starts (one batch of their own, just
 // before the command's first input) and come up at End or when the scope
-// goes, whatever way the command leaves (a stop, an exception). The holder
-// names who holds them: a key's click holder for the length of one press, its
-// lock holder for what stays down after it (a toggle), and the holder must
-// not be one that the command's own button holds end with LetGo midway.
+// goes, whatever way the command leaves (a stop, an exception), the last
+// pressed first. Buttons the command holds under the same holder
+// (HeldInput().Hold / Release) do not take the keys with them; a LetGo of
+// the holder does, and the scope then has nothing left to let go of. Which
+// holder: the key's ClickHolder for input that ends with the press; input
+// that outlives the press (a drag lock, a toggled autoclick) holds its keys
+// through HeldInput().HoldModifiers under a holder of its own named after the
+// key (LockHolder for a drag lock: ToggleLocks takes any hold of it for a
+// lock), and whatever ends it lets go with HeldInput().LetGo(that holder).
 class ModifierScope {
 public:
     ModifierScope(std::string holder, const Modifiers& modifiers, const std::string& device = {});
