@@ -1,6 +1,7 @@
 // Input batches as the portal's NotifyPointer* calls, and modifier keys as
-// NotifyKeyboardKeycode, one after the other on the session bus. The portal has no absolute motion without a screen cast
-// stream, and tells no position and no displays.
+// NotifyKeyboardKeycode, one after the other on the session bus. The portal
+// has no absolute motion without a screen cast stream, and tells no position
+// and no displays.
 #include "platform/linux/portal/PortalInputPath.h"
 
 #include "platform/linux/EvdevButton.h"
