@@ -9,13 +9,14 @@ packages=(
   g++-mingw-w64-x86-64-posix wine
   llvm-14
   librsvg2-bin chromium
-  libwayland-dev libwayland-bin wayland-protocols sway
+  libwayland-dev libwayland-bin wayland-protocols sway libxkbcommon-dev
   libsystemd-dev dbus-daemon libglib2.0-bin xdg-desktop-portal python3-dbus python3-gi
   # Linux on ARM64: the cross toolchain, the ARM64 builds of every library the
   # Linux build links (multiarch: beside the amd64 ones, same versions), and
   # the user-mode emulator that runs the ARM64 tests.
   crossbuild-essential-arm64 qemu-user-static
   libx11-dev:arm64 libxtst-dev:arm64 libxrandr-dev:arm64 libwayland-dev:arm64 libsystemd-dev:arm64
+  libxkbcommon-dev:arm64
   libstdc++6:arm64
 )
 # Node.js with npm may come from another source than Debian; Debian's own

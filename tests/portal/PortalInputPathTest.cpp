@@ -87,7 +87,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 using RealPortal = PortalTest;
 
-TEST_F(RealPortal, AsksForAPointerAndSaysOnceThatTheGrantCannotBeKept) {
+TEST_F(RealPortal, AsksForAPointerAndAKeyboardAndSaysOnceThatTheGrantCannotBeKept) {
     const std::unique_ptr<InputPath> path = OpenPortalInputPath();
     ASSERT_NE(path, nullptr) << Joined(Log());
     EXPECT_STREQ(path->Name(), "portal");
@@ -98,7 +98,7 @@ TEST_F(RealPortal, AsksForAPointerAndSaysOnceThatTheGrantCannotBeKept) {
     EXPECT_EQ(calls[1]["call"], "SelectDevices");
     EXPECT_EQ(calls[2]["call"], "Start");
     const json& selected = calls[1]["options"];
-    EXPECT_EQ(selected.value("types", 0), 2) << "a pointer, nothing else";
+    EXPECT_EQ(selected.value("types", 0), 3) << "a keyboard and a pointer, nothing else";
     // Version 1 of the interface, which Debian 12's portal offers, knows
     // neither; the portal would refuse the request.
     EXPECT_FALSE(selected.contains("persist_mode")) << selected;
@@ -136,6 +136,19 @@ TEST_F(RealPortal, EachEventBecomesItsPointerCall) {
         {"a notch right", {InputEvent::HWheel(120)}, {"NotifyPointerAxisDiscrete 1 1"}},
         {"a notch left", {InputEvent::HWheel(-120)}, {"NotifyPointerAxisDiscrete 1 -1"}},
         {"a held move's step", {InputEvent::MoveBy(12, -7)}, {"NotifyPointerMotion 12 -7"}},
+        // Modifiers as the left-hand keys' Linux codes, in order with the pointer's calls.
+        {"a ctrl click",
+         {InputEvent::Press(ModifierKey::Ctrl), InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+          InputEvent::Release(ModifierKey::Ctrl)},
+         {"NotifyKeyboardKeycode 29 1", "NotifyPointerButton 272 1", "NotifyPointerButton 272 0",
+          "NotifyKeyboardKeycode 29 0"}},
+        {"every modifier",
+         {InputEvent::Press(ModifierKey::Shift), InputEvent::Press(ModifierKey::Alt),
+          InputEvent::Press(ModifierKey::Meta), InputEvent::Wheel(120), InputEvent::Release(ModifierKey::Meta),
+          InputEvent::Release(ModifierKey::Alt), InputEvent::Release(ModifierKey::Shift)},
+         {"NotifyKeyboardKeycode 42 1", "NotifyKeyboardKeycode 56 1", "NotifyKeyboardKeycode 125 1",
+          "NotifyPointerAxisDiscrete 0 -1", "NotifyKeyboardKeycode 125 0", "NotifyKeyboardKeycode 56 0",
+          "NotifyKeyboardKeycode 42 0"}},
         // Half a notch waits for the other half, the move between them does not.
         {"half notches", {InputEvent::Wheel(-60), InputEvent::MoveBy(1, 0), InputEvent::Wheel(-60)},
          {"NotifyPointerMotion 1 0", "NotifyPointerAxisDiscrete 0 1"}},
@@ -153,6 +166,24 @@ TEST_F(RealPortal, EachEventBecomesItsPointerCall) {
         skippedCalls += calls.size();
     }
     EXPECT_EQ(Log().size(), 1u) << "only the note about keeping the grant\n" << Joined(Log());
+}
+
+TEST_F(RealPortal, WithoutAGrantedKeyboardTheKeysAreLeftOutAndSaidOnce) {
+    Answer(R"({"GrantDevices": 2})");
+    const std::unique_ptr<InputPath> path = OpenPortalInputPath();
+    ASSERT_NE(path, nullptr) << Joined(Log());
+    skippedCalls += Calls(3).size();
+    const std::size_t notes = Log().size();
+
+    const std::vector<InputEvent> ctrlClick = {InputEvent::Press(ModifierKey::Ctrl), InputEvent::Down(MouseButton::Left),
+                                               InputEvent::Up(MouseButton::Left), InputEvent::Release(ModifierKey::Ctrl)};
+    EXPECT_TRUE(path->Send(ctrlClick)) << "the mouse input went as asked";
+    EXPECT_TRUE(path->Send(ctrlClick));
+    EXPECT_EQ(Summaries(4), (std::vector<std::string>{"NotifyPointerButton 272 1", "NotifyPointerButton 272 0",
+                                                      "NotifyPointerButton 272 1", "NotifyPointerButton 272 0"}));
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), notes + 1) << Joined(log);
+    EXPECT_NE(log.back().find("no keyboard"), std::string::npos) << log.back();
 }
 
 TEST_F(RealPortal, AnAbsoluteMoveIsDroppedAndSaidOnce) {
@@ -288,6 +319,18 @@ TEST_F(KeptGrant, TheTokenIsKeptPrivatelyAndSentAtTheNextStart) {
         skippedCalls += closed.size();
     }
     EXPECT_TRUE(Log().empty()) << Joined(Log());
+}
+
+TEST_F(KeptGrant, APortalWithoutAKeyboardIsAskedForThePointerAlone) {
+    Answer(R"({"AvailableDeviceTypes": 2})");
+    std::unique_ptr<InputPath> path = OpenPortalInputPath();
+    ASSERT_NE(path, nullptr) << Joined(Log());
+    const std::vector<json> calls = Calls(3);
+    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls[1]["call"], "SelectDevices");
+    EXPECT_EQ(calls[1]["options"].value("types", 0), 2) << calls[1];
+    path.reset();
+    skippedCalls += Calls(4).size();
 }
 
 // ---- The token's file, without a bus ----

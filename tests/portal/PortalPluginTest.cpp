@@ -92,6 +92,65 @@ TEST_F(PortalPlugin, KeyCommandsReachTheRemoteDesktop) {
     EXPECT_EQ(CountLinesWith(plugin->Output(), "Input through the desktop portal"), 1u) << plugin->Output();
 }
 
+// A key's modifiers reach the remote desktop as keyboard calls around the
+// pointer's: pressed before the button, released after it; a drag lock keeps
+// them down while the button is locked. Where the user granted no keyboard,
+// the pointer's calls come alone, and the log says so once.
+class PortalPluginModifiers : public PortalPlugin {
+protected:
+    // A click with SHIFT+CTRL, then a right-button lock with CTRL pressed
+    // twice: the Notify calls, those of the click's releases (which may come
+    // in any order after its button) sorted; and how often the log said
+    // the keys were left out.
+    std::pair<std::vector<std::string>, std::size_t> ClickAndLock(std::size_t expectedCalls) {
+        auto plugin = Start();
+        json click = Appear("click", "MOUSE_LEFT_CLICK");
+        click["payload"]["settings"]["my_modifiers"] = "SHIFT+CTRL";
+        json lock = Appear("lock", "MOUSE_RIGHT_TOGGLE");
+        lock["payload"]["settings"]["my_modifiers"] = "CTRL";
+        host.Send(click.dump());
+        host.Send(lock.dump());
+        for (const char* context : {"click", "lock", "lock"}) {
+            host.Send(Event("keyDown", context).dump());
+            host.Send(Event("keyUp", context).dump());
+        }
+        // CreateSession, SelectDevices and Start come first.
+        std::vector<std::string> calls = NotifyCalls(skip, 3 + expectedCalls);
+        const auto isKeyUp = [](const std::string& call) {
+            return call.rfind("NotifyKeyboardKeycode", 0) == 0 && call.compare(call.size() - 2, 2, " 0") == 0;
+        };
+        const auto clickUp = std::find(calls.begin(), calls.end(), "NotifyPointerButton 272 0");
+        if (clickUp != calls.end()) {
+            std::sort(clickUp + 1, std::find_if_not(clickUp + 1, calls.end(), isKeyUp));
+        }
+        ExpectAnswers();
+        host.Close();
+        EXPECT_EQ(plugin->WaitForExit(kDeadline), 0);
+        return {calls, CountLinesWith(plugin->Output(), "has no keyboard")};
+    }
+};
+
+TEST_F(PortalPluginModifiers, KeyboardCallsComeAroundThePointers) {
+    AnswerPortal("{}");
+    const std::vector<std::string> expected{
+        "NotifyKeyboardKeycode 29 1", "NotifyKeyboardKeycode 42 1", "NotifyPointerButton 272 1",
+        "NotifyPointerButton 272 0",  "NotifyKeyboardKeycode 29 0", "NotifyKeyboardKeycode 42 0",
+        "NotifyKeyboardKeycode 29 1", "NotifyPointerButton 273 1", "NotifyPointerButton 273 0",
+        "NotifyKeyboardKeycode 29 0"};
+    const auto [calls, notes] = ClickAndLock(expected.size());
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(notes, 0u);
+}
+
+TEST_F(PortalPluginModifiers, WithoutAGrantedKeyboardThePointersCallsComeAlone) {
+    AnswerPortal(R"({"GrantDevices": 2})");
+    const std::vector<std::string> expected{"NotifyPointerButton 272 1", "NotifyPointerButton 272 0",
+                                            "NotifyPointerButton 273 1", "NotifyPointerButton 273 0"};
+    const auto [calls, notes] = ClickAndLock(expected.size());
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(notes, 1u);
+}
+
 TEST_F(PortalPlugin, RefusedGrantKeepsThePluginAnsweringAndIsSaidOnce) {
     AnswerPortal(R"({"Start": 1})");
     auto plugin = Start();
@@ -125,6 +184,27 @@ TEST_F(PortalPlugin, KilledWithALockHeldTheGuardianReleasesThroughASessionOfItsO
     std::sort(after.begin(), after.end());
     EXPECT_EQ(after, (std::vector<std::string>{"CreateSession", "NotifyPointerButton 272 0", "SelectDevices",
                                                "Session.Close", "Session.Close", "Start"}));
+}
+
+// The same with Ctrl held through the lock: the guardian's session lets go of
+// the key too. Disabled until the guardian hears of modifier keys (it
+// releases buttons only); enable it then.
+TEST_F(PortalPlugin, DISABLED_KilledWithACtrlLockTheGuardianReleasesTheKeyToo) {
+    AnswerPortal("{}");
+    auto plugin = Start();
+    json lock = Appear("lock", "MOUSE_LEFT_TOGGLE");
+    lock["payload"]["settings"]["my_modifiers"] = "CTRL";
+    host.Send(lock.dump());
+    host.Send(Event("keyDown", "lock").dump());
+    host.Send(Event("keyUp", "lock").dump());
+    ASSERT_EQ(NotifyCalls(skip, 5), (std::vector<std::string>{"NotifyKeyboardKeycode 29 1", "NotifyPointerButton 272 1"}));
+    ASSERT_EQ(kill(plugin->Pid(), SIGKILL), 0);
+    std::vector<std::string> after;
+    for (const json& call : RecordedPortalCalls(skip + 5, 7)) after.push_back(PortalCallSummary(call));
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, (std::vector<std::string>{"CreateSession", "NotifyKeyboardKeycode 29 0",
+                                               "NotifyPointerButton 272 0", "SelectDevices", "Session.Close",
+                                               "Session.Close", "Start"}));
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ real portal of Debian 12 is at version 1 and cannot.
 Its answer to each request is 0 (granted) unless the answers file, a JSON
 object read at every call, names another for the method: {"Start": 1}.
 {"EndSessionAfterStart": 1} has the backend end each session 0.1 s after it starts.
+{"GrantDevices": 2} grants no more than those device types (the pointer
+alone), as a user who unticks the keyboard; {"AvailableDeviceTypes": 2} is
+what the remote desktop says it offers (read at each call by the frontend,
+once at its start by Debian's portal).
 """
 import argparse
 import json
@@ -49,12 +53,12 @@ class Recorder:
         entry.update({key: plain(value) for key, value in fields.items()})
         self.record.write(json.dumps(entry, sort_keys=True) + "\n")
 
-    def answer(self, method):
+    def answer(self, method, default=0):
         try:
             with open(self.answers_path) as answers:
-                return int(json.load(answers).get(method, 0))
+                return int(json.load(answers).get(method, default))
         except (OSError, ValueError):
-            return 0
+            return default
 
 
 def session_class(interface, record):
@@ -79,7 +83,8 @@ def session_class(interface, record):
 class Devices:
     """What both roles grant: the device types asked for, a restore token or data."""
 
-    def __init__(self):
+    def __init__(self, record):
+        self.record = record
         self.types = {}
         self.grants = 0
 
@@ -88,12 +93,13 @@ class Devices:
 
     def started(self, session):
         self.grants += 1
-        return {"devices": dbus.UInt32(self.types.get(str(session), 7))}
+        granted = self.types.get(str(session), 7) & self.record.answer("GrantDevices", 7)
+        return {"devices": dbus.UInt32(granted)}
 
 
 def backend(bus, record, version):
     interface = "org.freedesktop.impl.portal.RemoteDesktop"
-    devices = Devices()
+    devices = Devices(record)
     Session = session_class("org.freedesktop.impl.portal.Session", record)
     sessions = {}
 
@@ -123,7 +129,7 @@ def backend(bus, record, version):
 
 def frontend(bus, record, version):
     interface = "org.freedesktop.portal.RemoteDesktop"
-    devices = Devices()
+    devices = Devices(record)
     Session = session_class("org.freedesktop.portal.Session", record)
 
     class Request(dbus.service.Object):
@@ -173,8 +179,9 @@ def frontend(bus, record, version):
 
 
 def common_methods(interface, record, version):
-    """A base class with the pointer calls, the same in both roles."""
+    """A base class with the pointer and keyboard calls, the same in both roles."""
     signatures = {
+        "NotifyKeyboardKeycode": "oa{sv}iu",
         "NotifyPointerMotion": "oa{sv}dd",
         "NotifyPointerMotionAbsolute": "oa{sv}udd",
         "NotifyPointerButton": "oa{sv}iu",
@@ -199,7 +206,8 @@ def common_methods(interface, record, version):
         return self.GetAll(interface_name)[name]
 
     def GetAll(self, interface_name):
-        return {"AvailableDeviceTypes": dbus.UInt32(7), "version": dbus.UInt32(version)}
+        return {"AvailableDeviceTypes": dbus.UInt32(record.answer("AvailableDeviceTypes", 7)),
+                "version": dbus.UInt32(version)}
 
     methods = {
         "Get": dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")(Get),

@@ -1,6 +1,6 @@
 // An X11 session starts the plugin with the libraries of X11 alone: the
-// Wayland client library and sd-bus are loaded only where their input path
-// is chosen. Seen from outside, in what the running process has mapped.
+// Wayland client library, libxkbcommon and sd-bus are loaded only where
+// their input path is chosen (libxkbcommon only at its first modifier key). Seen from outside, in what the running process has mapped.
 import { describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -9,7 +9,7 @@ import { buildUnderTest, sessionForSuite, settings } from './support/e2e.js';
 
 const build = buildUnderTest();
 
-const LOADED_ONLY_WHEN_CHOSEN = [/libwayland-client\.so/, /libsystemd\.so/];
+const LOADED_ONLY_WHEN_CHOSEN = [/libwayland-client\.so/, /libxkbcommon\.so/, /libsystemd\.so/];
 
 function mappedLibraries(pid) {
   const lines = fs.readFileSync(`/proc/${pid}/maps`, 'utf8').split('\n');
@@ -19,7 +19,7 @@ function mappedLibraries(pid) {
 describe(`${build.name} build: the libraries of an X11 session`, { skip: build.skip || (build.wine && 'a Windows build has no Linux libraries') }, () => {
   const suite = sessionForSuite(build, () => ({ env: { WAYLAND_DISPLAY: '' } }));
 
-  it('neither the Wayland client library nor sd-bus is mapped, before or after the input path is chosen', async () => {
+  it('neither the Wayland client library, libxkbcommon nor sd-bus is mapped, before or after the input path is chosen', async () => {
     const { session } = suite;
     const { host } = session;
     const pid = host.plugin.child.pid;

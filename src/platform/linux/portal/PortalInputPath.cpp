@@ -1,9 +1,11 @@
-// Input batches as the portal's NotifyPointer* calls, one after the other on
-// the session bus. The portal has no absolute motion without a screen cast
-// stream, and tells no position and no displays.
+// Input batches as the portal's NotifyPointer* calls, and modifier keys as
+// NotifyKeyboardKeycode, one after the other on the session bus. The portal
+// has no absolute motion without a screen cast stream, and tells no position
+// and no displays.
 #include "platform/linux/portal/PortalInputPath.h"
 
 #include "platform/linux/EvdevButton.h"
+#include "platform/linux/EvdevModifierKey.h"
 #include "platform/PlatformLog.h"
 #include "platform/linux/portal/PortalRestoreToken.h"
 #include "platform/linux/portal/PortalSession.h"
@@ -24,7 +26,8 @@ constexpr std::uint32_t kReleased = 0;
 
 class PortalPath final : public InputPath {
 public:
-    PortalPath(std::unique_ptr<PortalBus> bus, std::string session) : bus(std::move(bus)), session(std::move(session)) {}
+    PortalPath(std::unique_ptr<PortalBus> bus, std::string session, bool hasKeyboard)
+        : bus(std::move(bus)), session(std::move(session)), hasKeyboard(hasKeyboard) {}
     ~PortalPath() override { bus->CloseSession(session); }
 
     bool Watch(std::string& failure) { return bus->WatchSession(session, closed, failure); }
@@ -80,6 +83,9 @@ private:
                 return Scroll(kVerticalAxis, -TakeWholeNotches(remainders.vertical, event.amount), failure);
             case InputEvent::Kind::HWheel:
                 return Scroll(kHorizontalAxis, TakeWholeNotches(remainders.horizontal, event.amount), failure);
+            case InputEvent::Kind::KeyDown:
+            case InputEvent::Kind::KeyUp:
+                return Key(event, failure);
         }
         return false;
     }
@@ -95,6 +101,23 @@ private:
         }, failure);
     }
 
+    // A session without a keyboard leaves the keys out and sends the mouse
+    // input around them as it is.
+    bool Key(const InputEvent& event, std::string& failure) {
+        if (!hasKeyboard) {
+            if (!keysLeftOutLogged) {
+                keysLeftOutLogged = true;
+                LogNote("The remote desktop session has no keyboard: mouse input goes without its modifier keys");
+            }
+            return true;
+        }
+        const auto code = static_cast<std::int32_t>(EvdevKeyOf(event.key));
+        const std::uint32_t state = event.kind == InputEvent::Kind::KeyDown ? kPressed : kReleased;
+        return bus->Notify("NotifyKeyboardKeycode", session, [&](sd_bus_message* message) {
+            return sd_bus_message_append(message, "iu", code, state);
+        }, failure);
+    }
+
     // One line for the first failure: a user who pressed a key many times
     // needs to read why once.
     void LogFailureOnce(const std::string& failure) {
@@ -106,8 +129,10 @@ private:
     std::mutex mutex;  // the event thread and the cursor worker both send
     const std::unique_ptr<PortalBus> bus;
     const std::string session;
+    const bool hasKeyboard;
     bool closed = false;
     bool failureLogged = false;
+    bool keysLeftOutLogged = false;
     WheelRemainders remainders;
 };
 
@@ -127,6 +152,7 @@ std::unique_ptr<PortalPath> Open(std::string& failure) {
         return nullptr;
     }
     GrantRequest request;
+    request.devices = kPointerDevice | (types & kKeyboardDevice);
     // Version 2 added persist_mode and restore tokens.
     request.persist = version >= 2;
     if (request.persist) {
@@ -141,7 +167,8 @@ std::unique_ptr<PortalPath> Open(std::string& failure) {
         LogNote("The remote desktop grant cannot be kept in \"" + RestoreTokenPath() +
                 "\": the portal asks again at the next start");
     }
-    auto path = std::make_unique<PortalPath>(std::move(bus), grant->sessionHandle);
+    auto path = std::make_unique<PortalPath>(std::move(bus), grant->sessionHandle,
+                                             (grant->devices & kKeyboardDevice) != 0);
     if (!path->Watch(failure)) return nullptr;
     return path;
 }

@@ -41,7 +41,7 @@ std::optional<Grant> StartPointerSession(PortalBus& bus, const GrantRequest& req
     };
 
     const PortalBus::Append deviceOptions = [&](sd_bus_message* message) {
-        int result = sd_bus_message_append(message, "{sv}", "types", "u", kPointerDevice);
+        int result = sd_bus_message_append(message, "{sv}", "types", "u", request.devices);
         if (result >= 0 && request.persist) {
             result = sd_bus_message_append(message, "{sv}", "persist_mode", "u", kPersistUntilRevoked);
         }
@@ -71,7 +71,7 @@ std::optional<Grant> StartPointerSession(PortalBus& bus, const GrantRequest& req
         bus.CloseSession(session);
         return std::nullopt;
     }
-    return Grant{session, started.restoreToken};
+    return Grant{session, started.restoreToken, started.devices};
 }
 
 }  // namespace platform::portal

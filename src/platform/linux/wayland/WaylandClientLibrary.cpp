@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/WaylandClientLibrary.h"
 
 #include "platform/linux/OnDemandLibrary.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
@@ -47,6 +48,8 @@ const wl_interface* const kInterfaces[] = {
     &wl_output_interface,
     &zwlr_virtual_pointer_manager_v1_interface,
     &zwlr_virtual_pointer_v1_interface,
+    &zwp_virtual_keyboard_manager_v1_interface,
+    &zwp_virtual_keyboard_v1_interface,
     &zxdg_output_manager_v1_interface,
     &zxdg_output_v1_interface,
 };

@@ -1,5 +1,6 @@
 // Linux, wlroots compositors (sway, Hyprland, labwc, river, Wayfire...): input
-// through a virtual pointer, which the compositor treats as one more mouse.
+// through a virtual pointer, which the compositor treats as one more mouse,
+// and modifier keys through a virtual keyboard beside it.
 // No Wayland client can read where the pointer is; absolute moves are made
 // over the output layout, learnt from the outputs and their xdg-output
 // extents.
@@ -8,6 +9,7 @@
 #include "platform/DesktopBounds.h"
 #include "platform/linux/EvdevButton.h"
 #include "platform/linux/wayland/OutputLayout.h"
+#include "platform/linux/wayland/VirtualKeyboard.h"
 #include "platform/linux/wayland/WaylandClientLibrary.h"
 #include "platform/PlatformLog.h"
 #include "platform/WheelNotches.h"
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 
 namespace platform::linux_input {
@@ -79,6 +82,8 @@ private:
     zxdg_output_manager_v1* xdgOutputManager = nullptr;
     zwlr_virtual_pointer_v1* pointer = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
+    // Made with the path; destroyed before the connection closes.
+    std::unique_ptr<VirtualKeyboard> keyboard = std::make_unique<VirtualKeyboard>();
     WheelRemainders remainders;
 };
 
@@ -138,6 +143,7 @@ WlrootsInputPath::~WlrootsInputPath() {
         if (output->xdgOutput != nullptr) zxdg_output_v1_destroy(output->xdgOutput);
         wl_output_destroy(output->output);
     }
+    keyboard.reset();
     if (pointer != nullptr) zwlr_virtual_pointer_v1_destroy(pointer);
     if (manager != nullptr) zwlr_virtual_pointer_manager_v1_destroy(manager);
     if (xdgOutputManager != nullptr) zxdg_output_manager_v1_destroy(xdgOutputManager);
@@ -149,6 +155,7 @@ WlrootsInputPath::~WlrootsInputPath() {
 void WlrootsInputPath::Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                               std::uint32_t version) {
     auto* self = static_cast<WlrootsInputPath*>(data);
+    if (self->keyboard->Offered(registry, name, interface)) return;
     if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0 && self->manager == nullptr) {
         self->manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
@@ -256,6 +263,11 @@ bool WlrootsInputPath::Inject(const InputEvent& event, std::uint32_t time) {
         case InputEvent::Kind::HWheel:
             Scroll(remainders.horizontal, event.amount, WL_POINTER_AXIS_HORIZONTAL_SCROLL, 1.0, time);
             break;
+        // No frame: that ends a pointer event.
+        case InputEvent::Kind::KeyDown:
+        case InputEvent::Kind::KeyUp:
+            keyboard->Send(seat, event.key, event.kind == InputEvent::Kind::KeyDown, time);
+            return true;
     }
     zwlr_virtual_pointer_v1_frame(pointer);
     return true;
