@@ -1,5 +1,7 @@
 #include "plugin/ActionSettings.h"
 
+#include "plugin/key/StepParser.h"
+
 #include <iterator>
 #include <limits>
 #include <stdexcept>
@@ -21,7 +23,8 @@ const SettingsMember kMembers[] = {
     {"my_icon_name", &ActionSettings::my_icon_name},       {"my_repeat_loops", &ActionSettings::my_repeat_loops},
     {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
     {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
-    {"my_monitor", &ActionSettings::my_monitor},
+    {"my_monitor", &ActionSettings::my_monitor},           {"my_steps", &ActionSettings::my_steps},
+    {"my_slot", &ActionSettings::my_slot},
     // Last: it decides whether an update's "background-image" counts.
     {"my_icon_color_id", &ActionSettings::my_icon_color_id},
 };
@@ -32,6 +35,11 @@ bool ReadMember(const nlohmann::json& object, const SettingsMember& member, Acti
     if (found == object.end()) return false;
     settings.*member.field = found->get<std::string>();
     return true;
+}
+
+void ParseStepsOf(ActionSettings& settings) {
+    settings.steps =
+        settings.my_steps.empty() ? nullptr : std::make_shared<const ParsedSteps>(ParseSteps(settings.my_steps));
 }
 
 bool IsSpace(char c) {
@@ -46,6 +54,7 @@ ActionSettings ParseActionSettings(const nlohmann::json& payload) {
     const auto found = payload.find("settings");
     if (found == payload.end() || !found->is_object()) return settings;
     for (const SettingsMember& member : kMembers) ReadMember(*found, member, settings);
+    ParseStepsOf(settings);
     return settings;
 }
 
@@ -53,7 +62,9 @@ std::optional<std::string> ApplySettingsUpdate(const nlohmann::json& payload, Ac
     if (!payload.is_object()) return std::nullopt;
     // "my_icon_color_id" comes last and decides whether "background-image" counts.
     const SettingsMember& colorId = kMembers[std::size(kMembers) - 1];
+    const std::string stepsBefore = settings.my_steps;
     for (const SettingsMember* member = kMembers; member != &colorId; ++member) ReadMember(payload, *member, settings);
+    if (settings.my_steps != stepsBefore) ParseStepsOf(settings);
     if (ReadMember(payload, colorId, settings)) return std::nullopt;
     const auto image = payload.find("background-image");
     if (image == payload.end()) return std::nullopt;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+struct KeyPress;
+
+// "MOUSE_SEQUENCE": performs the key's parsed "my_steps" (StepParser.h) in
+// order, on the key-command thread. A stop ends it at its next step or
+// wait. Buttons go down and up under the key's click holder, and whatever
+// it left down goes up at its end, as does its wheels' part of a notch.
+// `return` moves back to where the pointer was at the start or the last
+// `save`: to that position where the system can tell it; where it cannot
+// (Wayland), by the sum of the relative moves made since, which only works
+// when no absolute move came between: then it does nothing and logs why.
+// Steps that did not all parse do nothing but log one line.
+void RunSequence(const KeyPress& press, platform::MouseButton unused);
