@@ -24,7 +24,7 @@ const SettingsMember kMembers[] = {
     {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
     {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
     {"my_monitor", &ActionSettings::my_monitor},           {"my_steps", &ActionSettings::my_steps},
-    {"my_slot", &ActionSettings::my_slot},
+    {"my_slot", &ActionSettings::my_slot},                 {"my_modifiers", &ActionSettings::my_modifiers},
     // Last: it decides whether an update's "background-image" counts.
     {"my_icon_color_id", &ActionSettings::my_icon_color_id},
 };

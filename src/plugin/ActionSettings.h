@@ -28,6 +28,7 @@ struct ActionSettings {
     std::string my_monitor;
     std::string my_steps;
     std::string my_slot;
+    std::string my_modifiers;  // "CTRL+SHIFT": see ParseModifierSetting
     std::string my_icon_color_id;
     // "my_steps" parsed as the settings arrive, so that a press does not
     // parse and a settings page hears at once what is wrong; null while

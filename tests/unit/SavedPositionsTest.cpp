@@ -104,12 +104,14 @@ protected:
         SetKeyHeld(false);
     }
 
-    std::vector<Injected> Press(const std::string& command, const std::string& slot) {
+    std::vector<Injected> Press(const std::string& command, const std::string& slot,
+                                const std::string& modifiers = "") {
         ActionSettings settings;
         settings.my_mouse_event = command;
         settings.my_sleep = settings.my_offset_x = settings.my_offset_y = settings.my_wheel = "0";
         settings.my_repeat_loops = "0";
         settings.my_slot = slot;
+        settings.my_modifiers = modifiers;
         LoadActiveMouseCommand(settings, "key");
         SetKeyHeld(true);
         PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, positions});
@@ -136,6 +138,15 @@ TEST_F(PositionCommandTest, SaveStoresWhereThePointerIsAndRestorePutsItBack) {
     Press("MOUSE_POS_SAVE", "");
     EXPECT_EQ(stored.back()["slots"]["1"], json::parse(R"({"x":120,"y":45})"));
     EXPECT_EQ(feedback.Take(), std::vector<std::string>{});
+}
+
+TEST_F(PositionCommandTest, ARestoreTakesTheKeysModifiersInItsBatch) {
+    positions.Receive(json::parse(R"({"slots":{"1":{"x":1,"y":2}}})"));
+    EXPECT_EQ(Press("MOUSE_POS_RESTORE", "1", "ALT"),
+              (std::vector<Injected>{{"SendInput",
+                                      {},
+                                      {InputEvent::Press(ModifierKey::Alt), InputEvent::MoveTo(1, 2),
+                                       InputEvent::Release(ModifierKey::Alt)}}}));
 }
 
 TEST_F(PositionCommandTest, RestoringAnEmptySlotShowsTheAlert) {

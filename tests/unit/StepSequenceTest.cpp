@@ -35,7 +35,8 @@ protected:
     }
 
     // Presses a MOUSE_SEQUENCE key, its settings arriving as the host hands them.
-    std::vector<recording::Call> Run(const std::string& steps, const std::string& monitor = "") {
+    std::vector<recording::Call> Run(const std::string& steps, const std::string& monitor = "",
+                                     const std::string& modifiers = "") {
         const nlohmann::json payload = {{"settings",
                                          {{"my_mouse_event", "MOUSE_SEQUENCE"},
                                           {"my_sleep", "0"},
@@ -44,6 +45,7 @@ protected:
                                           {"my_wheel", "120"},
                                           {"my_repeat_loops", "0"},
                                           {"my_monitor", monitor},
+                                          {"my_modifiers", modifiers},
                                           {"my_steps", steps}}}};
         LoadActiveMouseCommand(ParseActionSettings(payload), "key");
         SetKeyHeld(true);
@@ -51,9 +53,10 @@ protected:
         return recording::TakeCalls();
     }
 
-    std::vector<Injected> RunInput(const std::string& steps, const std::string& monitor = "") {
+    std::vector<Injected> RunInput(const std::string& steps, const std::string& monitor = "",
+                                   const std::string& modifiers = "") {
         std::vector<recording::Call> input;
-        for (auto& call : Run(steps, monitor)) {
+        for (auto& call : Run(steps, monitor, modifiers)) {
             if (IsInput(call)) input.push_back(std::move(call));
         }
         return Describe(input);
@@ -93,7 +96,8 @@ TEST_F(SequenceTest, EachStepsInput) {
         // A button the sequence left down goes up at its end.
         {"down left; move +1 +1", {Down(MouseButton::Left), Batch({InputEvent::MoveBy(1, 1)}), Up(MouseButton::Left)}},
         {"down left; down right",
-         {Down(MouseButton::Left), Down(MouseButton::Right), Up(MouseButton::Left), Up(MouseButton::Right)}},
+         {Down(MouseButton::Left), Down(MouseButton::Right),
+          Batch({InputEvent::Up(MouseButton::Left), InputEvent::Up(MouseButton::Right)})}},
     };
     for (const StepCase& c : cases) {
         SCOPED_TRACE(c.steps);
@@ -179,6 +183,26 @@ TEST_F(SequenceTest, AStopEndsItAtItsWaitAndLetsGoOfWhatItHeld) {
     stopper.join();
     EXPECT_LT(MillisecondsBetween(started, Clock::now()), 10000);
     EXPECT_EQ(input, (std::vector<Injected>{Down(MouseButton::Left), Up(MouseButton::Left)}));
+}
+
+// The modifiers go down before the first step and up after the last, also
+// around a double-click, which holds and lets go of its own button only.
+TEST_F(SequenceTest, TheKeysModifiersAreDownForTheWholeRun) {
+    const InputEvent pressCtrl = InputEvent::Press(ModifierKey::Ctrl);
+    const InputEvent pressShift = InputEvent::Press(ModifierKey::Shift);
+    const InputEvent releaseCtrl = InputEvent::Release(ModifierKey::Ctrl);
+    const InputEvent releaseShift = InputEvent::Release(ModifierKey::Shift);
+    EXPECT_EQ(RunInput("click left; double right; wheel 120; move +1 +1", "", "CTRL+SHIFT"),
+              (std::vector<Injected>{Batch({pressCtrl, pressShift}), Down(MouseButton::Left), Up(MouseButton::Left),
+                                     Down(MouseButton::Right), Up(MouseButton::Right), Down(MouseButton::Right),
+                                     Up(MouseButton::Right), Batch({InputEvent::Wheel(120)}),
+                                     Batch({InputEvent::MoveBy(1, 1)}), Batch({releaseShift, releaseCtrl})}));
+    // A button left down stays down through a double-click of another and
+    // comes up before them.
+    EXPECT_EQ(RunInput("down left; double right", "", "SHIFT"),
+              (std::vector<Injected>{Batch({pressShift}), Down(MouseButton::Left), Down(MouseButton::Right),
+                                     Up(MouseButton::Right), Down(MouseButton::Right), Up(MouseButton::Right),
+                                     Batch({InputEvent::Up(MouseButton::Left), releaseShift})}));
 }
 
 TEST_F(SequenceTest, StepsThatDoNotParseDoNothingButLogOneLine) {

@@ -2,6 +2,7 @@
 
 #include "plugin/key/HeldInputWorker.h"
 #include "plugin/key/KeyPressCommands.h"
+#include "support/Log.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 
 namespace {
 
@@ -67,6 +69,16 @@ bool GoesOnLocked(const SharedCommand& shared, const ActiveMouseCommand& seen) {
     return shared.record.keyHeld && shared.record.pressNumber == seen.pressNumber;
 }
 
+// A press with a modifier the plugin cannot hold would send a different
+// command (a plain click for a Ctrl+click): it sends none.
+Modifiers ModifiersOf(const ActionSettings& settings) {
+    const ModifierSetting setting = ParseModifierSetting(settings.my_modifiers);
+    if (!setting.unknownWord) return setting.keys;
+    LogLine("No modifier key \"" + EscapeControlCharacters(*setting.unknownWord) + "\" in \"my_modifiers\": " +
+            EscapeControlCharacters(settings.my_mouse_event) + " does nothing");
+    throw std::invalid_argument("unknown modifier key");
+}
+
 // Converted aside first: nothing changes unless all of it converts.
 ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& context) {
     ActiveMouseCommand loaded;
@@ -85,6 +97,7 @@ ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& co
     loaded.monitor = settings.my_monitor;
     loaded.slot = settings.my_slot;
     loaded.steps = settings.steps;
+    loaded.modifiers = ModifiersOf(settings);
     return loaded;
 }
 

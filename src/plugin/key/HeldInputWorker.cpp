@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "plugin/key/AcceleratedStep.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
 
@@ -93,12 +94,19 @@ void HeldInputWorker() {
     for (;;) {
         const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);
         const HeldCommand& held = *FindHeldCommand(active.commandName);
+        // The key's modifiers go down before its first step (a batch of their
+        // own) and stay down for as long as the hold goes on.
+        const std::string holder = HeldCommandHolder(active.context);
+        HeldInput().HoldModifiers(holder, active.modifiers);
         const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         HeldStepTaken(active);
         WaitWhileHoldGoesOn(active, std::max(active.pauseMs, held.shortestPauseMs));
-        // A held scroll's part of a notch ends with the hold.
-        if (held.scrolls && !HoldGoesOn(active)) EndCommandWheelInput();
+        if (!HoldGoesOn(active)) {
+            // A held scroll's part of a notch ends with the hold, and so do the keys.
+            if (held.scrolls) EndCommandWheelInput();
+            HeldInput().ReleaseModifiers(holder);
+        }
         platform::SleepMilliseconds(held.afterPauseMs);
     }
 }

@@ -10,6 +10,8 @@
 //   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD": turns the wheel by wheelAmount
 //     (120 a notch, signed) every pauseMs, at least every 10 ms.
 // With "my_accel", each step grows with the time held (AcceleratedStep).
+// The key's "my_modifiers" are down from just before its first step until
+// its hold ends (its release, a press of any key, its key's or device's end).
 bool IsHeldCommand(const std::string& commandName);
 
 // Steps the held command while its key is held; sleeps until one is. A new

@@ -3,7 +3,7 @@
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/KeyFeedback.h"
 #include "plugin/key/KeyPress.h"
-#include "plugin/MouseInjection.h"
+#include "plugin/ModifierScope.h"
 #include "plugin/SavedPositions.h"
 #include "support/Log.h"
 
@@ -43,5 +43,5 @@ void RestorePosition(const KeyPress& press, platform::MouseButton) {
         press.feedback.ShowAlert(press.context);
         return;
     }
-    InjectInputBatch({platform::InputEvent::MoveTo(position->x, position->y)});
+    InjectWithModifiers(press.active.modifiers, {platform::InputEvent::MoveTo(position->x, position->y)});
 }

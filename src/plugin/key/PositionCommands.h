@@ -11,5 +11,6 @@ struct KeyPress;
 void SavePosition(const KeyPress& press, platform::MouseButton unused);
 
 // "MOUSE_POS_RESTORE": moves the pointer to the slot's position, as one
-// batch. A slot that holds nothing shows the host's alert on the key.
+// batch with the key's modifiers. A slot that holds nothing shows the host's
+// alert on the key.
 void RestorePosition(const KeyPress& press, platform::MouseButton unused);

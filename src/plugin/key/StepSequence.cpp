@@ -1,6 +1,7 @@
 #include "plugin/key/StepSequence.h"
 
 #include "plugin/HeldButtons.h"
+#include "plugin/ModifierScope.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/DoubleClick.h"
 #include "plugin/key/KeyPress.h"
@@ -36,8 +37,12 @@ struct ReturnPoint {
 
 class SequenceRun {
 public:
-    explicit SequenceRun(const KeyPress& press) : press(press), holder(ClickHolder(press.context)) {}
+    explicit SequenceRun(const KeyPress& press)
+        : press(press),
+          holder(SequenceHolder(press.context)),
+          modifiers(holder, press.active.modifiers, press.device) {}
 
+    // The buttons left down come up, then the modifiers, in one batch.
     ~SequenceRun() {
         HeldInput().LetGo(holder);
         if (scrolled) EndCommandWheelInput();
@@ -116,6 +121,7 @@ private:
 
     const KeyPress& press;
     const std::string holder;
+    ModifierScope modifiers;  // around the whole run
     ReturnPoint returnPoint;
     bool scrolled = false;
 };
