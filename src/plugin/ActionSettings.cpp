@@ -1,6 +1,7 @@
 #include "plugin/ActionSettings.h"
 
 #include "plugin/key/StepParser.h"
+#include "support/AsciiText.h"
 
 #include <iterator>
 #include <limits>
@@ -42,10 +43,6 @@ void ParseStepsOf(ActionSettings& settings) {
         settings.my_steps.empty() ? nullptr : std::make_shared<const ParsedSteps>(ParseSteps(settings.my_steps));
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 }  // namespace
 
 ActionSettings ParseActionSettings(const nlohmann::json& payload) {
@@ -73,7 +70,7 @@ std::optional<std::string> ApplySettingsUpdate(const nlohmann::json& payload, Ac
 
 std::int32_t SettingToInt(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) ++i;
+    while (i < text.size() && IsAsciiSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const std::size_t firstDigit = i;

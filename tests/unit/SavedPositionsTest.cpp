@@ -174,35 +174,38 @@ TEST_F(PositionCommandTest, ASlotThatIsNoneDoesNothingButLog) {
     EXPECT_TRUE(stored.empty());
 }
 
-// The host's global settings reach the plugin's slots: a restore key moves
-// to what the host said, as after a restart.
-TEST(PluginSavedPositions, TheHostsGlobalSettingsFillTheSlots) {
-    recording::Reset();
-    SetKeyHeld(false);
+// A plugin as start-up links it, to a connection that is never run.
+class PluginSettingsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        recording::Reset();
+        SetKeyHeld(false);
+        plugin.SetConnectionManager(&connection);
+    }
+
+    std::vector<Injected> Press(const std::string& context) {
+        plugin.OnKeyDown("", context, json(), "device");
+        plugin.WaitForKeyCommands();
+        return Describe(TakeInputCalls());
+    }
+
     MyStreamDeckPlugin plugin;
     ESDConnectionManager connection{1, "uuid", "registerPlugin", &plugin};
-    plugin.SetConnectionManager(&connection);
-    plugin.OnWillAppear("", "restore",
-                        KeySettings({{"my_mouse_event", "MOUSE_POS_RESTORE"}, {"my_slot", "7"}}), "");
+};
+
+// The host's global settings reach the plugin's slots: a restore key moves
+// to what the host said, as after a restart.
+TEST_F(PluginSettingsTest, TheHostsGlobalSettingsFillTheSlots) {
+    plugin.OnWillAppear("", "restore", KeySettings({{"my_mouse_event", "MOUSE_POS_RESTORE"}, {"my_slot", "7"}}), "");
     plugin.OnDidReceiveGlobalSettings(json::parse(R"({"slots":{"7":{"x":640,"y":360}}})"));
-    plugin.OnKeyDown("", "restore", json(), "device");
-    plugin.WaitForKeyCommands();
-    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveTo(640, 360)}}}));
+    EXPECT_EQ(Press("restore"), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveTo(640, 360)}}}));
 }
 
 // The steps a settings page sets reach the key through didReceiveSettings too.
-TEST(PluginSavedPositions, StepsArriveWithTheSettingsTheHostReports) {
-    recording::Reset();
-    SetKeyHeld(false);
-    MyStreamDeckPlugin plugin;
-    ESDConnectionManager connection{1, "uuid", "registerPlugin", &plugin};
-    plugin.SetConnectionManager(&connection);
-    plugin.OnWillAppear("", "seq", KeySettings({{"my_mouse_event", "MOUSE_SEQUENCE"}, {"my_steps", "move 1 1"}}),
-                        "");
+TEST_F(PluginSettingsTest, StepsArriveWithTheSettingsTheHostReports) {
+    plugin.OnWillAppear("", "seq", KeySettings({{"my_mouse_event", "MOUSE_SEQUENCE"}, {"my_steps", "move 1 1"}}), "");
     plugin.OnDidReceiveSettings("", "seq", {{"settings", {{"my_steps", "move +2 +3"}}}}, "");
-    plugin.OnKeyDown("", "seq", json(), "device");
-    plugin.WaitForKeyCommands();
-    EXPECT_EQ(Describe(TakeInputCalls()), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveBy(2, 3)}}}));
+    EXPECT_EQ(Press("seq"), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveBy(2, 3)}}}));
 }
 
 }  // namespace

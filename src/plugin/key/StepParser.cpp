@@ -1,7 +1,9 @@
 #include "plugin/key/StepParser.h"
 
+#include "support/AsciiText.h"
+
 #include <algorithm>
-#include <cctype>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -33,30 +35,14 @@ const ButtonWord kButtonWords[] = {
     {"x1", MouseButton::X1},     {"x2", MouseButton::X2},
 };
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
 std::vector<std::string> Words(const std::string& step) {
     std::vector<std::string> words;
     std::string word;
     for (const char c : step + ' ') {
-        if (!IsBlank(c)) {
+        if (!IsAsciiSpace(c)) {
             word += c;
         } else if (!word.empty()) {
-            words.push_back(Lower(word));
+            words.push_back(AsciiLowerCase(word));
             word.clear();
         }
     }
@@ -164,7 +150,7 @@ ParsedSteps ParseSteps(const std::string& text) {
         std::istringstream parts(line);
         std::string part;
         while (std::getline(parts, part, ';')) {
-            const std::string typed = Trim(part);
+            const std::string typed = TrimAsciiSpace(part);
             if (typed.empty()) continue;
             if (++steps > kMaxSteps) {
                 // One line says it: the steps after it are not looked at.
