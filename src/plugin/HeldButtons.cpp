@@ -51,6 +51,11 @@ void HeldButtons::HoldLocked(const std::string& holder, MouseButton button, cons
 void HeldButtons::HoldWithModifiers(const std::string& holder, MouseButton button, const Modifiers& modifiers,
                                     const std::string& device) {
     std::lock_guard<std::mutex> guard(mutex);
+    HoldWithModifiersLocked(holder, button, modifiers, device);
+}
+
+void HeldButtons::HoldWithModifiersLocked(const std::string& holder, MouseButton button, const Modifiers& modifiers,
+                                          const std::string& device) {
     std::vector<InputEvent> batch = HoldModifiersLocked(holder, modifiers, device);
     HoldLocked(holder, button, device, [&batch](MouseButton pressed, bool) { batch.push_back(InputEvent::Down(pressed)); });
     SendEvents(batch);
@@ -74,9 +79,7 @@ bool HeldButtons::Toggle(const std::string& holder, MouseButton button, const st
         LetGoLocked(found);
         return false;
     }
-    std::vector<InputEvent> batch = HoldModifiersLocked(holder, modifiers, device);
-    HoldLocked(holder, button, device, [&batch](MouseButton pressed, bool) { batch.push_back(InputEvent::Down(pressed)); });
-    SendEvents(batch);
+    HoldWithModifiersLocked(holder, button, modifiers, device);
     return true;
 }
 

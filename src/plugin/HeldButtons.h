@@ -35,10 +35,11 @@ public:
     // down stays down.
     void Release(const std::string& holder, platform::MouseButton button, const Send& send = SendAsBatch);
 
-    // Lets go of every button `holder` holds when it holds any (false then);
-    // otherwise holds `button` (true). One step, so that nothing slips in between.
-    // A lock that takes `modifiers` holds them with its button: they go down
-    // before it, in its batch, and come up after it when the lock ends.
+    // Lets go of everything `holder` holds when it holds anything (false
+    // then); otherwise holds `button` (true). One step, so that nothing slips
+    // in between. A lock that takes `modifiers` holds them with its button:
+    // they go down before it, in its batch, and come up after it, in the
+    // batch of its release, when the lock ends.
     bool Toggle(const std::string& holder, platform::MouseButton button, const std::string& device = {},
                 const Modifiers& modifiers = {});
 
@@ -82,6 +83,8 @@ private:
 
     void HoldLocked(const std::string& holder, platform::MouseButton button, const std::string& device,
                     const Send& send);
+    void HoldWithModifiersLocked(const std::string& holder, platform::MouseButton button, const Modifiers& modifiers,
+                                 const std::string& device);
     // Records that `holder` holds `modifiers`; the presses of those nobody held.
     std::vector<platform::InputEvent> HoldModifiersLocked(const std::string& holder, const Modifiers& modifiers,
                                                           const std::string& device);

@@ -4,9 +4,9 @@
 // Ctrl+click, Shift held through a drag lock and let go of with it, Ctrl+wheel
 // in whole notches, a Ctrl+click-at sent as one batch, and a word that names
 // no key, which sends nothing.
-import { describe, it, before, after, afterEach } from 'node:test';
+import { describe, it, before, after, beforeEach, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
-import { isButtonWheelOrKey, COMMAND_QUIET_MS } from '../lib/index.js';
+import { isButtonWheelOrKey, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
 import { run } from '../lib/process.js';
 import { buildUnderTest, startSession, settings, inputText, wheelAsSeen, report } from './support/e2e.js';
 
@@ -28,18 +28,23 @@ describe(`${build.name} build: modifier keys around mouse commands`, { skip: bui
   });
   // A faulty plugin may leave a key or button down, which X keeps after the
   // plugin is gone and the next case would start with.
+  let start = 0;
+  beforeEach(() => {
+    start = session.recorder.mark();
+  });
   afterEach(async () => {
-    if (!session || session.wine) return;
+    if (session.wine) return;
     await session.recorder.settle(100);
-    const env = { ...process.env, DISPLAY: session.display };
     const down = new Map();
-    for (const event of session.recorder.since(0, (e) => e.kind === 'key' || e.kind === 'button')) {
-      down.set(`${event.kind} ${event.key ?? event.button}`, event);
-      if (!event.down) down.delete(`${event.kind} ${event.key ?? event.button}`);
+    for (const event of session.recorder.since(start, (e) => e.kind === 'key' || e.kind === 'button')) {
+      const name = event.kind === 'key' ? event.key : event.button;
+      if (event.down) down.set(name, event);
+      else down.delete(name);
     }
-    for (const event of down.values()) {
-      if (event.kind === 'key') await run('xdotool', ['keyup', KEYSYMS[event.key] ?? event.keysym], { env }).catch(() => {});
-      else await run('xdotool', ['mouseup', { left: '1', middle: '2', right: '3' }[event.button] ?? '1'], { env }).catch(() => {});
+    const env = { ...process.env, DISPLAY: session.display };
+    for (const [name, event] of down) {
+      if (event.kind === 'key') await run('xdotool', ['keyup', KEYSYMS[name] ?? event.keysym], { env }).catch(() => {});
+      else await releaseButton(session.display, name).catch(() => {});
     }
   });
 
