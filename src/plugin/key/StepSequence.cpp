@@ -52,7 +52,8 @@ public:
     bool Perform(const Step& step) {
         switch (step.kind) {
             case Step::Kind::MoveTo:
-                return MoveTo(step);
+                MoveTo(step);
+                return true;
             case Step::Kind::MoveBy:
                 InjectInputBatch({InputEvent::MoveBy(step.x, step.y)});
                 returnPoint.movedX += step.x;
@@ -93,13 +94,13 @@ public:
     void RememberStart() { returnPoint = ReturnPoint::Here(); }
 
 private:
-    bool MoveTo(const Step& step) {
+    // A monitor that is not there is logged, and the other steps go on.
+    void MoveTo(const Step& step) {
         const std::optional<platform::Point> target =
             ChosenPoint(press.active.monitor, MonitorSpot::Offsets, step.x, step.y, press.active.commandName);
-        if (!target) return true;
+        if (!target) return;
         InjectInputBatch({InputEvent::MoveTo(target->x, target->y)});
         returnPoint.movedTo = true;
-        return true;
     }
 
     void Return() {
