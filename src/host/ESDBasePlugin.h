@@ -43,6 +43,14 @@ public:
     virtual void OnTouchTap(const std::string& /*action*/, const std::string& /*context*/,
                             const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
 
+    // The settings the host stores for a key, after its settings page set them.
+    virtual void OnDidReceiveSettings(const std::string& /*action*/, const std::string& /*context*/,
+                                      const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
+
+    // The plugin's global settings ("settings" of the payload; null when it
+    // is not an object), in answer to getGlobalSettings.
+    virtual void OnDidReceiveGlobalSettings(const nlohmann::json& /*settings*/) {}
+
     void SetConnectionManager(ESDConnectionManager* manager) { connectionManager = manager; }
 
 protected:

@@ -160,6 +160,9 @@ void ESDConnectionManager::Run() {
             }
             client.send(endpoint->connectionHandle, BuildRegistrationMessage(registerEvent, pluginUuid),
                         websocketpp::frame::opcode::text, ignored);
+            // The saved positions live there; the answer comes as didReceiveGlobalSettings.
+            client.send(endpoint->connectionHandle, BuildContextMessage("getGlobalSettings", pluginUuid),
+                        websocketpp::frame::opcode::text, ignored);
         });
         client.set_message_handler([this](websocketpp::connection_hdl, Client::message_ptr message) {
             if (!message || message->get_opcode() != websocketpp::frame::opcode::text) return;
@@ -190,6 +193,10 @@ void ESDConnectionManager::Run() {
 }
 
 void ESDConnectionManager::SendShowAlert(const std::string& context) { SendText(BuildShowAlertMessage(context)); }
+
+void ESDConnectionManager::SendGlobalSettings(const nlohmann::json& settings) {
+    SendText(BuildContextMessage("setGlobalSettings", pluginUuid, settings));
+}
 
 void ESDConnectionManager::SendText(const std::string& text) {
     const Client::connection_ptr connection = endpoint->ConnectionWithRoom();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,7 +10,8 @@ class ESDBasePlugin;
 
 // The plugin's one connection to the host: a WebSocket client on
 // ws://127.0.0.1:<port>. It registers on open, hands each text message to the
-// plugin and sends the key images. Only its own source file sees the
+// plugin and sends the key images. Once registered, it asks for the plugin's
+// global settings. Only its own source file sees the
 // WebSocket library. What it holds for a host that stops reading is bounded:
 // a few megabytes of unsent messages, one waiting image path per key.
 class ESDConnectionManager {
@@ -38,6 +41,10 @@ public:
     // Sends a small text message, with the same rule as SendShowAlert.
     // (Not SendMessage: windows.h makes that name a macro.)
     void SendText(const std::string& text);
+
+    // Sends "setGlobalSettings" with the whole object, the plugin's UUID as
+    // its context; with the same rule as SendShowAlert.
+    void SendGlobalSettings(const nlohmann::json& settings);
 
     // Runs `work` on the connection's thread once `milliseconds` have passed,
     // unless the connection ends first; nothing is scheduled when no

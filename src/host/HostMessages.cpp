@@ -42,6 +42,12 @@ void DispatchEnvelope(ESDBasePlugin& plugin, const nlohmann::json& document) {
         plugin.OnDialUp(action, context, payload, device);
     } else if (event == "touchTap") {
         plugin.OnTouchTap(action, context, payload, device);
+    } else if (event == "didReceiveSettings") {
+        plugin.OnDidReceiveSettings(action, context, payload, device);
+    } else if (event == "didReceiveGlobalSettings") {
+        nlohmann::json settings;
+        GetObjectMember(payload, "settings", settings);
+        plugin.OnDidReceiveGlobalSettings(settings);
     }
 }
 

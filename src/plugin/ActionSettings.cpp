@@ -1,5 +1,8 @@
 #include "plugin/ActionSettings.h"
 
+#include "plugin/key/StepParser.h"
+#include "support/AsciiText.h"
+
 #include <iterator>
 #include <limits>
 #include <stdexcept>
@@ -21,7 +24,8 @@ const SettingsMember kMembers[] = {
     {"my_icon_name", &ActionSettings::my_icon_name},       {"my_repeat_loops", &ActionSettings::my_repeat_loops},
     {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
     {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
-    {"my_monitor", &ActionSettings::my_monitor},           {"my_modifiers", &ActionSettings::my_modifiers},
+    {"my_monitor", &ActionSettings::my_monitor},           {"my_steps", &ActionSettings::my_steps},
+    {"my_slot", &ActionSettings::my_slot},                 {"my_modifiers", &ActionSettings::my_modifiers},
     // Last: it decides whether an update's "background-image" counts.
     {"my_icon_color_id", &ActionSettings::my_icon_color_id},
 };
@@ -34,8 +38,9 @@ bool ReadMember(const nlohmann::json& object, const SettingsMember& member, Acti
     return true;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+void ParseStepsOf(ActionSettings& settings) {
+    settings.steps =
+        settings.my_steps.empty() ? nullptr : std::make_shared<const ParsedSteps>(ParseSteps(settings.my_steps));
 }
 
 }  // namespace
@@ -46,6 +51,7 @@ ActionSettings ParseActionSettings(const nlohmann::json& payload) {
     const auto found = payload.find("settings");
     if (found == payload.end() || !found->is_object()) return settings;
     for (const SettingsMember& member : kMembers) ReadMember(*found, member, settings);
+    ParseStepsOf(settings);
     return settings;
 }
 
@@ -53,7 +59,9 @@ std::optional<std::string> ApplySettingsUpdate(const nlohmann::json& payload, Ac
     if (!payload.is_object()) return std::nullopt;
     // "my_icon_color_id" comes last and decides whether "background-image" counts.
     const SettingsMember& colorId = kMembers[std::size(kMembers) - 1];
+    const std::string stepsBefore = settings.my_steps;
     for (const SettingsMember* member = kMembers; member != &colorId; ++member) ReadMember(payload, *member, settings);
+    if (settings.my_steps != stepsBefore) ParseStepsOf(settings);
     if (ReadMember(payload, colorId, settings)) return std::nullopt;
     const auto image = payload.find("background-image");
     if (image == payload.end()) return std::nullopt;
@@ -62,7 +70,7 @@ std::optional<std::string> ApplySettingsUpdate(const nlohmann::json& payload, Ac
 
 std::int32_t SettingToInt(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) ++i;
+    while (i < text.size() && IsAsciiSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const std::size_t firstDigit = i;

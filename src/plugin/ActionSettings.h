@@ -3,8 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+struct ParsedSteps;
 
 // The settings of one key, as the texts the settings page stored; numbers are
 // converted only when the key is pressed.
@@ -23,15 +26,23 @@ struct ActionSettings {
     std::string my_accel;
     std::string my_relative;
     std::string my_monitor;
+    std::string my_steps;
+    std::string my_slot;
     std::string my_modifiers;  // "CTRL+SHIFT": see ParseModifierSetting
     std::string my_icon_color_id;
+    // "my_steps" parsed as the settings arrive, so that a press does not
+    // parse and a settings page hears at once what is wrong; null while
+    // "my_steps" is empty.
+    std::shared_ptr<const ParsedSteps> steps;
 };
 
-// From a willAppear payload: the members of its "settings" object. A member
+// From a willAppear payload: the members of its "settings" object, with
+// "my_steps" parsed. A member
 // that is not a JSON string raises the library's type error.
 ActionSettings ParseActionSettings(const nlohmann::json& payload);
 
-// From a sendToPlugin payload: overwrites the fields whose members are present.
+// From a sendToPlugin payload: overwrites the fields whose members are
+// present, parsing "my_steps" again when it is one of them.
 // Returns the "background-image" path when the payload carries one and no
 // "my_icon_color_id". A member that is not a string raises the library's type
 // error after the fields before it have changed, so callers pass a working copy.

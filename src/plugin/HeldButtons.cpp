@@ -198,6 +198,8 @@ std::string DialHolder(const std::string& dialContext) { return "dial " + dialCo
 
 std::string ClickHolder(const std::string& keyContext) { return "click " + keyContext; }
 
+std::string SequenceHolder(const std::string& keyContext) { return "sequence " + keyContext; }
+
 std::string HeldCommandHolder(const std::string& keyContext) { return "held " + keyContext; }
 
 const char* const kButtonCommandHolder = "button commands";

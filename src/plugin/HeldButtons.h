@@ -103,10 +103,12 @@ HeldButtons& HeldInput();
 
 // The holders' names: one per key lock, one per dial push, one per key's
 // click in progress (and the modifiers of its command), one per key whose
-// held command is going on, and one for the down and up commands, which any
-// key's up command ends.
+// held command is going on, one per key whose sequence runs (its buttons and
+// modifiers, apart from the click holder that its double-clicks let go of),
+// and one for the down and up commands, which any key's up command ends.
 std::string LockHolder(const std::string& keyContext);
 std::string DialHolder(const std::string& dialContext);
 std::string ClickHolder(const std::string& keyContext);
 std::string HeldCommandHolder(const std::string& keyContext);  // a held move's or wheel's modifiers
+std::string SequenceHolder(const std::string& keyContext);
 extern const char* const kButtonCommandHolder;

@@ -1,6 +1,6 @@
 #include "plugin/ModifierSetting.h"
 
-#include <cctype>
+#include "support/AsciiText.h"
 
 using platform::ModifierKey;
 
@@ -18,23 +18,8 @@ const ModifierName kModifierNames[] = {
     {"META", ModifierKey::Meta},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string Trimmed(const std::string& text) {
-    std::size_t first = 0;
-    std::size_t end = text.size();
-    while (first < end && IsBlank(text[first])) ++first;
-    while (end > first && IsBlank(text[end - 1])) --end;
-    return text.substr(first, end - first);
-}
-
-std::string UpperCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::optional<ModifierKey> KeyNamed(const std::string& word) {
-    const std::string upper = UpperCase(word);
+    const std::string upper = AsciiUpperCase(word);
     for (const ModifierName& name : kModifierNames) {
         if (upper == name.name) return name.key;
     }
@@ -49,7 +34,7 @@ ModifierSetting ParseModifierSetting(const std::string& text) {
     while (start <= text.size()) {
         const std::size_t plus = text.find('+', start);
         const std::size_t end = plus == std::string::npos ? text.size() : plus;
-        const std::string word = Trimmed(text.substr(start, end - start));
+        const std::string word = TrimAsciiSpace(text.substr(start, end - start));
         if (!word.empty()) {
             const std::optional<ModifierKey> key = KeyNamed(word);
             if (!key) return {{}, word};

@@ -1,10 +1,12 @@
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include "host/ESDConnectionManager.h"
+#include "host/JsonMembers.h"
 
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/KeyPress.h"
 #include "plugin/key/KeyPressCommands.h"
+#include "plugin/key/StepParser.h"
 #include "plugin/StopSignal.h"
 
 #include <mutex>
@@ -18,7 +20,7 @@ void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& contex
     KeyWentDown(context, device);
     keyCommands.Post(context, device, [this, settings, context, device](const StopSignal& stop) {
         LoadAndStartHold(settings, context);
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles, positions});
     });
 }
 
@@ -40,6 +42,7 @@ void MyStreamDeckPlugin::OnWillAppear(const std::string& action, const std::stri
         table.InsertIfAbsent(context, ParseActionSettings(payload));
     }
     UpdateKeyImage(context);
+    SendStepCheck(context);
 }
 
 void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::string& context, const nlohmann::json&,
@@ -71,21 +74,46 @@ void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
 void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::string& context,
                                         const nlohmann::json& payload, const std::string&) {
     if (action == DialAction::kActionUuid) return dials.Update(context, payload);
-    if (connectionManager == nullptr) return;
-    std::lock_guard<std::mutex> guard(table.mutex);
-    if (!table.Find(context)) return;
+    if (connectionManager == nullptr || !table.Find(context)) return;
     HandlePickRequest(context, payload);
-    ActionSettings updated = table.At(context);
-    // Every member is read before anything is sent or stored, so a bad member
-    // changes nothing.
-    const auto imagePath = ApplySettingsUpdate(payload, updated);
-    // A lock belongs to the command that made it: another command ends it
-    // first, and the key shows so even when the update names no image.
-    const bool lockEnded = updated.my_mouse_event != table.At(context).my_mouse_event && toggles.ReleaseKey(context);
-    table.At(context) = updated;
-    if (lockEnded) return UpdateKeyImage(context);
-    if (imagePath) ShowImageOrHeldVariant(*imagePath, context);
+    UpdateKeySettings(context, payload);
 }
+
+void MyStreamDeckPlugin::OnDidReceiveSettings(const std::string& action, const std::string& context,
+                                              const nlohmann::json& payload, const std::string&) {
+    if (action == DialAction::kActionUuid || connectionManager == nullptr || !table.Find(context)) return;
+    nlohmann::json settings;
+    if (GetObjectMember(payload, "settings", settings)) UpdateKeySettings(context, settings);
+}
+
+void MyStreamDeckPlugin::UpdateKeySettings(const std::string& context, const nlohmann::json& update) {
+    {
+        std::lock_guard<std::mutex> guard(table.mutex);
+        ActionSettings updated = table.At(context);
+        // Every member is read before anything is sent or stored, so a bad member
+        // changes nothing.
+        const auto imagePath = ApplySettingsUpdate(update, updated);
+        // A lock belongs to the command that made it: another command ends it
+        // first, and the key shows so even when the update names no image.
+        const bool lockEnded =
+            updated.my_mouse_event != table.At(context).my_mouse_event && toggles.ReleaseKey(context);
+        table.At(context) = updated;
+        if (lockEnded) {
+            UpdateKeyImage(context);
+        } else if (imagePath) {
+            ShowImageOrHeldVariant(*imagePath, context);
+        }
+    }
+    SendStepCheck(context);
+}
+
+void MyStreamDeckPlugin::SendStepCheck(const std::string& context) {
+    const ActionSettings& settings = table.At(context);
+    if (settings.my_mouse_event != "MOUSE_SEQUENCE") return;
+    pages.SendToPage(context, {{"stepsCheck", DescribeStepCheck(settings.steps ? *settings.steps : ParsedSteps{})}});
+}
+
+void MyStreamDeckPlugin::OnDidReceiveGlobalSettings(const nlohmann::json& settings) { positions.Receive(settings); }
 
 void MyStreamDeckPlugin::HandlePickRequest(const std::string& context, const nlohmann::json& payload) {
     const auto pick = payload.find("pick");
@@ -98,6 +126,7 @@ void MyStreamDeckPlugin::OnPropertyInspectorDidAppear(const std::string&, const 
                                                       const std::string&) {
     if (connectionManager == nullptr || !table.Find(context)) return;
     pages.PageAppeared(context);
+    SendStepCheck(context);
 }
 
 void MyStreamDeckPlugin::OnPropertyInspectorDidDisappear(const std::string&, const std::string& context,

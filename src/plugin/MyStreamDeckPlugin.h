@@ -3,6 +3,7 @@
 #include "host/ESDBasePlugin.h"
 #include "plugin/ContextTable.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/SavedPositions.h"
 #include "plugin/dial/DialAction.h"
 #include "plugin/key/KeyCommandThread.h"
 #include "plugin/key/KeyFeedback.h"
@@ -43,6 +44,9 @@ public:
                   const std::string& device) override;
     void OnTouchTap(const std::string& action, const std::string& context, const nlohmann::json& payload,
                     const std::string& device) override;
+    void OnDidReceiveSettings(const std::string& action, const std::string& context, const nlohmann::json& payload,
+                              const std::string& device) override;
+    void OnDidReceiveGlobalSettings(const nlohmann::json& settings) override;
 
     // Sends the icon that the key's settings name, its held variant while
     // the key's lock holds its button, then makes sure the held-input worker
@@ -68,6 +72,9 @@ private:
     // A small message, on the connection's thread; nowhere without a connection.
     void SendToHost(const std::string& text);
 
+    // setGlobalSettings, from any thread.
+    void StoreGlobalSettings(const nlohmann::json& settings);
+
     // Sends the file's bytes as the key's image; a file that cannot be read sends nothing.
     void SendImageFromFile(const std::string& path, const std::string& context);
 
@@ -78,11 +85,19 @@ private:
     // The settings page's "pick" request: "position" or "cancel".
     void HandlePickRequest(const std::string& context, const nlohmann::json& payload);
 
+    // Stores the members that `update` carries into the key's settings, as
+    // a settings page sends them; a command other than the key's ends its lock.
+    void UpdateKeySettings(const std::string& context, const nlohmann::json& update);
+
+    // A sequence key's settings page hears which of its steps do not parse.
+    void SendStepCheck(const std::string& context);
+
     SettingsPageFeed::Channel PageChannel();
 
     ContextTable table;
     ToggleLocks toggles{HeldInput()};
     SettingsPageFeed pages{PageChannel()};
+    SavedPositions positions{[this](const nlohmann::json& settings) { StoreGlobalSettings(settings); }};
     // The dials' events, told apart from the keys' by their action.
     DialAction dials{[this](const std::string& text) { SendToHost(text); }};
     KeyCommandThread keyCommands;  // last: its work ends before the rest goes

@@ -94,6 +94,7 @@ protected:
                                                            {"DECKMOUSE_RECORDING_LOG", log.string()}});
         EXPECT_TRUE(host.WaitForConnection(kDeadline));
         EXPECT_EQ(host.NextMessage(kDeadline), R"({"event":"registerPlugin","uuid":"PLUGIN-UUID-1"})");
+        EXPECT_EQ(host.NextMessage(kDeadline), R"({"context":"PLUGIN-UUID-1","event":"getGlobalSettings"})");
         return process;
     }
 
@@ -367,6 +368,34 @@ std::vector<json> NextMessages(TestHost& host, std::size_t count) {
         messages.push_back(json::parse(*text));
     }
     return messages;
+}
+
+// The saved positions live in the host: what it hands over fills the slots,
+// and a save sends the whole object back, with what the plugin does not know.
+TEST_F(ConnectionTest, SlotsComeFromTheHostsGlobalSettingsAndASaveStoresThemThere) {
+    auto plugin = Start(DECKMOUSE_RECORDING_EXE);
+    host.Send(json{{"event", "didReceiveGlobalSettings"},
+                   {"context", "PLUGIN-UUID-1"},
+                   {"payload", {{"settings", {{"theme", "dark"}, {"slots", {{"2", {{"x", 5}, {"y", 6}}}}}}}}}}
+                  .dump());
+    json restore = Appear("restore", "MOUSE_POS_RESTORE");
+    restore["payload"]["settings"]["my_slot"] = "2";
+    host.Send(restore.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    json save = Appear("save", "MOUSE_POS_SAVE");
+    save["payload"]["settings"]["my_slot"] = "3";
+    host.Send(save.dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
+    host.Send(Event("keyDown", "restore").dump());
+    ASSERT_TRUE(WaitForCalls(log, "SendInput", 1));
+    host.Send(Event("keyDown", "save").dump());
+    const auto stored = host.NextMessage(kDeadline);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(json::parse(*stored),
+              (json{{"context", "PLUGIN-UUID-1"},
+                    {"event", "setGlobalSettings"},
+                    {"payload",
+                     {{"theme", "dark"}, {"slots", {{"2", {{"x", 5}, {"y", 6}}}, {"3", {{"x", 5}, {"y", 6}}}}}}}}));
 }
 
 TEST_F(ConnectionTest, SettingsPageGetsMonitorsPointerAndPickedPositionThenNothingWakesThePlugin) {

@@ -55,6 +55,7 @@ protected:
                                                       std::map<std::string, std::string>{{"DECKMOUSE_INPUT", "portal"}});
         EXPECT_TRUE(host.WaitForConnection(kDeadline));
         EXPECT_TRUE(host.NextMessage(kDeadline));  // the registration
+        EXPECT_TRUE(host.NextMessage(kDeadline));  // the request for the global settings
         return plugin;
     }
 

@@ -1,5 +1,7 @@
 #include "plugin/ActionSettings.h"
 
+#include "plugin/key/StepParser.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -68,6 +70,32 @@ TEST(ActionSettingsNewerMembers, ModifiersLikeTheOthers) {
         EXPECT_THROW(ParseActionSettings({{"settings", {{"my_modifiers", value}}}}), json::type_error);
         ActionSettings copy;
         EXPECT_THROW(ApplySettingsUpdate({{"my_modifiers", value}}, copy), json::type_error);
+    }
+}
+
+// "my_steps" and "my_slot" travel as the others do; the steps are parsed as
+// they arrive, and again only when an update changes them.
+TEST(ActionSettingsNewerMembers, StepsAndSlotLikeTheOthersTheStepsParsedOnArrival) {
+    ActionSettings settings =
+        ParseActionSettings({{"settings", {{"my_steps", "click left; wait 5"}, {"my_slot", "4"}}}});
+    EXPECT_EQ(settings.my_slot, "4");
+    ASSERT_NE(settings.steps, nullptr);
+    EXPECT_EQ(settings.steps->steps.size(), 2u);
+    EXPECT_EQ(settings.steps->waitMs, 5);
+    const auto parsed = settings.steps;
+    EXPECT_EQ(ApplySettingsUpdate({{"my_slot", "5"}, {"my_steps", "click left; wait 5"}}, settings), std::nullopt);
+    EXPECT_EQ(settings.steps, parsed) << "the same text is not parsed again";
+    EXPECT_EQ(ApplySettingsUpdate({{"my_steps", "jump"}}, settings), std::nullopt);
+    ASSERT_NE(settings.steps, nullptr);
+    EXPECT_EQ(settings.steps->problems.size(), 1u);
+    EXPECT_EQ(ApplySettingsUpdate({{"my_steps", ""}}, settings), std::nullopt);
+    EXPECT_EQ(settings.steps, nullptr);
+    EXPECT_EQ(ParseActionSettings({{"settings", kNewer}}).steps, nullptr) << "keys set up before them";
+    for (const char* key : {"my_steps", "my_slot"}) {
+        SCOPED_TRACE(key);
+        EXPECT_THROW(ParseActionSettings({{"settings", {{key, 1}}}}), json::type_error);
+        ActionSettings copy;
+        EXPECT_THROW(ApplySettingsUpdate({{key, json::array()}}, copy), json::type_error);
     }
 }
 

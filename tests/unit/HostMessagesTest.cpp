@@ -70,6 +70,13 @@ public:
                         const std::string& device) override {
         Record({"OnSendToPlugin", {action, context, device}, payload});
     }
+    void OnDidReceiveSettings(const std::string& action, const std::string& context, const json& payload,
+                              const std::string& device) override {
+        Record({"OnDidReceiveSettings", {action, context, device}, payload});
+    }
+    void OnDidReceiveGlobalSettings(const json& settings) override {
+        Record({"OnDidReceiveGlobalSettings", {}, settings});
+    }
 
 private:
     void Record(Call call) {
@@ -113,6 +120,16 @@ TEST(DispatchHostMessageTest, TableOfIncomingMessages) {
          R"({"event":"deviceDidConnect","device":"D","deviceInfo":[1]})", {{"OnDeviceDidConnect", {"D"}, json()}}},
         {"deviceDidDisconnect", R"({"event":"deviceDidDisconnect",)" + envelope + "}",
          {{"OnDeviceDidDisconnect", {"DEV"}, json()}}},
+        {"didReceiveSettings", R"({"event":"didReceiveSettings",)" + envelope + "}",
+         {{"OnDidReceiveSettings", {"com.x.mouse", "CTX", "DEV"}, payload}}},
+        {"didReceiveGlobalSettings: the settings alone",
+         R"({"event":"didReceiveGlobalSettings","context":"PLUGIN","payload":{"settings":{"slots":{"1":{"x":1,"y":2}}}}})",
+         {{"OnDidReceiveGlobalSettings", {}, {{"slots", {{"1", {{"x", 1}, {"y", 2}}}}}}}}},
+        {"didReceiveGlobalSettings without settings", R"({"event":"didReceiveGlobalSettings","payload":{}})",
+         {{"OnDidReceiveGlobalSettings", {}, json()}}},
+        {"didReceiveGlobalSettings with settings not an object",
+         R"({"event":"didReceiveGlobalSettings","payload":{"settings":[1]}})",
+         {{"OnDidReceiveGlobalSettings", {}, json()}}},
         {"members missing", R"({"event":"keyDown"})", {{"OnKeyDown", {"", "", ""}, json()}}},
         {"willAppear without context", R"({"event":"willAppear","action":"a","device":"d"})",
          {{"OnWillAppear", {"a", "", "d"}, json()}}},

@@ -7,6 +7,7 @@
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/SavedPositions.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
 #include "RecordedFeedback.h"
@@ -50,7 +51,7 @@ protected:
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
         started = Clock::now();
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, positions});
         finished = Clock::now();
         return recording::TakeCalls();
     }
@@ -74,6 +75,8 @@ protected:
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
+    std::vector<nlohmann::json> stored;  // what the saves handed to the host
+    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
     Clock::time_point started;
     Clock::time_point finished;
 };
@@ -314,6 +317,56 @@ TEST_F(KeyPressTest, ElevatedForegroundShowsTheAlertAndSendsAllTheSame) {
     recording::SetForegroundWindowElevated(false);
     Press(Settings("MOUSE_CURSOR_NUDGE", "1", "0"), "nudge");
     EXPECT_TRUE(feedback.Take().empty());
+}
+
+ActionSettings SlotSettings(const std::string& command, const std::string& slot, const std::string& modifiers = "") {
+    return With(With(Settings(command), &ActionSettings::my_slot, slot), &ActionSettings::my_modifiers, modifiers);
+}
+
+TEST_F(KeyPressTest, PositionSaveStoresWhereThePointerIsAndRestorePutsItBack) {
+    using nlohmann::json;
+    recording::SetCursor(120, 45);
+    EXPECT_EQ(Press(SlotSettings("MOUSE_POS_SAVE", "4")), std::vector<Injected>{});
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0], json::parse(R"({"slots":{"4":{"x":120,"y":45}}})"));
+    recording::SetCursor(0, 0);
+    EXPECT_EQ(Press(SlotSettings("MOUSE_POS_RESTORE", "4")), std::vector<Injected>{Batch({InputEvent::MoveTo(120, 45)})});
+    // An empty slot member is slot 1.
+    Press(SlotSettings("MOUSE_POS_SAVE", ""));
+    EXPECT_EQ(stored.back()["slots"]["1"], json::parse(R"({"x":120,"y":45})"));
+    EXPECT_EQ(feedback.Take(), std::vector<std::string>{});
+}
+
+TEST_F(KeyPressTest, PositionRestoreTakesTheKeysModifiersInItsBatch) {
+    positions.Receive(nlohmann::json::parse(R"({"slots":{"1":{"x":1,"y":2}}})"));
+    EXPECT_EQ(Press(SlotSettings("MOUSE_POS_RESTORE", "1", "ALT")),
+              std::vector<Injected>{Batch({InputEvent::Press(ModifierKey::Alt), InputEvent::MoveTo(1, 2),
+                                           InputEvent::Release(ModifierKey::Alt)})});
+}
+
+TEST_F(KeyPressTest, RestoringAnEmptySlotShowsTheAlert) {
+    EXPECT_EQ(Press(SlotSettings("MOUSE_POS_RESTORE", "2")), std::vector<Injected>{});
+    EXPECT_EQ(feedback.Take(), std::vector<std::string>{"alert key"});
+}
+
+TEST_F(KeyPressTest, SavingWhereThePointerCannotBeReadShowsTheAlertAndStoresNothing) {
+    recording::SetCursorPosUnreadable(true);
+    const std::string log = ConsoleOutputOf([&] { Press(SlotSettings("MOUSE_POS_SAVE", "1")); });
+    EXPECT_TRUE(stored.empty());
+    EXPECT_EQ(feedback.Take(), std::vector<std::string>{"alert key"});
+    EXPECT_NE(log.find("MOUSE_POS_SAVE saves nothing"), std::string::npos) << log;
+}
+
+TEST_F(KeyPressTest, ASlotThatIsNoneDoesNothingButLog) {
+    positions.Receive(nlohmann::json::parse(R"({"slots":{"1":{"x":1,"y":2}}})"));
+    for (const char* command : {"MOUSE_POS_SAVE", "MOUSE_POS_RESTORE"}) {
+        SCOPED_TRACE(command);
+        std::vector<Injected> input;
+        const std::string log = ConsoleOutputOf([&] { input = Press(SlotSettings(command, "10")); });
+        EXPECT_EQ(input, std::vector<Injected>{});
+        EXPECT_NE(log.find("No slot \"10\""), std::string::npos) << log;
+    }
+    EXPECT_TRUE(stored.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
 #include "plugin/ModifierScope.h"
+#include "plugin/SavedPositions.h"
 #include "plugin/StopSignal.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/KeyPress.h"
@@ -61,7 +62,7 @@ protected:
     std::vector<recording::Call> PressCalls(const ActionSettings& settings, const std::string& context = "key") {
         LoadActiveMouseCommand(settings, context);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{context, "deck", GetActiveMouseCommand(), stop, feedback, toggles});
+        PerformKeyPress(KeyPress{context, "deck", GetActiveMouseCommand(), stop, feedback, toggles, positions});
         finished = Clock::now();
         return TakeInputCalls();
     }
@@ -73,6 +74,7 @@ protected:
     StopSignal stop;
     RecordedFeedback feedback;
     ToggleLocks toggles{HeldInput()};
+    SavedPositions positions{[](const nlohmann::json&) {}};
     Clock::time_point finished;
 };
 

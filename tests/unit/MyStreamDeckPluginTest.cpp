@@ -211,4 +211,23 @@ TEST_F(PluginTest, IconValueWithANulIsRefusedNotCutShort) {
               "Unable to open file icons\\arrow\\x00.txt_2red.png\n");
 }
 
+// The host's global settings reach the plugin's slots: a restore key moves
+// to what the host said, as after a restart.
+TEST_F(PluginTest, TheHostsGlobalSettingsFillTheSlots) {
+    json restore = Settings("MOUSE_POS_RESTORE");
+    restore["my_slot"] = "7";
+    plugin.OnWillAppear("", "restore", Appearance(restore), "");
+    plugin.OnDidReceiveGlobalSettings(json::parse(R"({"slots":{"7":{"x":640,"y":360}}})"));
+    EXPECT_EQ(Press("restore"), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveTo(640, 360)}}}));
+}
+
+// The steps a settings page sets reach the key through didReceiveSettings too.
+TEST_F(PluginTest, StepsArriveWithTheSettingsTheHostReports) {
+    json sequence = Settings("MOUSE_SEQUENCE");
+    sequence["my_steps"] = "move 1 1";
+    plugin.OnWillAppear("", "seq", Appearance(sequence), "");
+    plugin.OnDidReceiveSettings("", "seq", {{"settings", {{"my_steps", "move +2 +3"}}}}, "");
+    EXPECT_EQ(Press("seq"), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveBy(2, 3)}}}));
+}
+
 }  // namespace

@@ -2,13 +2,14 @@
 // Plays the Stream Deck host for a deckmouse plugin executable:
 //   node tools/host-sim/host-sim.js --plugin <exe> [--wine] [--cwd <plugin folder>]
 //        [--script <file.json>] [--out <dir>] [--recorder <path>|xinput] [--language <code>]
+//        [--global-settings <file.json>]
 // and prints, step by step, what the plugin sent and what the input stack saw.
 import fs from 'node:fs';
 import path from 'node:path';
 import { parseArgs } from 'node:util';
 import { Session, playScript, attachReporter, DEFAULT_SCRIPT } from './lib/index.js';
 
-const USAGE = 'usage: host-sim.js --plugin <exe> [--wine] [--cwd <plugin folder>] [--script <file.json>] [--out <dir>] [--recorder <path>|xinput] [--language <code>]';
+const USAGE = 'usage: host-sim.js --plugin <exe> [--wine] [--cwd <plugin folder>] [--script <file.json>] [--out <dir>] [--recorder <path>|xinput] [--language <code>] [--global-settings <file.json>]';
 
 function defaultRecorder(plugin, wine) {
   if (process.env.DECKMOUSE_RECORDER) return process.env.DECKMOUSE_RECORDER;
@@ -26,6 +27,7 @@ async function main() {
       out: { type: 'string' },
       recorder: { type: 'string' },
       language: { type: 'string', default: 'en' },
+      'global-settings': { type: 'string' },
       help: { type: 'boolean', default: false },
     },
   });
@@ -51,6 +53,7 @@ async function main() {
   const session = await Session.start({
     plugin, wine: values.wine, recorder, cwd: values.cwd ? path.resolve(values.cwd) : undefined,
     language: values.language, outDir, log: (line) => console.log(line),
+    globalSettingsFile: values['global-settings'] && path.resolve(values['global-settings']),
   });
   const { host } = session;
   console.log(`display ${session.display}, host port ${host.port}, plugin pid ${host.plugin.pid}`);

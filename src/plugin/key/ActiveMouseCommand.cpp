@@ -95,6 +95,8 @@ ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& co
     loaded.returnPointer = settings.my_return == "1";
     loaded.button = settings.my_button;
     loaded.monitor = settings.my_monitor;
+    loaded.slot = settings.my_slot;
+    loaded.steps = settings.steps;
     loaded.modifiers = ModifiersOf(settings);
     return loaded;
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The command of the key pressed last: one record for the whole process,
@@ -26,6 +27,8 @@ struct ActiveMouseCommand {
     bool returnPointer = false;     // "my_return" is "1"
     std::string button;             // "my_button", as stored
     std::string monitor;            // "my_monitor", as stored
+    std::string slot;               // "my_slot", as stored
+    std::shared_ptr<const ParsedSteps> steps;  // "my_steps", parsed; null when empty
     Modifiers modifiers;            // "my_modifiers", none when empty
     bool keyHeld = false;
     // A held command's hold ends no sooner than its first step, so that a tap

@@ -64,3 +64,8 @@ void MyStreamDeckPlugin::SendImageFromFile(const std::string& path, const std::s
 void MyStreamDeckPlugin::SendToHost(const std::string& text) {
     if (connectionManager != nullptr) connectionManager->SendText(text);
 }
+
+void MyStreamDeckPlugin::StoreGlobalSettings(const nlohmann::json& settings) {
+    if (connectionManager == nullptr) return;
+    connectionManager->RunOnConnectionThread([this, settings] { connectionManager->SendGlobalSettings(settings); });
+}

@@ -7,6 +7,8 @@
 #include "plugin/key/KeyPress.h"
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/key/PointerCommands.h"
+#include "plugin/key/PositionCommands.h"
+#include "plugin/key/StepSequence.h"
 #include "plugin/key/ToggleLocks.h"
 #include "support/Log.h"
 
@@ -36,6 +38,9 @@ const ImmediateCommand kImmediateCommands[] = {
     {"MOUSE_RIGHT_TOGGLE", Toggle, MouseButton::Right},
     {"MOUSE_CLICK_AT", ClickAt, MouseButton::Left},
     {"MOUSE_CURSOR_NUDGE", Nudge, MouseButton::Left},
+    {"MOUSE_SEQUENCE", RunSequence, MouseButton::Left},
+    {"MOUSE_POS_SAVE", SavePosition, MouseButton::Left},
+    {"MOUSE_POS_RESTORE", RestorePosition, MouseButton::Left},
     {"MOUSE_CURSOR_MOVE", nullptr, MouseButton::Left},
     {"MOUSE_WHEEL_HOLD", nullptr, MouseButton::Left},
     {"MOUSE_HWHEEL_HOLD", nullptr, MouseButton::Left},

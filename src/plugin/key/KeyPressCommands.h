@@ -11,6 +11,8 @@ struct KeyPress;
 //   "MOUSE_{LEFT,MIDDLE,RIGHT}_DOUBLE_CLICK"  DoubleClick
 //   "MOUSE_{LEFT,MIDDLE,RIGHT}_TOGGLE"        ToggleLocks::Press
 //   "MOUSE_CLICK_AT", "MOUSE_CURSOR_NUDGE"    PointerCommands
+//   "MOUSE_SEQUENCE"                          StepSequence
+//   "MOUSE_POS_SAVE", "MOUSE_POS_RESTORE"     PositionCommands
 //   "MOUSE_CURSOR_MOVE", "MOUSE_WHEEL_HOLD",
 //   "MOUSE_HWHEEL_HOLD"                       the held-input worker, while the key is held
 // Whatever the command, when the foreground window is out of reach of

@@ -23,25 +23,25 @@ const ButtonName kButtonNames[] = {
     {"RIGHT", MouseButton::Right}, {"X1", MouseButton::X1},     {"X2", MouseButton::X2},
 };
 
-// The point the offsets name: on the chosen monitor, or desktop pixels as
-// they are when none is chosen. Nothing, and a line in the log, when the
-// choice names no monitor.
 std::optional<platform::Point> TargetOf(const ActiveMouseCommand& active, MonitorSpot spot) {
-    if (active.monitor.empty()) return platform::Point{active.offsetX, active.offsetY};
-    const std::optional<platform::Monitor> monitor = FindChosenMonitor(active.monitor);
+    return ChosenPoint(active.monitor, spot, active.offsetX, active.offsetY, active.commandName);
+}
+
+}  // namespace
+
+std::optional<platform::Point> ChosenPoint(const std::string& monitorChoice, MonitorSpot spot, std::int32_t x,
+                                           std::int32_t y, const std::string& commandName) {
+    if (monitorChoice.empty()) return platform::Point{x, y};
+    const std::optional<platform::Monitor> monitor = FindChosenMonitor(monitorChoice);
     if (!monitor) {
-        LogLine("No monitor \"" + EscapeControlCharacters(active.monitor) + "\": " + active.commandName +
-                " does nothing");
+        LogLine("No monitor \"" + EscapeControlCharacters(monitorChoice) + "\": " + commandName + " does nothing");
         return std::nullopt;
     }
     if (spot == MonitorSpot::Centre) {
         return platform::Point{monitor->x + monitor->width / 2, monitor->y + monitor->height / 2};
     }
-    return KeepInside(static_cast<std::int64_t>(monitor->x) + active.offsetX,
-                      static_cast<std::int64_t>(monitor->y) + active.offsetY, *monitor);
+    return KeepInside(static_cast<std::int64_t>(monitor->x) + x, static_cast<std::int64_t>(monitor->y) + y, *monitor);
 }
-
-}  // namespace
 
 std::optional<MouseButton> ParseButtonSetting(const std::string& text) {
     for (const ButtonName& name : kButtonNames) {

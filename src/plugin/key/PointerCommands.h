@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,4 +28,11 @@ void Nudge(const KeyPress& press, platform::MouseButton unused);
 // "MOUSE_CURSOR_POS" and "MOUSE_CURSOR_RESET" when "my_monitor" is set: the
 // offsets from the monitor's top-left corner, kept inside it, or its centre.
 enum class MonitorSpot { Offsets, Centre };
+
+// The point a position command names: (x, y) from the top-left corner of the
+// monitor that `monitorChoice` names, kept inside it (or its centre), or
+// desktop pixels as they are when the choice is empty. Nothing, and a line
+// in the log naming `commandName`, when the choice names no monitor.
+std::optional<platform::Point> ChosenPoint(const std::string& monitorChoice, MonitorSpot spot, std::int32_t x,
+                                           std::int32_t y, const std::string& commandName);
 void PlaceOnChosenMonitor(const ActiveMouseCommand& active, MonitorSpot spot);

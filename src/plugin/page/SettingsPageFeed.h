@@ -38,11 +38,13 @@ public:
     // The key went away: its page ends, and its countdown as a cancel does.
     void KeyGone(const std::string& context);
 
+    // Any message for the key's page, which the host hands to it if it is open.
+    void SendToPage(const std::string& context, const nlohmann::json& payload);
+
 private:
     void CountDown(const std::string& context, unsigned run, int remaining);
     void FinishPick(const std::string& context);
     void SetTitle(const std::string& context, const std::optional<std::string>& title);
-    void SendToPage(const std::string& context, const nlohmann::json& payload);
     void ReadOut();
 
     Channel channel;

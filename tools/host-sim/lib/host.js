@@ -9,6 +9,7 @@ import { WebSocketServer } from 'ws';
 import { ChildProcess } from './process.js';
 import { launchCommand } from './wine.js';
 import { waitFor, withDeadline } from './wait.js';
+import { GlobalSettingsStore } from './global-settings.js';
 
 export const ACTION = 'org.deckmouse.mouse';
 export const DIAL_ACTION = 'org.deckmouse.dial';
@@ -21,6 +22,9 @@ const PNG_PREFIX = 'data:image/png;base64,';
 // The host version "-info" reports: one that takes the manifest's
 // Software.MinimumVersion (the Marketplace asks for 6.9 at least).
 export const HOST_VERSION = '6.9.1.21000';
+// The plugin's UUID in its manifest, which "-info" reports: global settings
+// belong to it, whatever "-pluginUUID" a start was given.
+export const PLUGIN_ID = 'org.deckmouse';
 
 function isOpen(socket) {
   return socket !== undefined && socket.readyState === socket.OPEN;
@@ -31,8 +35,11 @@ function hostUuid() {
 }
 
 export class StreamDeckHost extends EventEmitter {
-  constructor({ outDir, language = 'en', action = ACTION, device = DEVICE, pluginUuid = hostUuid() } = {}) {
+  // `globalSettings`: a GlobalSettingsStore to share with later hosts, so
+  // that what the plugin stores outlives this host.
+  constructor({ outDir, language = 'en', action = ACTION, device = DEVICE, pluginUuid = hostUuid(), globalSettings = new GlobalSettingsStore() } = {}) {
     super();
+    this.globalSettings = globalSettings;
     this.outDir = outDir;
     this.language = language;
     this.action = action;
@@ -84,7 +91,7 @@ export class StreamDeckHost extends EventEmitter {
       colors: { buttonPressedBackgroundColor: '#303030FF', highlightColor: '#0078FFFF' },
       devicePixelRatio: 2,
       devices: [{ id: this.device, name: 'Stream Deck', size: { columns: 5, rows: 3 }, type: 0 }],
-      plugin: { uuid: 'org.deckmouse', version: '1.0.0.0' },
+      plugin: { uuid: PLUGIN_ID, version: '1.0.0.0' },
     });
   }
 
@@ -173,6 +180,8 @@ export class StreamDeckHost extends EventEmitter {
     this.emit('plugin-message', entry);
     if (entry.json?.event === 'setImage') this.#recordImage(entry);
     if (entry.json?.event === 'sendToPropertyInspector') this.#toPages(entry.json);
+    if (entry.json?.event === 'getGlobalSettings') this.#answerGlobalSettings(entry.json);
+    if (entry.json?.event === 'setGlobalSettings') this.#storeGlobalSettings(entry.json);
     if (FEEDBACK_EVENTS.includes(entry.json?.event)) {
       const { context, event, payload } = entry.json;
       const record = { time: entry.time, context, event, payload };
@@ -188,6 +197,32 @@ export class StreamDeckHost extends EventEmitter {
       if (page.context !== context || !isOpen(page.socket)) continue;
       page.socket.send(JSON.stringify({ event: 'sendToPropertyInspector', action: this.action, context, payload }));
     }
+  }
+
+  // The plugin asks with its own UUID as the context and is answered
+  // with the whole object.
+  #answerGlobalSettings({ context }) {
+    if (context !== this.pluginUuid) {
+      this.protocolErrors.push(`getGlobalSettings named ${JSON.stringify(context)}, not the plugin's UUID`);
+      return;
+    }
+    this.send({ event: 'didReceiveGlobalSettings', context, payload: { settings: this.globalSettings.get(PLUGIN_ID) } });
+  }
+
+  // What the plugin stores replaces the object whole; the open settings
+  // pages hear of it, the plugin does not.
+  #storeGlobalSettings({ context, payload }) {
+    if (context !== this.pluginUuid || !payload || typeof payload !== 'object' || Array.isArray(payload)) {
+      this.protocolErrors.push(`setGlobalSettings with context ${JSON.stringify(context)} and payload ${JSON.stringify(payload)}`);
+      return;
+    }
+    this.globalSettings.set(PLUGIN_ID, payload);
+    for (const [uuid, page] of this.pages) this.#globalSettingsToPage(uuid, page);
+  }
+
+  #globalSettingsToPage(uuid, page) {
+    if (!isOpen(page.socket)) return;
+    page.socket.send(JSON.stringify({ event: 'didReceiveGlobalSettings', context: uuid, payload: { settings: this.globalSettings.get(PLUGIN_ID) } }));
   }
 
   // The plugin's messages of one event (and one context, and those the
@@ -385,6 +420,12 @@ export class StreamDeckHost extends EventEmitter {
       this.emit('settings', { context: page.context, settings: message.payload });
     } else if (message?.event === 'sendToPlugin') {
       this.send({ event: 'sendToPlugin', context: page.context, action: message.action ?? this.action, payload: message.payload ?? {} });
+    } else if (message?.event === 'getGlobalSettings') {
+      this.#globalSettingsToPage(uuid, page);
+    } else if (message?.event === 'setGlobalSettings' && message.payload && typeof message.payload === 'object') {
+      // A page's change reaches the plugin.
+      this.globalSettings.set(PLUGIN_ID, message.payload);
+      if (this.#pluginConnected()) this.send({ event: 'didReceiveGlobalSettings', context: this.pluginUuid, payload: { settings: this.globalSettings.get(PLUGIN_ID) } });
     }
     this.emit('page-message', entry);
   }

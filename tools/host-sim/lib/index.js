@@ -1,4 +1,5 @@
-export { StreamDeckHost, ACTION, DEVICE, PLUGIN_REGISTER_EVENT, PAGE_REGISTER_EVENT } from './host.js';
+export { StreamDeckHost, ACTION, DEVICE, PLUGIN_ID, PLUGIN_REGISTER_EVENT, PAGE_REGISTER_EVENT } from './host.js';
+export { GlobalSettingsStore } from './global-settings.js';
 export { InputRecorder, isButtonOrWheel, isKey, isButtonWheelOrKey, parseRecorderLine } from './recorder.js';
 export { Session, COMMAND_QUIET_MS } from './session.js';
 export { startSway, SWAY_USER } from './sway.js';

@@ -7,6 +7,7 @@ import { ensureDisplay, getCursor, setCursor } from './display.js';
 import { ensureWinePrefix, stopWine, wineEnv } from './wine.js';
 import { InputRecorder } from './recorder.js';
 import { StreamDeckHost } from './host.js';
+import { GlobalSettingsStore } from './global-settings.js';
 import { solidPng } from './png.js';
 import { delay } from './wait.js';
 
@@ -19,8 +20,12 @@ const PASS_WAIT_MS = 200;
 export const COMMAND_QUIET_MS = PASS_WAIT_MS + 150;
 
 export class Session {
-  static async start({ plugin, wine = false, emulator = [], recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {} } = {}) {
+  // `globalSettingsFile`: where the hosts keep the plugin's global settings,
+  // read at the start when it exists; without it they live as long as the
+  // session, across restartPlugin.
+  static async start({ plugin, wine = false, emulator = [], recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {}, globalSettingsFile } = {}) {
     const session = new Session();
+    session.globalSettings = new GlobalSettingsStore({ file: globalSettingsFile });
     session.log = log;
     session.wine = wine;
     session.scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'deckmouse-host-sim-'));
@@ -55,7 +60,7 @@ export class Session {
 
   async #launch({ stdout }) {
     const { plugin, emulator, cwd, language, outDir, registrationTimeoutMs } = this.launchOptions;
-    this.host = new StreamDeckHost({ outDir: outDir ?? path.join(this.scratch, 'images'), language });
+    this.host = new StreamDeckHost({ outDir: outDir ?? path.join(this.scratch, 'images'), language, globalSettings: this.globalSettings });
     await this.host.listen();
     this.host.launch({ exe: plugin, wine: this.wine, emulator, cwd: cwd ?? path.dirname(plugin), env: this.env, stdout });
     // A Windows build's first start in a prefix loads Wine's libraries.

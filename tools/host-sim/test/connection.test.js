@@ -38,10 +38,11 @@ describe(`${build.name} build: the host connection`, { skip: build.needsRecorder
     await session?.stop();
   });
 
-  it('registers with exactly {"event":"registerPlugin","uuid":<uuid>} and sends nothing else unasked', () => {
+  it('registers with exactly {"event":"registerPlugin","uuid":<uuid>}, asks for its global settings and sends nothing else unasked', () => {
     const { host } = session;
     assert.equal(host.registration.text, `{"event":"registerPlugin","uuid":"${host.pluginUuid}"}`);
-    assert.deepEqual(host.fromPlugin.filter((entry) => entry.json?.context !== 'host-sim-barrier'), []);
+    assert.deepEqual(host.fromPlugin.filter((entry) => entry.json?.context !== 'host-sim-barrier').map((entry) => entry.text),
+      [`{"context":"${host.pluginUuid}","event":"getGlobalSettings"}`]);
   });
 
   for (const row of IGNORED) {

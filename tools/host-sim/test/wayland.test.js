@@ -156,6 +156,24 @@ describe('linux build on Wayland (headless sway, virtual pointer)', { skip }, ()
     await placeBy({ my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_offset_x: '-7', my_offset_y: '11' }, { x: 493, y: 411 });
   });
 
+  // No client can read the pointer here: the sequence's return goes back by
+  // the relative motion it made since its start.
+  it('MOUSE_SEQUENCE clicks in order with its wait between, and returns by the relative motion it made', async (t) => {
+    // Not where the scenarios after it start from, which wait for motion there.
+    await placeAt(320, 280);
+    const context = key({ my_mouse_event: 'MOUSE_SEQUENCE', my_steps: 'move +40 +30; click left; wait 200; move +10 +0\nclick right; return' });
+    const mark = session.recorder.mark();
+    session.host.keyDown(context);
+    session.host.keyUp(context);
+    const buttons = await session.recorder.waitForEvents(mark, (events) => events.length >= 4, { filter: isButtonOrWheel, what: 'two clicks' });
+    await session.recorder.waitForEvents(mark, () => pointer().x === 320 && pointer().y === 280, { filter: isPosition, what: 'the pointer back at (320, 280)' });
+    assert.deepEqual(buttons.map(inputText), [...click('left'), ...click('right')]);
+    const waited = buttons[2].time - buttons[1].time;
+    report(t, `wayland: sequence: left up to right down ${waited.toFixed(1)} ms across "wait 200"`);
+    assert.ok(waited >= 198 && waited < 450, `the wait took ${waited.toFixed(1)} ms`);
+    assert.ok(session.recorder.since(mark, isPosition).some((event) => Math.round(event.x) === 370 && Math.round(event.y) === 310), 'the moves went elsewhere');
+  });
+
   // Holds the key until the window has seen `steps` events passing `filter`,
   // then releases it; returns what came from keyDown on.
   async function holdFor(context, steps, filter) {
