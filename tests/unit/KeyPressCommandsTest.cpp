@@ -7,6 +7,7 @@
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
 #include "RecordedFeedback.h"
@@ -50,7 +51,7 @@ protected:
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
         started = Clock::now();
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing});
         finished = Clock::now();
         return recording::TakeCalls();
     }
@@ -74,6 +75,7 @@ protected:
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
+    OngoingCommands ongoing{toggles};
     Clock::time_point started;
     Clock::time_point finished;
 };

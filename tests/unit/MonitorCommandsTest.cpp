@@ -5,6 +5,7 @@
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/StopSignal.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
 #include "RecordedFeedback.h"
@@ -50,7 +51,7 @@ protected:
         settings.my_monitor = c.monitor;
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles});
+        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, ongoing});
         return Describe(TakeInputCalls());
     }
 
@@ -58,6 +59,7 @@ protected:
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
+    OngoingCommands ongoing{toggles};
 };
 
 std::vector<Injected> Expected(const MonitorCase& c) {

@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "plugin/key/AcceleratedStep.h"
 #include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/Autoclick.h"
+#include "plugin/key/AutoclickHold.h"
 #include "plugin/MouseInjection.h"
 
 #include <algorithm>
@@ -71,6 +73,8 @@ const HeldCommand kHeldCommands[] = {
     {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false},
     {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true},
     {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true},
+    {"MOUSE_AUTOCLICK_HOLD", [](const ActiveMouseCommand& active, std::int64_t, WorkerState&) { StepAutoclickHold(active); },
+     kShortestAutoclickPeriodMs, 0, false},
 };
 
 const HeldCommand* FindHeldCommand(const std::string& name) {

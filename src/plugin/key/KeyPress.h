@@ -4,6 +4,7 @@
 
 struct ActiveMouseCommand;
 class KeyFeedback;
+class OngoingCommands;
 class StopSignal;
 class ToggleLocks;
 
@@ -16,4 +17,5 @@ struct KeyPress {
     const StopSignal& stop;
     KeyFeedback& feedback;
     ToggleLocks& toggles;
+    OngoingCommands& ongoing;  // the autoclick toggles and the jiggler
 };
