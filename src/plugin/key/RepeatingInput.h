@@ -6,9 +6,9 @@
 #include <thread>
 
 // Input that goes on by itself, apart from any key being held: `step` runs at
-// once, then again `periodMs` after each step began, on a thread of its own,
-// until Stop. A step that ran late is followed by the next one at once but
-// none is made up for. A step in progress always completes.
+// once, then again `periodMs` after each step began (later when the step
+// took longer), on a thread of its own, until Stop. A step in progress
+// always completes.
 class RepeatingInput {
 public:
     // Raises std::system_error when the thread cannot be started.

@@ -1,0 +1,183 @@
+// Autoclick and the jiggler, observed from outside the plugin: the clicks of
+// a held autoclick key (count and spacing against my_sleep), an autoclick
+// toggle started and stopped by its key and stopped by its key's
+// disappearance, and the jiggler's one-pixel moves, which go on while its key
+// is away and leave the pointer where it was.
+import { describe, it, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
+import { buildUnderTest, startBundleSession, settings, inputText, heldButtons, report } from './support/e2e.js';
+
+const build = buildUnderTest();
+
+const ICONS = {
+  'autoclick_toggle_1red.png': solidPng(144, 144, [200, 20, 20]),
+  'autoclick_toggle_held_1red.png': solidPng(144, 144, [20, 20, 20]),
+  'jiggle_1red.png': solidPng(144, 144, [20, 200, 20]),
+  'jiggle_held_1red.png': solidPng(144, 144, [20, 20, 200]),
+};
+const icon = (name) => ({ my_icon_name: name, my_icon_color_id: '1', my_icon_color: 'red' });
+
+const SLEEP_MS = 50;
+const HOLD_MS = 1000;
+// How late a click may still come after its end: the click in progress, and
+// the recorder's pipe.
+const STOP_MARGIN_MS = 80;
+const JIGGLE_SECONDS = 5;
+
+const isMove = (event) => event.kind === 'move';
+const downs = (events) => events.filter((event) => event.kind === 'button' && event.down);
+
+// The mean, shortest and longest time between the presses of `events`.
+function spacing(events) {
+  const times = downs(events).map((event) => event.time);
+  const gaps = times.slice(1).map((time, i) => time - times[i]);
+  const mean = (times.at(-1) - times[0]) / gaps.length;
+  return { mean, min: Math.min(...gaps), max: Math.max(...gaps), count: times.length };
+}
+
+const describeSpacing = ({ count, mean, min, max }) =>
+  `${count} clicks, every ${mean.toFixed(1)} ms on average (${min.toFixed(1)}..${max.toFixed(1)})`;
+
+describe(`${build.name} build: autoclick and the jiggler`, { skip: build.needsRecorder }, () => {
+  let session;
+  let stop;
+  let keys = 0;
+  before(async () => {
+    ({ session, stop } = await startBundleSession(build, ICONS));
+  });
+  after(async () => {
+    await stop?.();
+  });
+
+  function key(members) {
+    const context = `auto-${keys++}`;
+    session.host.willAppear(context, { settings: settings(members), coordinates: { column: keys % 5, row: 0 } });
+    return context;
+  }
+
+  const imagesOf = (context) => session.host.images.filter((image) => image.context === context);
+  async function expectImage(context, count, name, why) {
+    await session.host.waitForImage({ context, count });
+    assert.ok(imagesOf(context)[count - 1].bytes.equals(ICONS[name]), why);
+  }
+
+  // Collects the clicks from `mark` until `end()`, which returns when it
+  // ended them (performance.now()), and then until the input is quiet.
+  async function clicksUntil(mark, end) {
+    const { recorder } = session;
+    const endAt = end() - recorder.clockOffset;
+    await recorder.waitForQuiet(COMMAND_QUIET_MS);
+    const events = recorder.since(mark, isButtonOrWheel);
+    for (const event of events) {
+      assert.ok(event.time <= endAt + STOP_MARGIN_MS, `a click ${(event.time - endAt).toFixed(1)} ms after the end`);
+    }
+    assert.deepEqual(heldButtons(events), [], 'a button was left down');
+    return events;
+  }
+
+  it(`MOUSE_AUTOCLICK_HOLD clicks my_button every my_sleep (${SLEEP_MS} ms) while held, at once, and stops at keyUp`, async (t) => {
+    const context = key({ my_mouse_event: 'MOUSE_AUTOCLICK_HOLD', my_sleep: String(SLEEP_MS), my_button: 'RIGHT' });
+    await session.settle();
+    const { host, recorder } = session;
+    const mark = recorder.mark();
+    const downAt = performance.now();
+    host.keyDown(context);
+    await delay(HOLD_MS);
+    const events = await clicksUntil(mark, () => {
+      host.keyUp(context);
+      return performance.now();
+    });
+    const pairs = new Set(events.map(inputText));
+    assert.deepEqual([...pairs].sort(), ['right down', 'right up']);
+    for (let i = 0; i < events.length; i += 2) assert.deepEqual(events.slice(i, i + 2).map(inputText), ['right down', 'right up']);
+    const figures = spacing(events);
+    report(t, `${build.name}: autoclick hold, my_sleep ${SLEEP_MS} for ${HOLD_MS} ms: ${describeSpacing(figures)}; first click ${(recorder.hostTimeOf(events[0]) - downAt).toFixed(1)} ms after keyDown`);
+    // 1000 ms / 50 ms: 20 periods, one click more at the start; fewer on a busy machine.
+    assert.ok(figures.count >= 10 && figures.count <= 22, describeSpacing(figures));
+    assert.ok(figures.mean >= SLEEP_MS - 2 && figures.mean <= SLEEP_MS * 2, describeSpacing(figures));
+    assert.ok(recorder.hostTimeOf(events[0]) - downAt < 300, 'the first click waited');
+  });
+
+  it('MOUSE_AUTOCLICK_TOGGLE clicks from its first press to its next with the held image, and stops when its key disappears', async (t) => {
+    const context = key({ my_mouse_event: 'MOUSE_AUTOCLICK_TOGGLE', my_sleep: String(SLEEP_MS), ...icon('autoclick_toggle') });
+    await expectImage(context, 1, 'autoclick_toggle_1red.png', 'the own icon at appearance');
+    await session.settle();
+    const { host, recorder } = session;
+    let ended = false;
+    try {
+      let mark = recorder.mark();
+      host.keyDown(context);
+      host.keyUp(context);
+      await recorder.waitForEvents(mark, (events) => downs(events).length >= 10, { filter: isButtonOrWheel, what: '10 clicks after keyUp' });
+      await expectImage(context, 2, 'autoclick_toggle_held_1red.png', 'no held image while it clicks');
+      let events = await clicksUntil(mark, () => {
+        host.keyDown(context);
+        return performance.now();
+      });
+      host.keyUp(context);
+      ended = true;
+      assert.deepEqual([...new Set(events.map(inputText))].sort(), ['left down', 'left up'], 'an empty my_button clicks the left button');
+      const figures = spacing(events);
+      report(t, `${build.name}: autoclick toggle, my_sleep ${SLEEP_MS}: ${describeSpacing(figures)}`);
+      assert.ok(figures.mean >= SLEEP_MS - 2 && figures.mean <= SLEEP_MS * 2, describeSpacing(figures));
+      await expectImage(context, 3, 'autoclick_toggle_1red.png', 'the own icon did not come back');
+
+      ended = false;
+      mark = recorder.mark();
+      host.keyDown(context);
+      host.keyUp(context);
+      await recorder.waitForEvents(mark, (seen) => downs(seen).length >= 3, { filter: isButtonOrWheel, what: 'clicks again' });
+      events = await clicksUntil(mark, () => {
+        host.willDisappear(context);
+        return performance.now();
+      });
+      ended = true;
+      assert.ok(downs(events).length >= 3);
+    } finally {
+      if (!ended) {
+        host.willDisappear(context);
+        await releaseButton(session.display, 'left').catch(() => {});
+      }
+    }
+  });
+
+  it(`MOUSE_JIGGLE_TOGGLE moves one pixel and back at once and every my_sleep (${JIGGLE_SECONDS} s), also while its key is away; the pointer stays`, async (t) => {
+    const context = key({ my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: String(JIGGLE_SECONDS), ...icon('jiggle') });
+    await expectImage(context, 1, 'jiggle_1red.png', 'the own icon at appearance');
+    await session.setCursor(300, 300);
+    await session.settle();
+    const { host, recorder } = session;
+    const mark = recorder.mark();
+    const downAt = performance.now();
+    host.keyDown(context);
+    host.keyUp(context);
+    try {
+      const first = await recorder.waitForEvents(mark, (events) => events.length >= 1, { filter: isMove, what: 'the first jiggle' });
+      await expectImage(context, 2, 'jiggle_held_1red.png', 'no held image while on');
+      host.willDisappear(context);
+      const secondMark = recorder.mark();
+      // The first jiggle's moves may still be arriving: the second is the
+      // first move a period later.
+      const later = await recorder.waitForEvents(mark, (events) => events.some((event) => event.time - first[0].time > 1000),
+        { filter: isMove, timeoutMs: (JIGGLE_SECONDS + 5) * 1000, what: 'the jiggle a period later' });
+      const second = later.find((event) => event.time - first[0].time > 1000);
+      const period = second.time - first[0].time;
+      report(t, `${build.name}: jiggle ${(recorder.hostTimeOf(first[0]) - downAt).toFixed(1)} ms after keyDown, the next ${period.toFixed(0)} ms later, its key away; moves seen: ${recorder.since(mark, isMove).length}`);
+      assert.ok(recorder.hostTimeOf(first[0]) - downAt < 1000, 'the first jiggle waited');
+      assert.ok(period >= JIGGLE_SECONDS * 1000 - 50 && period <= JIGGLE_SECONDS * 1000 + 1500, `period ${period} ms`);
+      assert.ok(recorder.since(secondMark, isButtonOrWheel).length === 0, 'a jiggle clicked or scrolled');
+      // Back on the page: the held image again.
+      const shown = imagesOf(context).length;
+      host.willAppear(context, { settings: settings({ my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: String(JIGGLE_SECONDS), ...icon('jiggle') }) });
+      await expectImage(context, shown + 1, 'jiggle_held_1red.png', 'the reappearing key does not show held');
+      await recorder.waitForQuiet(300, { filter: isMove });
+      assert.deepEqual(await session.cursor(), { x: 300, y: 300 }, 'the pointer did not come back');
+    } finally {
+      const count = imagesOf(context).length;
+      host.keyDown(context);
+      host.keyUp(context);
+      await expectImage(context, count + 1, 'jiggle_1red.png', 'the own icon after the jiggler stopped');
+    }
+  });
+});
