@@ -109,7 +109,7 @@ describe(`${build.name} build: autoclick and the jiggler`, { skip: build.needsRe
       let mark = recorder.mark();
       host.keyDown(context);
       host.keyUp(context);
-      await recorder.waitForEvents(mark, (events) => downs(events).length >= 10, { filter: isButtonOrWheel, what: '10 clicks after keyUp' });
+      await recorder.waitForEvents(mark, (events) => downs(events).length >= 20, { filter: isButtonOrWheel, what: '20 clicks after keyUp' });
       await expectImage(context, 2, 'autoclick_toggle_held_1red.png', 'no held image while it clicks');
       let events = await clicksUntil(mark, () => {
         host.keyDown(context);
