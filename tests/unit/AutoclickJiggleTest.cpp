@@ -10,6 +10,7 @@
 #include "plugin/key/ToggleLocks.h"
 #include "plugin/StopSignal.h"
 #include "ConsoleCapture.h"
+#include "KeySettings.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -24,13 +25,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 ActionSettings Settings(const std::string& command, const std::string& sleep, const std::string& button = "") {
-    ActionSettings settings;
-    settings.my_mouse_event = command;
-    settings.my_sleep = sleep;
-    settings.my_offset_x = "0";
-    settings.my_offset_y = "0";
-    settings.my_wheel = "0";
-    settings.my_repeat_loops = "0";
+    ActionSettings settings = KeySettings(command, sleep);
     settings.my_button = button;
     return settings;
 }

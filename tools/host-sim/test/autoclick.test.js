@@ -3,10 +3,10 @@
 // toggle started and stopped by its key and stopped by its key's
 // disappearance, and the jiggler's one-pixel moves, which go on while its key
 // is away and leave the pointer where it was.
-import { describe, it, before, after } from 'node:test';
+import { describe, it, before } from 'node:test';
 import assert from 'node:assert/strict';
 import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
-import { buildUnderTest, startBundleSession, settings, inputText, heldButtons, report } from './support/e2e.js';
+import { buildUnderTest, bundleSuite, settings, inputText, heldButtons, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -40,21 +40,12 @@ const describeSpacing = ({ count, mean, min, max }) =>
   `${count} clicks, every ${mean.toFixed(1)} ms on average (${min.toFixed(1)}..${max.toFixed(1)})`;
 
 describe(`${build.name} build: autoclick and the jiggler`, { skip: build.needsRecorder }, () => {
+  const suite = bundleSuite(build, ICONS, 'auto');
+  const { key } = suite;
   let session;
-  let stop;
-  let keys = 0;
-  before(async () => {
-    ({ session, stop } = await startBundleSession(build, ICONS));
+  before(() => {
+    session = suite.session;
   });
-  after(async () => {
-    await stop?.();
-  });
-
-  function key(members) {
-    const context = `auto-${keys++}`;
-    session.host.willAppear(context, { settings: settings(members), coordinates: { column: keys % 5, row: 0 } });
-    return context;
-  }
 
   const imagesOf = (context) => session.host.images.filter((image) => image.context === context);
   async function expectImage(context, count, name, why) {
