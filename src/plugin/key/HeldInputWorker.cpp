@@ -6,6 +6,7 @@
 #include "plugin/key/Autoclick.h"
 #include "plugin/key/AutoclickHold.h"
 #include "plugin/MouseInjection.h"
+#include "support/TimeLeft.h"
 
 #include <algorithm>
 #include <chrono>
@@ -66,15 +67,18 @@ struct HeldCommand {
     int shortestPauseMs;  // the pause after a step is pauseMs, at least this
     int afterPauseMs;     // then this much more
     bool scrolls;         // leaves part of a notch where the system sends whole ones
+    bool keepsRate;       // the pause counts from the step's start, not its end
 };
 
-// The move keeps the cadence it always had: the pause, then one more millisecond.
+// The move keeps the cadence it always had: the pause, then one more
+// millisecond. A click rate is what the autoclick promises: the time the system takes for
+// a click (long under Wine) does not slow it.
 const HeldCommand kHeldCommands[] = {
-    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false},
-    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true},
-    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true},
+    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false, false},
+    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true, false},
+    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true, false},
     {"MOUSE_AUTOCLICK_HOLD", [](const ActiveMouseCommand& active, std::int64_t, WorkerState&) { StepAutoclickHold(active); },
-     kShortestAutoclickPeriodMs, 0, false},
+     kShortestAutoclickPeriodMs, 0, false, true},
 };
 
 const HeldCommand* FindHeldCommand(const std::string& name) {
@@ -97,10 +101,12 @@ void HeldInputWorker() {
     for (;;) {
         const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);
         const HeldCommand& held = *FindHeldCommand(active.commandName);
-        const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
+        const auto stepStart = std::chrono::steady_clock::now();
+        const auto heldFor = stepStart - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         HeldStepTaken(active);
-        WaitWhileHoldGoesOn(active, std::max(active.pauseMs, held.shortestPauseMs));
+        const int pauseMs = std::max(active.pauseMs, held.shortestPauseMs);
+        WaitWhileHoldGoesOn(active, held.keepsRate ? MillisecondsLeft(stepStart, pauseMs) : pauseMs);
         // A held scroll's part of a notch ends with the hold.
         if (held.scrolls && !HoldGoesOn(active)) EndCommandWheelInput();
         platform::SleepMilliseconds(held.afterPauseMs);

@@ -10,7 +10,7 @@
 //   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD": turns the wheel by wheelAmount
 //     (120 a notch, signed) every pauseMs, at least every 10 ms.
 //   "MOUSE_AUTOCLICK_HOLD": clicks "my_button" every pauseMs, at least every
-//     kShortestAutoclickPeriodMs (AutoclickHold).
+//     kShortestAutoclickPeriodMs, counted from each click's start (AutoclickHold).
 // With "my_accel", each step grows with the time held (AcceleratedStep).
 bool IsHeldCommand(const std::string& commandName);
 
