@@ -21,7 +21,7 @@ const SettingsMember kMembers[] = {
     {"my_icon_name", &ActionSettings::my_icon_name},       {"my_repeat_loops", &ActionSettings::my_repeat_loops},
     {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
     {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
-    {"my_monitor", &ActionSettings::my_monitor},
+    {"my_monitor", &ActionSettings::my_monitor},           {"my_modifiers", &ActionSettings::my_modifiers},
     // Last: it decides whether an update's "background-image" counts.
     {"my_icon_color_id", &ActionSettings::my_icon_color_id},
 };

@@ -23,6 +23,7 @@ struct ActionSettings {
     std::string my_accel;
     std::string my_relative;
     std::string my_monitor;
+    std::string my_modifiers;  // "CTRL+SHIFT": see ParseModifierSetting
     std::string my_icon_color_id;
 };
 

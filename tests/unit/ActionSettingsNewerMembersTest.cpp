@@ -53,4 +53,22 @@ TEST(ActionSettingsNewerMembers, MemberThatIsNotAStringRaises) {
     }
 }
 
+// "my_modifiers" travels as the other members do: read when present, empty
+// for keys set up before it, replaced by an update, a type error otherwise.
+TEST(ActionSettingsNewerMembers, ModifiersLikeTheOthers) {
+    ActionSettings settings = ParseActionSettings({{"settings", {{"my_modifiers", "CTRL+SHIFT"}}}});
+    EXPECT_EQ(settings.my_modifiers, "CTRL+SHIFT");
+    EXPECT_EQ(ParseActionSettings({{"settings", kNewer}}).my_modifiers, "");
+    EXPECT_EQ(ApplySettingsUpdate({{"my_modifiers", "ALT"}}, settings), std::nullopt);
+    EXPECT_EQ(settings.my_modifiers, "ALT");
+    EXPECT_EQ(ApplySettingsUpdate({{"my_sleep", "5"}}, settings), std::nullopt);
+    EXPECT_EQ(settings.my_modifiers, "ALT") << "an update without it keeps it";
+    for (const json& value : {json(1), json::array({"CTRL"}), json(nullptr)}) {
+        SCOPED_TRACE(value.dump());
+        EXPECT_THROW(ParseActionSettings({{"settings", {{"my_modifiers", value}}}}), json::type_error);
+        ActionSettings copy;
+        EXPECT_THROW(ApplySettingsUpdate({{"my_modifiers", value}}, copy), json::type_error);
+    }
+}
+
 }  // namespace

@@ -161,6 +161,42 @@ TEST_F(AutoclickJiggleTest, AutoclickWithoutAButtonClicksNothing) {
     EXPECT_TRUE(feedback.Take().empty());
 }
 
+// The modifiers come with each click, in its batch, so that the keyboard is
+// the user's between clicks; the jiggler takes none.
+TEST_F(AutoclickJiggleTest, ModifiersAroundEachClickAndNoneForTheJiggler) {
+    StartHeldInputWorker();
+    const InputEvent pressCtrl = InputEvent::Press(ModifierKey::Ctrl);
+    const InputEvent releaseCtrl = InputEvent::Release(ModifierKey::Ctrl);
+    const InputEvent pressShift = InputEvent::Press(ModifierKey::Shift);
+    const InputEvent releaseShift = InputEvent::Release(ModifierKey::Shift);
+    struct Case {
+        std::string command;
+        std::string modifiers;
+        std::vector<InputEvent> step;
+    };
+    const Case cases[] = {
+        {"MOUSE_AUTOCLICK_HOLD", "CTRL",
+         {pressCtrl, InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left), releaseCtrl}},
+        {"MOUSE_AUTOCLICK_TOGGLE", "SHIFT+CTRL",
+         {pressCtrl, pressShift, InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+          releaseShift, releaseCtrl}},
+        {kJiggleCommand, "CTRL", kJiggle},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        ActionSettings settings = Settings(c.command, "10");
+        settings.my_modifiers = c.modifiers;
+        Press(settings);
+        const auto calls = WaitForInput(3, std::chrono::seconds(c.command == kJiggleCommand ? 1 : 5));
+        KeyWentUp("key");
+        ongoing.EndAll();
+        ASSERT_FALSE(calls.empty());
+        for (const auto& call : calls) EXPECT_EQ(call.events, c.step);
+        WaitForInput(1, std::chrono::milliseconds(30));
+        EXPECT_TRUE(WaitForInput(1, std::chrono::milliseconds(30)).empty()) << "input after the end";
+    }
+}
+
 // The toggle's second press stops it at once and the key's image follows;
 // several keys click on their own, each ended by what concerns it.
 TEST_F(AutoclickJiggleTest, AutoclickTogglesStartStopAndEndWithTheirKeyOrDevice) {

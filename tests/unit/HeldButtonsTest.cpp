@@ -85,6 +85,71 @@ TEST(HeldButtons, TheButtonGoesUpWithItsLastHolder) {
     }
 }
 
+Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::move(events)}; }
+
+const ModifierKey Ctrl = ModifierKey::Ctrl;
+const ModifierKey Shift = ModifierKey::Shift;
+
+// Modifier keys are held as buttons are, by holders: the system's key goes
+// down with its first holder and up with its last, a holder's buttons before
+// its keys, in one batch with the button where one change makes both.
+TEST(HeldButtons, ModifiersGoUpWithTheirLastHolder) {
+    const auto press = [](ModifierKey key) { return InputEvent::Press(key); };
+    const auto release = [](ModifierKey key) { return InputEvent::Release(key); };
+    const std::vector<std::vector<Step>> tables = {
+        {
+            // Two holders of Ctrl: a scope and a drag lock.
+            {"scope holds ctrl", [](HeldButtons& h) { h.HoldModifiers("click a", {Ctrl}); }, {Batch({press(Ctrl)})}},
+            {"lock with ctrl+shift", [](HeldButtons& h) { EXPECT_TRUE(h.Toggle("lock b", L, "deck", {Ctrl, Shift})); },
+             {Batch({press(Shift), InputEvent::Down(L)})}},
+            {"scope ends", [](HeldButtons& h) { h.ReleaseModifiers("click a"); }, {}},
+            {"scope ends twice", [](HeldButtons& h) { h.ReleaseModifiers("click a"); }, {}},
+            {"unlock", [](HeldButtons& h) { EXPECT_FALSE(h.Toggle("lock b", L)); },
+             {Batch({InputEvent::Up(L), release(Shift), release(Ctrl)})}},
+        },
+        {
+            // The lock holds first; the scope's end leaves Ctrl to it.
+            {"lock with ctrl", [](HeldButtons& h) { h.Toggle("lock b", L, "deck", {Ctrl}); },
+             {Batch({press(Ctrl), InputEvent::Down(L)})}},
+            {"scope holds ctrl+shift", [](HeldButtons& h) { h.HoldModifiers("click a", {Ctrl, Shift}); },
+             {Batch({press(Shift)})}},
+            {"scope ends", [](HeldButtons& h) { h.ReleaseModifiers("click a"); }, {Batch({release(Shift)})}},
+            {"device gone", [](HeldButtons& h) { h.LetGoOfDevice("deck"); },
+             {Batch({InputEvent::Up(L), release(Ctrl)})}},
+        },
+        {
+            // A click with modifiers: its button's release keeps them, LetGo ends both.
+            {"first press", [](HeldButtons& h) { h.HoldWithModifiers("click a", L, {Shift}); },
+             {Batch({press(Shift), InputEvent::Down(L)})}},
+            {"first release", [](HeldButtons& h) { h.Release("click a", L); }, {Batch({InputEvent::Up(L)})}},
+            {"still holds", [](HeldButtons& h) { EXPECT_TRUE(h.Holds("click a")); }, {}},
+            {"no buttons", [](HeldButtons& h) { EXPECT_FALSE(h.HoldsButtons("click a")); }, {}},
+            {"second press", [](HeldButtons& h) { h.Hold("click a", L); }, {Batch({InputEvent::Down(L)})}},
+            {"let go", [](HeldButtons& h) { EXPECT_TRUE(h.LetGo("click a")); },
+             {Batch({InputEvent::Up(L), release(Shift)})}},
+            {"nothing left", [](HeldButtons& h) { EXPECT_FALSE(h.Holds("click a")); }, {}},
+        },
+        {
+            // One batch amid the keys, less those another holder keeps down.
+            {"amid", [](HeldButtons& h) { h.InjectAmid({Ctrl, Shift}, {InputEvent::MoveBy(1, 2)}); },
+             {Batch({press(Ctrl), press(Shift), InputEvent::MoveBy(1, 2), release(Shift), release(Ctrl)})}},
+            {"ctrl held", [](HeldButtons& h) { h.HoldModifiers("lock b", {Ctrl}); }, {Batch({press(Ctrl)})}},
+            {"amid again", [](HeldButtons& h) { h.InjectAmid({Ctrl, Shift}, {InputEvent::Wheel(120)}); },
+             {Batch({press(Shift), InputEvent::Wheel(120), release(Shift)})}},
+            {"amid nothing", [](HeldButtons& h) { h.InjectAmid({}, {InputEvent::Wheel(-120)}); },
+             {Batch({InputEvent::Wheel(-120)})}},
+            {"holding twice", [](HeldButtons& h) { h.HoldModifiers("lock b", {Ctrl}); }, {}},
+            {"let go", [](HeldButtons& h) { EXPECT_TRUE(h.LetGo("lock b")); }, {Batch({release(Ctrl)})}},
+            {"no keys, no batch", [](HeldButtons& h) { h.HoldModifiers("lock b", {}); }, {}},
+            {"nobody holds", [](HeldButtons& h) { EXPECT_FALSE(h.Holds("lock b")); }, {}},
+        },
+    };
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        SCOPED_TRACE("table " + std::to_string(i));
+        Play(tables[i]);
+    }
+}
+
 // What a key's image shows and what the system's button is both read from
 // here: a holder holds until it lets go, a button is down while anyone holds it.
 TEST(HeldButtons, HoldersAndButtonsTellTheTruth) {

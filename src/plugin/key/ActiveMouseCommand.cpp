@@ -3,6 +3,7 @@
 #include "plugin/key/HeldInputWorker.h"
 #include "plugin/key/JiggleToggle.h"
 #include "plugin/key/KeyPressCommands.h"
+#include "support/Log.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 
 namespace {
 
@@ -68,6 +70,16 @@ bool GoesOnLocked(const SharedCommand& shared, const ActiveMouseCommand& seen) {
     return shared.record.keyHeld && shared.record.pressNumber == seen.pressNumber;
 }
 
+// A press with a modifier the plugin cannot hold would send a different
+// command (a plain click for a Ctrl+click): it sends none.
+Modifiers ModifiersOf(const ActionSettings& settings) {
+    const ModifierSetting setting = ParseModifierSetting(settings.my_modifiers);
+    if (!setting.unknownWord) return setting.keys;
+    LogLine("No modifier key \"" + EscapeControlCharacters(*setting.unknownWord) + "\" in \"my_modifiers\": " +
+            EscapeControlCharacters(settings.my_mouse_event) + " does nothing");
+    throw std::invalid_argument("unknown modifier key");
+}
+
 // Converted aside first: nothing changes unless all of it converts.
 ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& context) {
     ActiveMouseCommand loaded;
@@ -86,6 +98,7 @@ ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& co
     loaded.returnPointer = settings.my_return == "1";
     loaded.button = settings.my_button;
     loaded.monitor = settings.my_monitor;
+    loaded.modifiers = ModifiersOf(settings);
     return loaded;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plugin/ActionSettings.h"
+#include "plugin/ModifierSetting.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,6 +26,7 @@ struct ActiveMouseCommand {
     bool returnPointer = false;     // "my_return" is "1"
     std::string button;             // "my_button", as stored
     std::string monitor;            // "my_monitor", as stored
+    Modifiers modifiers;            // "my_modifiers", none when empty
     bool keyHeld = false;
     // A held command's hold ends no sooner than its first step, so that a tap
     // steps once however short it was: whether that step was made, and
@@ -39,8 +41,9 @@ struct ActiveMouseCommand {
 // Fills the record from the pressed key's settings, reading only the numbers
 // its command uses ("my_repeat_loops" only where passes apply). When one of
 // them does not convert, SettingToInt's error leaves the record as it was:
-// a key whose settings cannot run touches nothing another key holds.
-// keyHeld is left alone.
+// a key whose settings cannot run touches nothing another key holds. So does
+// a word of "my_modifiers" that names no key, after a line in the log that
+// names it (std::invalid_argument). keyHeld is left alone.
 void LoadActiveMouseCommand(const ActionSettings& settings, const std::string& context = {});
 
 // Sets or clears keyHeld and wakes the worker. Setting it starts a new hold:

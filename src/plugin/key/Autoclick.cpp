@@ -2,7 +2,7 @@
 
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/PointerCommands.h"
-#include "plugin/MouseInjection.h"
+#include "plugin/ModifierScope.h"
 #include "support/Log.h"
 
 #include <algorithm>
@@ -17,6 +17,6 @@ std::optional<AutoclickRate> AutoclickRateOf(const ActiveMouseCommand& active) {
     return AutoclickRate{*button, std::max(active.pauseMs, kShortestAutoclickPeriodMs)};
 }
 
-void Autoclick(platform::MouseButton button) {
-    InjectInputBatch({platform::InputEvent::Down(button), platform::InputEvent::Up(button)});
+void Autoclick(platform::MouseButton button, const Modifiers& modifiers) {
+    InjectWithModifiers(modifiers, {platform::InputEvent::Down(button), platform::InputEvent::Up(button)});
 }

@@ -9,5 +9,5 @@ void CheckAutoclickHold(const KeyPress& press, platform::MouseButton) { Autoclic
 
 void StepAutoclickHold(const ActiveMouseCommand& active) {
     // Checked, and logged, at the press: a step every 10 ms must not log.
-    if (const std::optional<platform::MouseButton> button = ParseButtonSetting(active.button)) Autoclick(*button);
+    if (const std::optional<platform::MouseButton> button = ParseButtonSetting(active.button)) Autoclick(*button, active.modifiers);
 }

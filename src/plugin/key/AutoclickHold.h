@@ -14,5 +14,5 @@ struct KeyPress;
 // which makes every step click nothing.
 void CheckAutoclickHold(const KeyPress& press, platform::MouseButton unused);
 
-// One step of the worker: a click of the key's button.
+// One step of the worker: a click of the key's button, with its modifiers.
 void StepAutoclickHold(const ActiveMouseCommand& active);

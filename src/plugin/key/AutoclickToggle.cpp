@@ -15,6 +15,7 @@ void AutoclickToggle(const KeyPress& press, platform::MouseButton) {
     const std::optional<AutoclickRate> rate = AutoclickRateOf(press.active);
     if (!rate) return;
     const platform::MouseButton button = rate->button;
-    autoclicks.Toggle(press.context, press.device, rate->periodMs, [button] { Autoclick(button); });
+    const Modifiers modifiers = press.active.modifiers;
+    autoclicks.Toggle(press.context, press.device, rate->periodMs, [button, modifiers] { Autoclick(button, modifiers); });
     press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Held);
 }

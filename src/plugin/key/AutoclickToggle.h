@@ -4,8 +4,8 @@
 
 struct KeyPress;
 
-// "MOUSE_AUTOCLICK_TOGGLE": the first press starts clicking "my_button" at
-// the AutoclickRate of the key's settings, at once and then on a thread of
+// "MOUSE_AUTOCLICK_TOGGLE": the first press starts clicking "my_button" with
+// "my_modifiers" around each click at the AutoclickRate of the key's settings, at once and then on a thread of
 // its own, so that other keys' presses go on; the next press stops it. The
 // key shows its held image while it clicks. It also stops at the key's
 // willDisappear, its device's end and the plugin's (OngoingCommands).

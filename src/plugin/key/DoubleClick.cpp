@@ -17,11 +17,15 @@ DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs) {
 void DoubleClick(const KeyPress& press, platform::MouseButton button) {
     const DoubleClickTiming timing = FitDoubleClick(press.active.pauseMs, platform::GetDoubleClickTimeMs());
     const std::string holder = ClickHolder(press.context);
-    for (int click = 0; click < 2; ++click) {
-        if (click > 0 && !press.stop.Wait(timing.gapMs)) return;
-        HeldInput().Hold(holder, button);
-        const bool waited = press.stop.Wait(timing.pressMs);
+    // The modifiers go down in the first press's batch and up in the last
+    // release's, also when a stop cuts the pair short.
+    HeldInput().HoldWithModifiers(holder, button, press.active.modifiers);
+    if (press.stop.Wait(timing.pressMs)) {
         HeldInput().Release(holder, button);
-        if (!waited) return;
+        if (press.stop.Wait(timing.gapMs)) {
+            HeldInput().Hold(holder, button);
+            press.stop.Wait(timing.pressMs);
+        }
     }
+    HeldInput().LetGo(holder);
 }

@@ -23,6 +23,7 @@ DoubleClickTiming FitDoubleClick(int pauseMs, int doubleClickTimeMs);
 
 // Two clicks of `button` where the pointer is, each press and release a
 // batch of its own, timed by FitDoubleClick with the key's "my_sleep", the
-// button held under the key's click holder. A stop during a press lets the
-// button go at once.
+// button held under the key's click holder, the key's modifiers with it from
+// the first press's batch to the last release's. A stop during a press lets
+// the button (and the modifiers) go at once.
 void DoubleClick(const KeyPress& press, platform::MouseButton button);

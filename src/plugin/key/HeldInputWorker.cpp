@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "plugin/key/AcceleratedStep.h"
+#include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/Autoclick.h"
 #include "plugin/key/AutoclickHold.h"
@@ -67,12 +68,14 @@ struct HeldCommand {
     int shortestPauseMs;  // the pause after a step is pauseMs, at least this
     int afterPauseMs;     // then this much more
     bool scrolls;         // leaves part of a notch where the system sends whole ones
-    bool keepsRate;       // the pause counts from the step's start, not its end
+    // An autoclick: its pause counts from each click's start, as a click rate
+    // is what it promises and the system's time for a click (long under
+    // Wine) must not slow it; and each click carries the key's modifiers,
+    // so that between clicks the user's keyboard works as usual.
+    bool clicks;
 };
 
-// The move keeps the cadence it always had: the pause, then one more
-// millisecond. A click rate is what the autoclick promises: the time the system takes for
-// a click (long under Wine) does not slow it.
+// The move keeps the cadence it always had: the pause, then one more millisecond.
 const HeldCommand kHeldCommands[] = {
     {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false, false},
     {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true, false},
@@ -101,14 +104,22 @@ void HeldInputWorker() {
     for (;;) {
         const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);
         const HeldCommand& held = *FindHeldCommand(active.commandName);
+        // The key's modifiers go down before its first step (a batch of their
+        // own) and stay down for as long as the hold goes on; an autoclick's
+        // clicks each carry them instead.
+        const std::string holder = HeldCommandHolder(active.context);
+        if (!held.clicks) HeldInput().HoldModifiers(holder, active.modifiers);
         const auto stepStart = std::chrono::steady_clock::now();
         const auto heldFor = stepStart - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         HeldStepTaken(active);
         const int pauseMs = std::max(active.pauseMs, held.shortestPauseMs);
-        WaitWhileHoldGoesOn(active, held.keepsRate ? MillisecondsLeft(stepStart, pauseMs) : pauseMs);
-        // A held scroll's part of a notch ends with the hold.
-        if (held.scrolls && !HoldGoesOn(active)) EndCommandWheelInput();
+        WaitWhileHoldGoesOn(active, held.clicks ? MillisecondsLeft(stepStart, pauseMs) : pauseMs);
+        if (!HoldGoesOn(active)) {
+            // A held scroll's part of a notch ends with the hold, and so do the keys.
+            if (held.scrolls) EndCommandWheelInput();
+            HeldInput().ReleaseModifiers(holder);
+        }
         platform::SleepMilliseconds(held.afterPauseMs);
     }
 }

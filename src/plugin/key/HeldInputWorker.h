@@ -12,6 +12,8 @@
 //   "MOUSE_AUTOCLICK_HOLD": clicks "my_button" every pauseMs, at least every
 //     kShortestAutoclickPeriodMs, counted from each click's start (AutoclickHold).
 // With "my_accel", each step grows with the time held (AcceleratedStep).
+// The key's "my_modifiers" are down from just before its first step until
+// its hold ends (its release, a press of any key, its key's or device's end).
 bool IsHeldCommand(const std::string& commandName);
 
 // Steps the held command while its key is held; sleeps until one is. A new

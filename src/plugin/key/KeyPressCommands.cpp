@@ -20,7 +20,7 @@ using platform::MouseButton;
 namespace {
 
 void Toggle(const KeyPress& press, MouseButton button) {
-    press.toggles.Press(press.context, press.device, button, press.feedback);
+    press.toggles.Press(press.context, press.device, button, press.active.modifiers, press.feedback);
 }
 
 struct ImmediateCommand {

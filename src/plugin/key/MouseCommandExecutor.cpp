@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/ModifierScope.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/key/PointerCommands.h"
 #include "plugin/StopSignal.h"
@@ -84,28 +85,50 @@ bool PerformPass(const PassCommand& command, const ActiveMouseCommand& active, c
     return waited;
 }
 
+// A down command's modifiers stay down with the buttons of the down
+// commands (a Ctrl+drag held by two keys) and come up with the last of them;
+// an up command's own modifiers do nothing. They ride in a batch of their
+// own, as the button goes through mouse_event.
+void PerformButtonCommand(const ButtonCommand& command, const ActiveMouseCommand& active) {
+    const HeldButtons::Send send = [&command](MouseButton, bool) { InjectMouseEvent(command.flags, command.data); };
+    if (command.down) {
+        HeldInput().HoldModifiers(kButtonCommandHolder, active.modifiers);
+        HeldInput().Hold(kButtonCommandHolder, command.button, {}, send);
+        return;
+    }
+    HeldInput().Release(kButtonCommandHolder, command.button, send);
+    if (!HeldInput().HoldsButtons(kButtonCommandHolder)) HeldInput().ReleaseModifiers(kButtonCommandHolder);
+}
+
+// SetCursorPos is no batch: the modifiers ride in batches of their own around it.
+void PlaceCursor(const ActiveMouseCommand& active, int x, int y) {
+    ModifierScope modifiers(ClickHolder(active.context), active.modifiers);
+    MoveCursorTo(x, y);
+}
+
 void PerformSingleShot(const ActiveMouseCommand& active) {
     if (const ButtonCommand* command = FindCommand(kButtonCommands, active.commandName)) {
-        const HeldButtons::Send send = [command](MouseButton, bool) { InjectMouseEvent(command->flags, command->data); };
-        if (command->down) {
-            HeldInput().Hold(kButtonCommandHolder, command->button, {}, send);
-        } else {
-            HeldInput().Release(kButtonCommandHolder, command->button, send);
-        }
+        PerformButtonCommand(*command, active);
     } else if (active.commandName == "MOUSE_CURSOR_POS") {
         if (!active.monitor.empty()) return PlaceOnChosenMonitor(active, MonitorSpot::Offsets);
-        MoveCursorTo(active.offsetX, active.offsetY);
+        PlaceCursor(active, active.offsetX, active.offsetY);
     } else if (active.commandName == "MOUSE_CURSOR_RESET") {
         if (!active.monitor.empty()) return PlaceOnChosenMonitor(active, MonitorSpot::Centre);
         const int width = GetSystemMetrics(SM_CXSCREEN);
         const int height = GetSystemMetrics(SM_CYSCREEN);
-        MoveCursorTo(width / 2, height / 2);
+        PlaceCursor(active, width / 2, height / 2);
     }
 }
 
+// The modifiers of a click or wheel go down just before the first pass's
+// input and up just after the last pass's, before its wait; a stop lets go
+// of them at once. The passes inject through mouse_event, so the keys ride
+// in batches of their own right before and after.
 void PerformPasses(const PassCommand* pass, const ActiveMouseCommand& active, const StopSignal& stop) {
+    ModifierScope modifiers(ClickHolder(active.context), pass != nullptr ? active.modifiers : Modifiers{});
     for (std::int32_t i = 0; i < active.passCount; ++i) {
         if (pass != nullptr && !PerformPass(*pass, active, stop)) return;
+        if (i + 1 == active.passCount) modifiers.End();
         if (!stop.Wait(kPassWaitMs)) return;
     }
     PerformSingleShot(active);

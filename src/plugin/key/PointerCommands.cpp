@@ -2,8 +2,8 @@
 
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/KeyPress.h"
+#include "plugin/ModifierScope.h"
 #include "plugin/MonitorChoice.h"
-#include "plugin/MouseInjection.h"
 #include "support/Log.h"
 
 #include <vector>
@@ -64,15 +64,15 @@ void ClickAt(const KeyPress& press, MouseButton) {
     std::vector<InputEvent> batch = {InputEvent::MoveTo(target->x, target->y), InputEvent::Down(*button),
                                      InputEvent::Up(*button)};
     if (goBack) batch.push_back(InputEvent::MoveTo(before.x, before.y));
-    InjectInputBatch(batch);
+    InjectWithModifiers(active.modifiers, batch);
 }
 
 void Nudge(const KeyPress& press, MouseButton) {
-    InjectInputBatch({InputEvent::MoveBy(press.active.offsetX, press.active.offsetY)});
+    InjectWithModifiers(press.active.modifiers, {InputEvent::MoveBy(press.active.offsetX, press.active.offsetY)});
 }
 
 void PlaceOnChosenMonitor(const ActiveMouseCommand& active, MonitorSpot spot) {
     if (const std::optional<platform::Point> target = TargetOf(active, spot)) {
-        InjectInputBatch({InputEvent::MoveTo(target->x, target->y)});
+        InjectWithModifiers(active.modifiers, {InputEvent::MoveTo(target->x, target->y)});
     }
 }

@@ -12,6 +12,8 @@ struct KeyPress;
 // nothing for any other text.
 std::optional<platform::MouseButton> ParseButtonSetting(const std::string& text);
 
+// Each sends one batch, with the key's modifiers in it around the rest.
+
 // "MOUSE_CLICK_AT": one batch that moves to the offsets (on the monitor that
 // "my_monitor" names, kept inside it; otherwise desktop pixels as they are),
 // clicks "my_button" there and, with "my_return" "1", moves back to where the

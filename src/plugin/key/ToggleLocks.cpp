@@ -6,10 +6,10 @@
 ToggleLocks::ToggleLocks(HeldButtons& held) : held(held) {}
 
 void ToggleLocks::Press(const std::string& context, const std::string& device, platform::MouseButton button,
-                        KeyFeedback& feedback) {
+                        const Modifiers& modifiers, KeyFeedback& feedback) {
     // A second press lets go of the button the key holds, even if its
     // settings name another one now.
-    const bool locked = held.Toggle(LockHolder(context), button, device);
+    const bool locked = held.Toggle(LockHolder(context), button, device, modifiers);
     feedback.ShowKeyImage(context, locked ? KeyFeedback::Image::Held : KeyFeedback::Image::Own);
 }
 

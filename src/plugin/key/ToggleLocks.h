@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "plugin/ModifierSetting.h"
 
 #include <string>
 
@@ -15,11 +16,12 @@ class ToggleLocks {
 public:
     explicit ToggleLocks(HeldButtons& held);
 
-    // The key's first press holds `button` down and shows the key's held
-    // image; the next lets go of the button it held and shows the key's own
-    // icon again.
+    // The key's first press holds `button` down, with `modifiers` pressed
+    // before it, and shows the key's held image; the next lets go of the
+    // button and keys it held (the button first) and shows the key's own icon
+    // again. Whatever ends the lock lets go of its keys with its button.
     void Press(const std::string& context, const std::string& device, platform::MouseButton button,
-               KeyFeedback& feedback);
+               const Modifiers& modifiers, KeyFeedback& feedback);
 
     // The key is gone (willDisappear) or its command changed: its lock ends.
     // True when it had one. No image: the caller knows whether the key is shown.
