@@ -173,6 +173,33 @@ describe(`${build.name} build: autoclick and the jiggler`, { skip: build.needsRe
     }
   });
 
+  it('a second jiggle key\'s press stops the first, whose key shows its own icon again, and starts its own', async () => {
+    const jiggle = { my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: '60', ...icon('jiggle') };
+    const first = key(jiggle);
+    const second = key(jiggle);
+    await expectImage(first, 1, 'jiggle_1red.png', 'the own icon at appearance');
+    await expectImage(second, 1, 'jiggle_1red.png', 'the own icon at appearance');
+    await session.settle();
+    const { host, recorder } = session;
+    const mark = recorder.mark();
+    try {
+      host.keyDown(first);
+      host.keyUp(first);
+      await expectImage(first, 2, 'jiggle_held_1red.png', 'the first does not show held');
+      host.keyDown(second);
+      host.keyUp(second);
+      await expectImage(second, 2, 'jiggle_held_1red.png', 'the second does not show held');
+      await expectImage(first, 3, 'jiggle_1red.png', 'the first still shows held');
+      // The jiggling itself, seen.
+      await recorder.waitForEvents(mark, (events) => events.length >= 2, { filter: isMove, what: 'both keys\' first jiggle' });
+    } finally {
+      host.keyDown(second);
+      host.keyUp(second);
+    }
+    await expectImage(second, 3, 'jiggle_1red.png', 'the second still shows held after its second press');
+    assert.equal(imagesOf(first).length, 3, 'the first key\'s image changed again');
+  });
+
   it('the jiggler sleeps between its jiggles without waking up every few milliseconds', { skip: build.wine && 'counted on the Linux process only' }, async (t) => {
     const context = key({ my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: '' });
     await session.settle();
