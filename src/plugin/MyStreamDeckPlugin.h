@@ -61,8 +61,8 @@ public:
     // From any thread: done on the connection's thread, for a key still shown.
     // A key command may call them until StopKeyCommands returns, so the
     // connection manager has to be there until then. The image shown is the
-    // one the key's ongoing commands call for when it goes out, whatever `image` says,
-    // as one may have ended on the way.
+    // one the key's ongoing commands call for when it goes out, whatever
+    // `image` says, as one may have ended on the way.
     void ShowKeyImage(const std::string& context, Image image) override;
     void ShowAlert(const std::string& context) override;
 

@@ -9,5 +9,6 @@ void CheckAutoclickHold(const KeyPress& press, platform::MouseButton) { Autoclic
 
 void StepAutoclickHold(const ActiveMouseCommand& active) {
     // Checked, and logged, at the press: a step every 10 ms must not log.
-    if (const std::optional<platform::MouseButton> button = ParseButtonSetting(active.button)) Autoclick(*button, active.modifiers);
+    const std::optional<platform::MouseButton> button = ParseButtonSetting(active.button);
+    if (button) Autoclick(*button, active.modifiers);
 }

@@ -16,6 +16,7 @@ void AutoclickToggle(const KeyPress& press, platform::MouseButton) {
     if (!rate) return;
     const platform::MouseButton button = rate->button;
     const Modifiers modifiers = press.active.modifiers;
-    autoclicks.Toggle(press.context, press.device, rate->periodMs, [button, modifiers] { Autoclick(button, modifiers); });
+    autoclicks.Toggle(press.context, press.device, rate->periodMs,
+                      [button, modifiers] { Autoclick(button, modifiers); });
     press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Held);
 }

@@ -80,7 +80,8 @@ const HeldCommand kHeldCommands[] = {
     {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false, false},
     {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true, false},
     {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true, false},
-    {"MOUSE_AUTOCLICK_HOLD", [](const ActiveMouseCommand& active, std::int64_t, WorkerState&) { StepAutoclickHold(active); },
+    {"MOUSE_AUTOCLICK_HOLD",
+     [](const ActiveMouseCommand& active, std::int64_t, WorkerState&) { StepAutoclickHold(active); },
      kShortestAutoclickPeriodMs, 0, false, true},
 };
 
