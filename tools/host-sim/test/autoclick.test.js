@@ -5,7 +5,7 @@
 // is away and leave the pointer where it was.
 import { describe, it, before } from 'node:test';
 import assert from 'node:assert/strict';
-import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
+import { solidPng, delay, isButtonOrWheel, isButtonWheelOrKey, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
 import { buildUnderTest, bundleSuite, settings, inputText, heldButtons, report, contextSwitches } from './support/e2e.js';
 
 const build = buildUnderTest();
@@ -133,6 +133,37 @@ describe(`${build.name} build: autoclick and the jiggler`, { skip: build.needsRe
       }
     }
   });
+
+  // Around each click rather than for the whole run: between two clicks the
+  // keyboard is the user's.
+  const MODIFIED = [
+    { command: 'MOUSE_AUTOCLICK_HOLD', modifiers: 'CTRL', around: ['ctrl down', 'right down', 'right up', 'ctrl up'] },
+    { command: 'MOUSE_AUTOCLICK_TOGGLE', modifiers: 'SHIFT+CTRL',
+      around: ['ctrl down', 'shift down', 'right down', 'right up', 'shift up', 'ctrl up'] },
+  ];
+  for (const row of MODIFIED) {
+    it(`${row.command} with my_modifiers ${row.modifiers}: the keys go down and up around each click`, async (t) => {
+      const context = key({ my_mouse_event: row.command, my_sleep: '100', my_button: 'RIGHT', my_modifiers: row.modifiers });
+      await session.settle();
+      const { host, recorder } = session;
+      const mark = recorder.mark();
+      host.keyDown(context);
+      await recorder.waitForEvents(mark, (events) => downs(events).length >= 3, { filter: isButtonOrWheel, what: '3 clicks' });
+      // The hold ends at keyUp, the toggle at its next press.
+      if (row.command === 'MOUSE_AUTOCLICK_TOGGLE') {
+        host.keyUp(context);
+        host.keyDown(context);
+      }
+      host.keyUp(context);
+      await recorder.waitForQuiet(COMMAND_QUIET_MS);
+      const seen = recorder.since(mark, isButtonWheelOrKey).map(inputText);
+      report(t, `${build.name}: ${row.command} with ${row.modifiers}: ${seen.length / row.around.length} clicks, each as ${row.around.join(', ')}`);
+      assert.ok(seen.length >= 3 * row.around.length, seen.join(', '));
+      for (let i = 0; i < seen.length; i += row.around.length) {
+        assert.deepEqual(seen.slice(i, i + row.around.length), row.around, `click ${i / row.around.length}: ${seen.join(', ')}`);
+      }
+    });
+  }
 
   it(`MOUSE_JIGGLE_TOGGLE moves one pixel and back at once and every my_sleep (${JIGGLE_SECONDS} s), also while its key is away; the pointer stays`, async (t) => {
     const context = key({ my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: String(JIGGLE_SECONDS), ...icon('jiggle') });
