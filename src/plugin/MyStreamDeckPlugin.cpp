@@ -20,13 +20,16 @@ void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& contex
     KeyWentDown(context, device);
     keyCommands.Post(context, device, [this, settings, context, device](const StopSignal& stop) {
         LoadAndStartHold(settings, context);
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles, positions});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles, ongoing, positions});
     });
 }
 
 void MyStreamDeckPlugin::WaitForKeyCommands() { keyCommands.WaitUntilIdle(); }
 
-void MyStreamDeckPlugin::StopKeyCommands() { keyCommands.Stop(); }
+void MyStreamDeckPlugin::StopKeyCommands() {
+    keyCommands.Stop();
+    ongoing.EndAll();
+}
 
 void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string& context, const nlohmann::json&,
                                  const std::string&) {
@@ -54,10 +57,11 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::s
     }
     // Hosts drop the release of a key that is taken away while held; without
     // this a held move would go on for ever. Its queued presses go too, and
-    // only then its lock, so that no press of it can lock again.
+    // only then its lock and autoclick, so that no press of it can start
+    // them again.
     KeyWentUp(context);
     keyCommands.EndKey(context);
-    toggles.ReleaseKey(context);
+    ongoing.KeyGone(context);
     pages.KeyGone(context);
 }
 
@@ -68,7 +72,7 @@ void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     // A device unplugged while a key is held never sends that key's release.
     DeviceKeysWentUp(device);
     keyCommands.EndDevice(device);
-    toggles.ReleaseDevice(device);
+    ongoing.DeviceGone(device);
 }
 
 void MyStreamDeckPlugin::OnSendToPlugin(const std::string& action, const std::string& context,
@@ -93,12 +97,13 @@ void MyStreamDeckPlugin::UpdateKeySettings(const std::string& context, const nlo
         // Every member is read before anything is sent or stored, so a bad member
         // changes nothing.
         const auto imagePath = ApplySettingsUpdate(update, updated);
-        // A lock belongs to the command that made it: another command ends it
-        // first, and the key shows so even when the update names no image.
-        const bool lockEnded =
-            updated.my_mouse_event != table.At(context).my_mouse_event && toggles.ReleaseKey(context);
+        // A lock, an autoclick or a jiggler belongs to the command that started
+        // it: another command ends it first, and the key shows so even when the
+        // update names no image.
+        const bool ended =
+            updated.my_mouse_event != table.At(context).my_mouse_event && ongoing.CommandChanged(context);
         table.At(context) = updated;
-        if (lockEnded) {
+        if (ended) {
             UpdateKeyImage(context);
         } else if (imagePath) {
             ShowImageOrHeldVariant(*imagePath, context);

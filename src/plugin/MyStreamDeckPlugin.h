@@ -7,6 +7,7 @@
 #include "plugin/dial/DialAction.h"
 #include "plugin/key/KeyCommandThread.h"
 #include "plugin/key/KeyFeedback.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/page/SettingsPageFeed.h"
 #include "plugin/key/ToggleLocks.h"
 
@@ -49,22 +50,23 @@ public:
     void OnDidReceiveGlobalSettings(const nlohmann::json& settings) override;
 
     // Sends the icon that the key's settings name, its held variant while
-    // the key's lock holds its button, then makes sure the held-input worker
-    // runs. The key must be in the table.
+    // the key keeps something on (OngoingCommands::ShowsHeld), then makes
+    // sure the held-input worker runs. The key must be in the table.
     void UpdateKeyImage(const std::string& context);
 
     // Returns once the key events received so far have taken effect.
     void WaitForKeyCommands();
 
-    // Cuts a running command short at its next wait and ignores later key
-    // events; for the end of the connection.
+    // Cuts a running command short at its next wait, ignores later key
+    // events and stops the autoclicks and the jiggler; for the end of the
+    // connection.
     void StopKeyCommands();
 
     // From any thread: done on the connection's thread, for a key still shown.
     // A key command may call them until StopKeyCommands returns, so the
     // connection manager has to be there until then. The image shown is the
-    // one the key's lock calls for when it goes out, whatever `image` says,
-    // as the lock may have ended on the way.
+    // one the key's ongoing commands call for when it goes out, whatever
+    // `image` says, as one may have ended on the way.
     void ShowKeyImage(const std::string& context, Image image) override;
     void ShowAlert(const std::string& context) override;
 
@@ -79,7 +81,7 @@ private:
     void SendImageFromFile(const std::string& path, const std::string& context);
 
     // The image a settings page named for the key, or the held variant of
-    // the key's icon while its lock holds.
+    // the key's icon while it shows held.
     void ShowImageOrHeldVariant(const std::string& path, const std::string& context);
 
     // The settings page's "pick" request: "position" or "cancel".
@@ -96,6 +98,7 @@ private:
 
     ContextTable table;
     ToggleLocks toggles{HeldInput()};
+    OngoingCommands ongoing{toggles};
     SettingsPageFeed pages{PageChannel()};
     SavedPositions positions{[this](const nlohmann::json& settings) { StoreGlobalSettings(settings); }};
     // The dials' events, told apart from the keys' by their action.

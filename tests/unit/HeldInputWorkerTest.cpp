@@ -1,6 +1,7 @@
 #include "plugin/key/AcceleratedStep.h"
 #include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/HeldInputWorker.h"
+#include "KeySettings.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +16,7 @@ using namespace std::chrono_literals;
 namespace {
 
 ActionSettings Held(const std::string& command, const std::string& sleep, const std::string& accel = "") {
-    ActionSettings settings;
-    settings.my_mouse_event = command;
-    settings.my_sleep = sleep;
-    settings.my_offset_x = "0";
-    settings.my_offset_y = "0";
-    settings.my_wheel = "0";
-    settings.my_repeat_loops = "0";
+    ActionSettings settings = KeySettings(command, sleep);
     settings.my_accel = accel;
     return settings;
 }

@@ -7,6 +7,7 @@
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
@@ -51,7 +52,7 @@ protected:
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
         started = Clock::now();
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, positions});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
         finished = Clock::now();
         return recording::TakeCalls();
     }
@@ -75,6 +76,7 @@ protected:
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
+    OngoingCommands ongoing{toggles};
     std::vector<nlohmann::json> stored;  // what the saves handed to the host
     SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
     Clock::time_point started;

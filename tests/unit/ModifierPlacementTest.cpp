@@ -7,6 +7,7 @@
 #include "plugin/key/KeyPress.h"
 #include "plugin/key/KeyPressCommands.h"
 #include "plugin/key/MouseCommandExecutor.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/key/ToggleLocks.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
@@ -62,7 +63,7 @@ protected:
     std::vector<recording::Call> PressCalls(const ActionSettings& settings, const std::string& context = "key") {
         LoadActiveMouseCommand(settings, context);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{context, "deck", GetActiveMouseCommand(), stop, feedback, toggles, positions});
+        PerformKeyPress(KeyPress{context, "deck", GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
         finished = Clock::now();
         return TakeInputCalls();
     }
@@ -74,6 +75,7 @@ protected:
     StopSignal stop;
     RecordedFeedback feedback;
     ToggleLocks toggles{HeldInput()};
+    OngoingCommands ongoing{toggles};
     SavedPositions positions{[](const nlohmann::json&) {}};
     Clock::time_point finished;
 };

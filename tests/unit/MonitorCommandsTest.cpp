@@ -5,6 +5,7 @@
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/StopSignal.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/key/OngoingCommands.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
@@ -51,7 +52,7 @@ protected:
         settings.my_monitor = c.monitor;
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, positions});
+        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
         return Describe(TakeInputCalls());
     }
 
@@ -59,6 +60,7 @@ protected:
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
+    OngoingCommands ongoing{toggles};
     SavedPositions positions{[](const nlohmann::json&) {}};
 };
 

@@ -343,3 +343,105 @@ TEST_F(PluginModifiersTest, AnUnknownWordDropsThePressWithOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+json Autoclick(const std::string& command, const std::string& sleep) {
+    json appearance = Appearance(command);
+    appearance["settings"]["my_sleep"] = sleep;
+    appearance["settings"]["my_button"] = "RIGHT";
+    return appearance;
+}
+
+const std::vector<InputEvent> kRightClick = {InputEvent::Down(MouseButton::Right), InputEvent::Up(MouseButton::Right)};
+
+// Nothing more comes within three periods: a click in progress has ended by then.
+void ExpectNoMoreClicks(int periodMs) {
+    WaitForInput(1, std::chrono::milliseconds(periodMs * 3));
+    EXPECT_TRUE(WaitForInput(1, std::chrono::milliseconds(periodMs * 3)).empty()) << "clicks after the end";
+}
+
+TEST_F(PluginHeldInputTest, AutoclickHoldStopsAtReleaseDisappearanceAndUnplugging) {
+    plugin.OnWillAppear("", "auto", Autoclick("MOUSE_AUTOCLICK_HOLD", "10"), "deck 1");
+    plugin.UpdateKeyImage("auto");  // starts the worker, as an appearance does
+    const std::function<void()> ends[] = {
+        [&] { plugin.OnKeyUp("", "auto", json(), "deck 1"); },
+        [&] { plugin.OnDeviceDidDisconnect("deck 1"); },
+        [&] { plugin.OnWillDisappear("", "auto", json(), "deck 1"); },
+    };
+    for (std::size_t i = 0; i < std::size(ends); ++i) {
+        SCOPED_TRACE("end " + std::to_string(i));
+        plugin.OnKeyDown("", "auto", json(), "deck 1");
+        const auto clicks = WaitForInput(3, std::chrono::seconds(5));
+        ends[i]();
+        ASSERT_EQ(clicks.size(), 3u);
+        for (const auto& click : clicks) EXPECT_EQ(click.events, kRightClick);
+        ExpectNoMoreClicks(10);
+    }
+}
+
+// The toggle clicks on its own thread: other keys' presses take effect
+// meanwhile, and a release does not stop it; its key's disappearance, its
+// device's end and the plugin's do.
+TEST_F(PluginHeldInputTest, AutoclickToggleRunsBesideOtherKeysUntilItsKeyDeviceOrThePluginEnds) {
+    Appear("click", "MOUSE_LEFT_CLICK");
+    const std::function<void()> ends[] = {
+        [&] { plugin.OnWillDisappear("", "auto", json(), "deck 1"); },
+        [&] { plugin.OnDeviceDidDisconnect("deck 1"); },
+        [&] { plugin.StopKeyCommands(); },
+    };
+    for (std::size_t i = 0; i < std::size(ends); ++i) {
+        SCOPED_TRACE("end " + std::to_string(i));
+        plugin.OnWillAppear("", "auto", Autoclick("MOUSE_AUTOCLICK_TOGGLE", "20"), "deck 1");
+        plugin.OnKeyDown("", "auto", json(), "deck 1");
+        plugin.OnKeyUp("", "auto", json(), "deck 1");
+        ASSERT_EQ(WaitForInput(1, std::chrono::seconds(5)).size(), 1u);
+        if (i == 0) {
+            plugin.OnKeyDown("", "click", json(), "deck 1");
+            plugin.WaitForKeyCommands();
+            const auto calls = TakeInputCalls();
+            const bool clicked = std::any_of(calls.begin(), calls.end(), [](const recording::Call& call) {
+                return call.what == "mouse_event" && call.args == std::vector<std::int64_t>{MOUSEEVENTF_LEFTDOWN, 0};
+            });
+            EXPECT_TRUE(clicked) << "the other key's press waited";
+        }
+        EXPECT_GE(WaitForInput(2, std::chrono::seconds(5)).size(), 2u) << "stopped too early";
+        ends[i]();
+        EXPECT_TRUE(TakeInputCalls().empty()) << "a click after the end";
+    }
+}
+
+// A page switch leaves the jiggler on; its device's end stops it. (Its
+// period is seen end to end, where waiting 5 s is worth it.)
+TEST_F(PluginHeldInputTest, JigglerOutlivesItsKeyUntilItsDeviceGoes) {
+    json jiggle = Appearance("MOUSE_JIGGLE_TOGGLE");
+    jiggle["settings"]["my_sleep"] = "5";
+    plugin.OnWillAppear("", "jiggle", jiggle, "deck 1");
+    plugin.OnKeyDown("", "jiggle", json(), "deck 1");
+    plugin.OnKeyUp("", "jiggle", json(), "deck 1");
+    plugin.WaitForKeyCommands();  // a press still queued would go with its key
+    plugin.OnWillDisappear("", "jiggle", json(), "deck 1");
+    const std::vector<InputEvent> step = {InputEvent::MoveBy(1, 0), InputEvent::MoveBy(-1, 0)};
+    const auto first = WaitForInput(1, std::chrono::seconds(5));
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].events, step);
+    EXPECT_TRUE(WaitForInput(1, std::chrono::milliseconds(200)).empty()) << "the next one is due in 5 s";
+    plugin.OnDeviceDidDisconnect("deck 2");
+    plugin.OnDeviceDidDisconnect("deck 1");
+    EXPECT_TRUE(TakeInputCalls().empty());
+}
+
+// A key whose "my_sleep" is no number starts nothing; a changed command ends
+// what the old one kept on.
+TEST_F(PluginHeldInputTest, AutoclickToggleWithAnUnreadablePeriodOrAChangedCommand) {
+    plugin.OnWillAppear("", "auto", Autoclick("MOUSE_AUTOCLICK_TOGGLE", "fast"), "deck 1");
+    plugin.OnKeyDown("", "auto", json(), "deck 1");
+    EXPECT_TRUE(Settle().empty());
+    plugin.OnSendToPlugin("", "auto", json{{"my_sleep", "20"}}, "deck 1");
+    plugin.OnKeyDown("", "auto", json(), "deck 1");
+    EXPECT_EQ(WaitForInput(1, std::chrono::seconds(5)).size(), 1u);
+    plugin.OnSendToPlugin("", "auto", json{{"my_mouse_event", "MOUSE_LEFT_CLICK"}}, "deck 1");
+    EXPECT_TRUE(TakeInputCalls().empty()) << "a click after the command changed";
+}
+
+}  // namespace

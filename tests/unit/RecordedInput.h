@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,18 @@ inline std::vector<platform::recording::Call> TakeInputCalls() {
         if (IsInput(call)) input.push_back(std::move(call));
     }
     return input;
+}
+
+// Takes input calls as they come until `count` have come or `deadline` has
+// passed, whichever is first.
+inline std::vector<platform::recording::Call> WaitForInput(std::size_t count, std::chrono::milliseconds deadline) {
+    std::vector<platform::recording::Call> calls;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (calls.size() < count && std::chrono::steady_clock::now() < end) {
+        for (auto& call : TakeInputCalls()) calls.push_back(std::move(call));
+        std::this_thread::yield();
+    }
+    return calls;
 }
 
 inline std::vector<Injected> Describe(const std::vector<platform::recording::Call>& calls) {

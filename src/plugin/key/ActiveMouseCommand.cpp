@@ -1,6 +1,7 @@
 #include "plugin/key/ActiveMouseCommand.h"
 
 #include "plugin/key/HeldInputWorker.h"
+#include "plugin/key/JiggleToggle.h"
 #include "plugin/key/KeyPressCommands.h"
 #include "support/Log.h"
 
@@ -86,7 +87,9 @@ ActiveMouseCommand Convert(const ActionSettings& settings, const std::string& co
     loaded.commandName = settings.my_mouse_event;
     loaded.offsetX = SettingToInt(settings.my_offset_x);
     loaded.offsetY = SettingToInt(settings.my_offset_y);
-    loaded.pauseMs = std::max(SettingToInt(settings.my_sleep), 0);
+    // The jiggler's "my_sleep" counts seconds, and may be left empty.
+    const bool defaultJiggle = settings.my_sleep.empty() && loaded.commandName == kJiggleCommand;
+    loaded.pauseMs = defaultJiggle ? kJiggleDefaultSeconds : std::max(SettingToInt(settings.my_sleep), 0);
     loaded.wheelAmount = SettingToInt(settings.my_wheel);
     loaded.passCount = RunsPasses(loaded.commandName) ? PassCountOf(settings.my_repeat_loops) : 1;
     // Keys set up before these members existed leave them empty.

@@ -17,7 +17,7 @@ struct ActiveMouseCommand {
     std::string context;  // the key whose press loaded it
     std::string commandName;
     std::int32_t passCount = 0;
-    std::int32_t pauseMs = 0;
+    std::int32_t pauseMs = 0;  // "my_sleep": seconds for the jiggler
     std::int32_t wheelAmount = 0;
     std::int32_t offsetX = 0;
     std::int32_t offsetY = 0;

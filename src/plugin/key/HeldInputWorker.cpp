@@ -4,7 +4,10 @@
 #include "plugin/key/AcceleratedStep.h"
 #include "plugin/HeldButtons.h"
 #include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/Autoclick.h"
+#include "plugin/key/AutoclickHold.h"
 #include "plugin/MouseInjection.h"
+#include "support/TimeLeft.h"
 
 #include <algorithm>
 #include <chrono>
@@ -65,13 +68,21 @@ struct HeldCommand {
     int shortestPauseMs;  // the pause after a step is pauseMs, at least this
     int afterPauseMs;     // then this much more
     bool scrolls;         // leaves part of a notch where the system sends whole ones
+    // An autoclick: its pause counts from each click's start, as a click rate
+    // is what it promises and the system's time for a click (long under
+    // Wine) must not slow it; and each click carries the key's modifiers,
+    // so that between clicks the user's keyboard works as usual.
+    bool clicks;
 };
 
 // The move keeps the cadence it always had: the pause, then one more millisecond.
 const HeldCommand kHeldCommands[] = {
-    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false},
-    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true},
-    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true},
+    {"MOUSE_CURSOR_MOVE", StepCursor, 0, 1, false, false},
+    {"MOUSE_WHEEL_HOLD", StepWheel, kShortestWheelPeriodMs, 0, true, false},
+    {"MOUSE_HWHEEL_HOLD", StepHWheel, kShortestWheelPeriodMs, 0, true, false},
+    {"MOUSE_AUTOCLICK_HOLD",
+     [](const ActiveMouseCommand& active, std::int64_t, WorkerState&) { StepAutoclickHold(active); },
+     kShortestAutoclickPeriodMs, 0, false, true},
 };
 
 const HeldCommand* FindHeldCommand(const std::string& name) {
@@ -95,13 +106,16 @@ void HeldInputWorker() {
         const ActiveMouseCommand active = WaitForHeldCommand(IsHeldCommand);
         const HeldCommand& held = *FindHeldCommand(active.commandName);
         // The key's modifiers go down before its first step (a batch of their
-        // own) and stay down for as long as the hold goes on.
+        // own) and stay down for as long as the hold goes on; an autoclick's
+        // clicks each carry them instead.
         const std::string holder = HeldCommandHolder(active.context);
-        HeldInput().HoldModifiers(holder, active.modifiers);
-        const auto heldFor = std::chrono::steady_clock::now() - active.heldSince;
+        if (!held.clicks) HeldInput().HoldModifiers(holder, active.modifiers);
+        const auto stepStart = std::chrono::steady_clock::now();
+        const auto heldFor = stepStart - active.heldSince;
         held.step(active, std::chrono::duration_cast<std::chrono::milliseconds>(heldFor).count(), state);
         HeldStepTaken(active);
-        WaitWhileHoldGoesOn(active, std::max(active.pauseMs, held.shortestPauseMs));
+        const int pauseMs = std::max(active.pauseMs, held.shortestPauseMs);
+        WaitWhileHoldGoesOn(active, held.clicks ? MillisecondsLeft(stepStart, pauseMs) : pauseMs);
         if (!HoldGoesOn(active)) {
             // A held scroll's part of a notch ends with the hold, and so do the keys.
             if (held.scrolls) EndCommandWheelInput();

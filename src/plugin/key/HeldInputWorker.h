@@ -9,6 +9,8 @@
 //     "my_relative" is "1" or the system cannot tell where the cursor is.
 //   "MOUSE_WHEEL_HOLD", "MOUSE_HWHEEL_HOLD": turns the wheel by wheelAmount
 //     (120 a notch, signed) every pauseMs, at least every 10 ms.
+//   "MOUSE_AUTOCLICK_HOLD": clicks "my_button" every pauseMs, at least every
+//     kShortestAutoclickPeriodMs, counted from each click's start (AutoclickHold).
 // With "my_accel", each step grows with the time held (AcceleratedStep).
 // The key's "my_modifiers" are down from just before its first step until
 // its hold ends (its release, a press of any key, its key's or device's end).

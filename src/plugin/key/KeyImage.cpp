@@ -13,7 +13,8 @@ std::string ComposeIconPath(const ActionSettings& settings) {
     return "icons\\" + settings.my_icon_name + "_" + settings.my_icon_color_id + settings.my_icon_color + ".png";
 }
 
-// The icon's variant while a toggle keeps its button down:
+// The icon's variant while the key keeps something on (a drag lock, an
+// autoclick, the jiggler):
 // "icons\<name>_held_<colour id><colour>.png".
 std::string ComposeHeldIconPath(const ActionSettings& settings) {
     return "icons\\" + settings.my_icon_name + "_held_" + settings.my_icon_color_id + settings.my_icon_color +
@@ -29,7 +30,7 @@ bool NamesAnIcon(const ActionSettings& settings) {
 void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
     const ActionSettings settings = table.At(context);
     if (NamesAnIcon(settings)) {
-        SendImageFromFile(toggles.IsLocked(context) ? ComposeHeldIconPath(settings) : ComposeIconPath(settings),
+        SendImageFromFile(ongoing.ShowsHeld(context) ? ComposeHeldIconPath(settings) : ComposeIconPath(settings),
                           context);
     }
     StartHeldInputWorker();
@@ -37,7 +38,7 @@ void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
 
 void MyStreamDeckPlugin::ShowImageOrHeldVariant(const std::string& path, const std::string& context) {
     const ActionSettings& settings = table.At(context);
-    SendImageFromFile(toggles.IsLocked(context) && NamesAnIcon(settings) ? ComposeHeldIconPath(settings) : path,
+    SendImageFromFile(ongoing.ShowsHeld(context) && NamesAnIcon(settings) ? ComposeHeldIconPath(settings) : path,
                       context);
 }
 

@@ -4,6 +4,7 @@
 
 struct ActiveMouseCommand;
 class KeyFeedback;
+class OngoingCommands;
 class SavedPositions;
 class StopSignal;
 class ToggleLocks;
@@ -17,5 +18,6 @@ struct KeyPress {
     const StopSignal& stop;
     KeyFeedback& feedback;
     ToggleLocks& toggles;
+    OngoingCommands& ongoing;  // the autoclick toggles and the jiggler
     SavedPositions& positions;
 };

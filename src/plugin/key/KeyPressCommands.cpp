@@ -2,8 +2,11 @@
 
 #include "platform/Platform.h"
 #include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/AutoclickHold.h"
+#include "plugin/key/AutoclickToggle.h"
 #include "plugin/key/DoubleClick.h"
 #include "plugin/key/KeyFeedback.h"
+#include "plugin/key/JiggleToggle.h"
 #include "plugin/key/KeyPress.h"
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/key/PointerCommands.h"
@@ -44,6 +47,9 @@ const ImmediateCommand kImmediateCommands[] = {
     {"MOUSE_CURSOR_MOVE", nullptr, MouseButton::Left},
     {"MOUSE_WHEEL_HOLD", nullptr, MouseButton::Left},
     {"MOUSE_HWHEEL_HOLD", nullptr, MouseButton::Left},
+    {"MOUSE_AUTOCLICK_HOLD", CheckAutoclickHold, MouseButton::Left},
+    {"MOUSE_AUTOCLICK_TOGGLE", AutoclickToggle, MouseButton::Left},
+    {kJiggleCommand, JiggleToggle, MouseButton::Left},
 };
 
 const ImmediateCommand* FindImmediateCommand(const std::string& name) {

@@ -14,7 +14,9 @@ struct KeyPress;
 //   "MOUSE_SEQUENCE"                          StepSequence
 //   "MOUSE_POS_SAVE", "MOUSE_POS_RESTORE"     PositionCommands
 //   "MOUSE_CURSOR_MOVE", "MOUSE_WHEEL_HOLD",
-//   "MOUSE_HWHEEL_HOLD"                       the held-input worker, while the key is held
+//   "MOUSE_HWHEEL_HOLD", "MOUSE_AUTOCLICK_HOLD" the held-input worker, while the key is held
+//   "MOUSE_AUTOCLICK_TOGGLE"                  AutoclickToggle
+//   "MOUSE_JIGGLE_TOGGLE"                     JiggleToggle
 // Whatever the command, when the foreground window is out of reach of
 // injected input (elevated), the key shows the host's alert and the log says
 // why, the first time; the input is sent all the same.

@@ -6,7 +6,7 @@
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { solidPng, delay, isButtonOrWheel, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
-import { buildUnderTest, startBundleSession, startTwoMonitorSession, twoMonitorsSkip, settings, inputText, pressAndCollect, report } from './support/e2e.js';
+import { buildUnderTest, bundleSuite, startTwoMonitorSession, twoMonitorsSkip, settings, inputText, pressAndCollect, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -35,22 +35,12 @@ const isMove = (event) => event.kind === 'move';
 const SENT_MOVES_HIDDEN = build.wine && 'under Wine, moves sent with SendInput do not move the X pointer while no Wine window has the focus';
 
 describe(`${build.name} build: the new key commands`, { skip: build.needsRecorder }, () => {
+  const suite = bundleSuite(build, ICONS, 'new');
+  const { key } = suite;
   let session;
-  let stop;
-  let keys = 0;
-  before(async () => {
-    ({ session, stop } = await startBundleSession(build, ICONS));
+  before(() => {
+    session = suite.session;
   });
-  after(async () => {
-    await stop?.();
-  });
-
-  // A key of its own for each scenario, so that no state carries over.
-  function key(members) {
-    const context = `new-${keys++}`;
-    session.host.willAppear(context, { settings: settings(members), coordinates: { column: keys % 5, row: Math.trunc(keys / 5) % 3 } });
-    return context;
-  }
 
   // Holds the key for `ms`, then waits for the input to end; returns the
   // events from keyDown on and the time of keyUp on the recorder's clock.

@@ -211,6 +211,34 @@ describe('linux build on Wayland (headless sway, virtual pointer)', { skip }, ()
     });
   }
 
+  it('MOUSE_AUTOCLICK_HOLD clicks its button at its rate while held', async (t) => {
+    const context = key({ my_mouse_event: 'MOUSE_AUTOCLICK_HOLD', my_button: 'MIDDLE', my_sleep: '20' });
+    const clicks = await holdFor(context, 20, isButtonOrWheel);
+    for (let i = 0; i < clicks.length; i += 2) assert.deepEqual(clicks.slice(i, i + 2).map(inputText), click('middle'));
+    const downs = clicks.filter((event) => event.down);
+    const period = (downs.at(-1).time - downs[0].time) / (downs.length - 1);
+    report(t, `MOUSE_AUTOCLICK_HOLD (20 ms period): a click every ${period.toFixed(1)} ms over ${downs.length} clicks`);
+    assert.ok(period >= 19 && period <= 40, `${period} ms between clicks`);
+  });
+
+  it('MOUSE_JIGGLE_TOGGLE moves one pixel and back as relative motion, at once', async () => {
+    await placeAt(500, 400);
+    const context = key({ my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: '60' });
+    await session.settle();
+    const mark = session.recorder.mark();
+    session.host.keyDown(context);
+    session.host.keyUp(context);
+    try {
+      const moves = await session.recorder.waitForEvents(mark, (events) => events.some((e) => Math.round(e.x) === 501)
+        && pointer().x === 500, { filter: isPosition, what: 'a pixel right and back' });
+      assert.ok(moves.every((e) => Math.round(e.y) === 400), JSON.stringify(moves));
+    } finally {
+      session.host.keyDown(context);
+      session.host.keyUp(context);
+    }
+    assert.deepEqual(pointer(), { x: 500, y: 400 });
+  });
+
   // Turns a new dial with `settings` by `ticks` and returns the events that
   // passed `filter` once `enough` of them came and the input went quiet.
   async function turnDial(settings, ticks, filter, enough) {

@@ -171,6 +171,27 @@ export async function startBundleSession(build, icons) {
   }
 }
 
+// The session of the tests in the enclosing describe, its plugin run from a
+// bundle with `icons` (startBundleSession), and `key(members)`, which shows a
+// key of its own, named `prefix`-<n>, so that no state carries over between
+// scenarios.
+export function bundleSuite(build, icons, prefix) {
+  const suite = { keys: 0 };
+  before(async () => {
+    ({ session: suite.session, stop: suite.stop } = await startBundleSession(build, icons));
+  });
+  after(async () => {
+    await suite.stop?.();
+  });
+  suite.key = (members) => {
+    const n = suite.keys++;
+    const context = `${prefix}-${n}`;
+    suite.session.host.willAppear(context, { settings: settings(members), coordinates: { column: (n + 1) % 5, row: Math.trunc((n + 1) / 5) % 3 } });
+    return context;
+  };
+  return suite;
+}
+
 // Context switches of every thread of the process (Linux): each is a wake-up.
 export function contextSwitches(pid) {
   let total = 0;
