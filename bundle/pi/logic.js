@@ -55,7 +55,7 @@
   // Their labels by the host's platform (application.platform of the page's info).
   const MODIFIER_LABELS = {
     windows: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Windows key' },
-    mac: { CTRL: 'Control', SHIFT: 'Shift', ALT: 'Option', META: 'Command' },
+    mac: { CTRL: 'Control', SHIFT: 'Shift', ALT: 'Option', META: 'Command ⌘' },
     linux: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Super' },
     other: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Meta (Win / Cmd / Super)' },
   };
@@ -139,7 +139,10 @@
   const STEP = { x: 'Horizontal step (px)', y: 'Vertical step (px)' };
   const AUTOCLICK = {
     button: true,
-    sleep: { caption: 'Click interval (ms)', limits: LIMITS.interval, help: 'At least 10 ms: at most 100 clicks a second.' },
+    sleep: {
+      caption: 'Click interval (ms)', limits: LIMITS.interval, fallback: 100,
+      help: 'At least 10 ms: at most 100 clicks a second.',
+    },
     ...MODS,
   };
 
