@@ -561,12 +561,14 @@
 
   // ---- modifier keys -------------------------------------------------------
 
-  // The words of a stored "my_modifiers": those the plugin knows and those it does not.
+  // The words of a stored "my_modifiers": those the plugin knows and those it
+  // does not. It reads them in any case and skips empty ones.
   function modifierWords(text) {
     const words = typeof text === 'string' ? text.split('+').map((w) => w.trim()).filter((w) => w !== '') : [];
+    const known = (w) => MODIFIER_WORDS.includes(w.toUpperCase());
     return {
-      known: MODIFIER_WORDS.filter((w) => words.includes(w)),
-      unknown: words.filter((w) => !MODIFIER_WORDS.includes(w)),
+      known: MODIFIER_WORDS.filter((m) => words.some((w) => w.toUpperCase() === m)),
+      unknown: words.filter((w) => !known(w)),
     };
   }
 

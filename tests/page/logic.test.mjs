@@ -484,7 +484,8 @@ test('modifier words are read in any order and written in the fixed one', () => 
     ['META+ALT+SHIFT+CTRL', ['CTRL', 'SHIFT', 'ALT', 'META'], []],
     ['SHIFT + CTRL', ['CTRL', 'SHIFT'], []],
     ['CTRL+', ['CTRL'], []],
-    ['ctrl+SHIFT', ['SHIFT'], ['ctrl']],
+    ['ctrl+Shift', ['CTRL', 'SHIFT'], []],
+    ['\tALT+ +meta ', ['ALT', 'META'], []],
     ['CTRL+WIN+FN', ['CTRL'], ['WIN', 'FN']],
   ];
   for (const [text, known, unknown] of reads) {
@@ -516,7 +517,8 @@ test('stored modifier words the plugin does not know are marked where the boxes 
   const seq = { ...VALID, my_mouse_event: 'MOUSE_SEQUENCE', my_icon_name: 'sequence' };
   const cases = [
     [{ ...VALID, my_modifiers: 'CTRL+HYPER+X' }, { text: L.TEXTS.unknownModifiers, args: { words: 'HYPER+X' } }],
-    [{ ...seq, my_modifiers: 'shift' }, { text: L.TEXTS.unknownModifiers, args: { words: 'shift' } }],
+    [{ ...seq, my_modifiers: 'shift+super' }, { text: L.TEXTS.unknownModifiers, args: { words: 'super' } }],
+    [{ ...seq, my_modifiers: 'shift+ctrl' }, null],
     [{ ...VALID, my_modifiers: 'CTRL+SHIFT' }, null],
     [VALID, null],
     [{ ...VALID, my_mouse_event: 'MOUSE_POS_SAVE', my_modifiers: 'HYPER' }, null],
