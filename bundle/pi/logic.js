@@ -204,7 +204,8 @@
     { name: 'MOUSE_JIGGLE_TOGGLE', group: 'cursor', label: 'Keep awake: jiggle (on/off)', icon: 'jiggle',
       fields: {
         sleep: {
-          caption: 'Interval (s)', limits: LIMITS.jiggle, unit: 's', fallback: 60,
+          // The plugin takes an empty interval as the default.
+          caption: 'Interval (s)', limits: LIMITS.jiggle, unit: 's', fallback: 60, emptyIsFallback: true,
           help: 'Each time the cursor moves one pixel and back, so it ends where it was. At least 5 seconds.',
         },
       },
@@ -286,6 +287,7 @@
       empty: shape.empty || null,
       unit: shape.unit || 'ms',
       fallback: shape.fallback || 0,
+      emptyIsFallback: !!shape.emptyIsFallback,
     };
   }
 
@@ -390,7 +392,11 @@
   // show is repaired, as the user could neither see nor fix it.
   function keepUnreadable(commandName, from, into) {
     for (const k of NUMBER_MEMBERS) {
-      if (has(into, k) && unreadable(k, from[k]) && numberFieldOf(commandName, k)) into[k] = from[k];
+      const field = numberFieldOf(commandName, k);
+      if (!has(into, k) || !unreadable(k, from[k]) || !field) continue;
+      // Empty text the plugin reads as the default becomes the default.
+      if (from[k] === '' && fieldShape(commandName, field).emptyIsFallback) continue;
+      into[k] = from[k];
     }
     return into;
   }

@@ -447,6 +447,10 @@ test('the second round of members is kept, repaired or dropped by the command th
     ['autoclick interval below 10 ms', { ...auto, my_sleep: '3' }, { ...auto, my_sleep: '10' }],
     ['jiggler below 5 s', { ...jiggle, my_sleep: '1' }, { ...jiggle, my_sleep: '5' }],
     ['jiggler interval as JSON number', { ...jiggle, my_sleep: 30 }, jiggle],
+    // The plugin takes an empty interval as 60 s; other unreadable text stays, to be marked.
+    ['jiggler interval empty', { ...jiggle, my_sleep: '' }, jiggle],
+    ['jiggler interval not a number', { ...jiggle, my_sleep: '1m' }, { ...jiggle, my_sleep: '1m' }],
+    ['autoclick interval empty', { ...auto, my_sleep: '' }, { ...auto, my_sleep: '' }],
   ];
   for (const [name, stored, want] of cases) {
     const got = L.normalize(stored, iconData);
