@@ -27,8 +27,11 @@
     notches: { min: 1, max: 100 },
     // A held scroll step may be a fraction of a notch; the sign is the direction.
     step: { min: -10 * NOTCH, max: 10 * NOTCH },
-    // The plugin waits at least this long between the steps of a held scroll.
+    // The plugin waits at least this long between the steps of a held scroll
+    // and between the clicks of an autoclick.
     interval: { min: 10, max: 10000 },
+    // The jiggler counts in seconds.
+    jiggle: { min: 5, max: 3600 },
   };
 
   const BUTTONS = [
@@ -47,6 +50,19 @@
   // since the monitor may be connected again.
   const MONITOR_NUMBER = /^[1-9]\d{0,3}$/;
 
+  // The modifier words of "my_modifiers", in the order the page writes them.
+  const MODIFIER_WORDS = ['CTRL', 'SHIFT', 'ALT', 'META'];
+  // Their labels by the host's platform (application.platform of the page's info).
+  const MODIFIER_LABELS = {
+    windows: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Windows key' },
+    mac: { CTRL: 'Control', SHIFT: 'Shift', ALT: 'Option', META: 'Command ⌘' },
+    linux: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Super' },
+    other: { CTRL: 'Ctrl', SHIFT: 'Shift', ALT: 'Alt', META: 'Meta (Win / Cmd / Super)' },
+  };
+
+  // The saved-position slots: "1" to "9".
+  const SLOTS = ['1', '2', '3', '4', '5', '6', '7', '8', '9'];
+
   // Members that only some commands read. A key stores one only after the user
   // set it, and only while its command reads it; `absent` is the value that acts
   // as if the member were missing, which the plugin gets when the page drops it.
@@ -56,6 +72,11 @@
     my_accel: { absent: '0', repair: (t) => wholeText(t, LIMITS.my_accel, 0) },
     my_relative: { absent: '0', repair: (t) => t },
     my_monitor: { absent: '', repair: (t) => (MONITORS.includes(t) || MONITOR_NUMBER.test(t) ? t : '') },
+    // Unknown words stay as stored: the page marks them, and the first box changed drops them.
+    my_modifiers: { absent: '', repair: (t) => t },
+    // The plugin checks the steps and reports each line it cannot read.
+    my_steps: { absent: '', repair: (t) => t },
+    my_slot: { absent: '1', repair: (t) => (SLOTS.includes(t) ? t : '1') },
   };
   const OPTIONAL_MEMBERS = Object.keys(OPTIONAL);
 
@@ -64,6 +85,7 @@
     button: 'my_button', monitor: 'my_monitor', step: 'my_wheel', sleep: 'my_sleep',
     notches: 'my_wheel', x: 'my_offset_x', y: 'my_offset_y', accel: 'my_accel',
     relative: 'my_relative', return: 'my_return', repeat: 'my_repeat_loops',
+    steps: 'my_steps', slot: 'my_slot', modifiers: 'my_modifiers',
   };
 
   const FIELD_LIMITS = {
@@ -76,31 +98,35 @@
     { id: 'button', label: 'Press and release' },
     { id: 'wheel', label: 'Scroll wheel' },
     { id: 'cursor', label: 'Cursor' },
+    { id: 'sequence', label: 'Sequences' },
   ];
 
   // fields: which inputs apply, in display order. A field is `true`, a caption,
   // or { caption, help, limits, empty } where the command needs its own; the
   // same member means different things to different commands.
+  // Every command that clicks, presses, scrolls or moves holds modifier keys around its input.
+  const MODS = { modifiers: true };
   const CLICK = {
-    fields: { sleep: 'Hold time (ms)', repeat: true },
+    fields: { sleep: 'Hold time (ms)', repeat: true, ...MODS },
     help: 'Presses and releases the button; extra repeats click again.',
   };
   const DOUBLE = {
-    fields: { sleep: 'Hold time (ms)' },
+    fields: { sleep: 'Hold time (ms)', ...MODS },
     help: 'Two clicks that every program takes for a double-click; a long hold time is shortened to fit.',
   };
-  const PRESS = { fields: {}, help: 'The button stays down until a key releases it.' };
-  const RELEASE = { fields: {}, help: 'Releases a button that a press key held down.' };
+  const PRESS = { fields: { ...MODS }, help: 'The button stays down until a key releases it.' };
+  const RELEASE = { fields: { ...MODS }, help: 'Releases a button that a press key held down.' };
   const TOGGLE = {
-    fields: {},
+    fields: { ...MODS },
     help: 'The first press holds the button down for dragging, the next releases it. The key shows while it is down.',
   };
-  const WHEEL = { fields: { notches: true, repeat: true }, help: 'Turns the wheel by the notches; extra repeats turn it again.' };
+  const WHEEL = { fields: { notches: true, repeat: true, ...MODS }, help: 'Turns the wheel by the notches; extra repeats turn it again.' };
   const wheelHold = (direction) => ({
     fields: {
       step: { help: direction },
       sleep: { caption: 'Step interval (ms)', limits: LIMITS.interval },
       accel: true,
+      ...MODS,
     },
     help: 'Scrolls one step per interval while the key is held.',
   });
@@ -111,6 +137,14 @@
   };
   const POSITION = { x: 'X position (px)', y: 'Y position (px)' };
   const STEP = { x: 'Horizontal step (px)', y: 'Vertical step (px)' };
+  const AUTOCLICK = {
+    button: true,
+    sleep: {
+      caption: 'Click interval (ms)', limits: LIMITS.interval, fallback: 100,
+      help: 'At least 10 ms: at most 100 clicks a second.',
+    },
+    ...MODS,
+  };
 
   const COMMANDS = [
     { name: 'MOUSE_LEFT_CLICK', group: 'click', label: 'Left click', icon: 'click_left', ...CLICK },
@@ -122,8 +156,14 @@
     { name: 'MOUSE_MIDDLE_DOUBLE_CLICK', group: 'click', label: 'Middle double-click', icon: 'double_middle', ...DOUBLE },
     { name: 'MOUSE_RIGHT_DOUBLE_CLICK', group: 'click', label: 'Right double-click', icon: 'double_right', ...DOUBLE },
     { name: 'MOUSE_CLICK_AT', group: 'click', label: 'Click at a position', icon: 'click_at', picks: true,
-      fields: { button: true, monitor: AT_MONITOR, ...POSITION, return: true },
+      fields: { button: true, monitor: AT_MONITOR, ...POSITION, return: true, ...MODS },
       help: 'Moves the cursor there and clicks, with no other input in between.' },
+    { name: 'MOUSE_AUTOCLICK_HOLD', group: 'click', label: 'Click repeatedly while held', icon: 'autoclick_hold',
+      fields: AUTOCLICK, help: 'Clicks the button at this interval for as long as the key is held.' },
+    { name: 'MOUSE_AUTOCLICK_TOGGLE', group: 'click', label: 'Click repeatedly (on/off)', icon: 'autoclick_toggle',
+      fields: AUTOCLICK,
+      help: 'The first press starts clicking at this interval, the next stops it. The key shows while it clicks; '
+        + 'it stops when the key is no longer shown.' },
     { name: 'MOUSE_LEFT_DOWN', group: 'button', label: 'Press left button', icon: 'button_down', ...PRESS },
     { name: 'MOUSE_MIDDLE_DOWN', group: 'button', label: 'Press middle button', icon: 'button_down', ...PRESS },
     { name: 'MOUSE_RIGHT_DOWN', group: 'button', label: 'Press right button', icon: 'button_down', ...PRESS },
@@ -146,20 +186,42 @@
     { name: 'MOUSE_HWHEEL_HOLD', group: 'wheel', label: 'Scroll left or right while held', icon: 'hwheel_hold',
       ...wheelHold('A notch is 120. A positive step scrolls right, a negative one left.') },
     { name: 'MOUSE_CURSOR_POS', group: 'cursor', label: 'Place cursor at a position', icon: 'cursor_place', picks: true,
-      fields: { monitor: AT_MONITOR, ...POSITION }, help: 'Puts the cursor at this screen position.' },
+      fields: { monitor: AT_MONITOR, ...POSITION, ...MODS }, help: 'Puts the cursor at this screen position.' },
     { name: 'MOUSE_CURSOR_RESET', group: 'cursor', label: 'Centre cursor on screen', icon: 'cursor_center',
-      fields: { monitor: { empty: 'Main monitor', help: MONITOR_NUMBERS } },
+      fields: { monitor: { empty: 'Main monitor', help: MONITOR_NUMBERS }, ...MODS },
       help: 'Puts the cursor in the middle of the chosen monitor.' },
     { name: 'MOUSE_CURSOR_MOVE', group: 'cursor', label: 'Move cursor while held', icon: 'cursor_move',
-      fields: { sleep: 'Step interval (ms)', ...STEP, accel: true, relative: true },
+      fields: { sleep: 'Step interval (ms)', ...STEP, accel: true, relative: true, ...MODS },
       help: 'Moves the cursor one step per interval while the key is held.' },
     { name: 'MOUSE_CURSOR_NUDGE', group: 'cursor', label: 'Nudge cursor', icon: 'cursor_nudge',
-      fields: { ...STEP }, help: 'Moves the cursor once by this step, as relative input that games see.' },
+      fields: { ...STEP, ...MODS }, help: 'Moves the cursor once by this step, as relative input that games see.' },
+    { name: 'MOUSE_POS_SAVE', group: 'cursor', label: 'Save cursor position', icon: 'pos_save',
+      fields: { slot: true },
+      help: 'Stores where the cursor is in the slot, for a restore key on any page or profile.' },
+    { name: 'MOUSE_POS_RESTORE', group: 'cursor', label: 'Restore cursor position', icon: 'pos_restore',
+      fields: { slot: true, ...MODS },
+      help: 'Puts the cursor back where the slot says. An empty slot shows an alert on the key.' },
+    { name: 'MOUSE_JIGGLE_TOGGLE', group: 'cursor', label: 'Keep awake: jiggle (on/off)', icon: 'jiggle',
+      fields: {
+        sleep: {
+          // The plugin takes an empty interval as the default.
+          caption: 'Interval (s)', limits: LIMITS.jiggle, unit: 's', fallback: 60, emptyIsFallback: true,
+          help: 'Each time the cursor moves one pixel and back, so it ends where it was. At least 5 seconds.',
+        },
+      },
+      help: 'While on, small moves keep the computer from going idle. It goes on when the deck shows another page; '
+        + 'the next press stops it. The key shows while it runs.' },
+    { name: 'MOUSE_SEQUENCE', group: 'sequence', label: 'Run a sequence of steps', icon: 'sequence',
+      fields: { monitor: { ...AT_MONITOR, help: 'For “move X Y”. ' + AT_MONITOR.help }, steps: true, ...MODS },
+      help: 'Runs the steps in order with one press; the check below shows each line the plugin cannot read.' },
   ];
 
   // Help under a field that says the same for every command using it.
   const FIELD_HELP = {
+    steps: 'One step per line, or steps separated by “;”. At most 64 steps and 60 seconds of waits in all.',
     accel: 'The step grows by this percentage each second held, up to 10 times the first step.',
+    modifiers: 'Held down around the mouse input, as if pressed on the keyboard: Ctrl with the wheel zooms, '
+      + 'Shift with a click selects a range.',
   };
 
   const MONITOR_LABELS = { 1: 'Monitor 1 (main)', cursor: 'Monitor under the cursor' };
@@ -178,7 +240,25 @@
     monitor: '{n}: {width}×{height} at {x}, {y}',
     mainMonitor: '{n}: {width}×{height} at {x}, {y}, main',
     missingMonitor: 'Monitor {n} (not connected)',
+    unknownModifiers: 'The stored keys “{words}” are not all known: the key does nothing until a box is changed.',
+    stepsSummary: 'Steps: {steps}; waits: {seconds} s in all.',
+    stepLine: 'Line {line}: {text}',
+    slotOption: 'Slot {n}',
+    slotHolds: 'Slot {n}: {x}, {y}',
+    slotEmpty: 'Slot {n}: empty',
   };
+
+  // What the plugin's check says about a step, by the code it reports.
+  const STEP_PROBLEMS = {
+    'unknown-step': 'Not a step: the first word is none of the step words.',
+    'bad-button': 'The button is not left, middle, right, x1 or x2.',
+    'bad-number': 'A number is not a whole number, or out of range.',
+    'wrong-count': 'Too few or too many words for this step.',
+    'mixed-signs': 'A move takes two signed numbers (by a step) or two unsigned ones (to a position).',
+    'too-many-steps': 'One step too many: a sequence has at most 64.',
+    'too-much-wait': 'The waits pass 60 seconds in all here.',
+  };
+  const STEP_PROBLEM_OTHER = 'The plugin cannot read this step.';
 
   // Members the plugin converts to numbers on every press.
   const NUMBER_MEMBERS = ['my_sleep', 'my_offset_x', 'my_offset_y', 'my_wheel', 'my_repeat_loops', 'my_accel'];
@@ -205,6 +285,9 @@
       help: shape.help || FIELD_HELP[id] || null,
       limits: shape.limits || FIELD_LIMITS[id] || null,
       empty: shape.empty || null,
+      unit: shape.unit || 'ms',
+      fallback: shape.fallback || 0,
+      emptyIsFallback: !!shape.emptyIsFallback,
     };
   }
 
@@ -309,7 +392,11 @@
   // show is repaired, as the user could neither see nor fix it.
   function keepUnreadable(commandName, from, into) {
     for (const k of NUMBER_MEMBERS) {
-      if (has(into, k) && unreadable(k, from[k]) && numberFieldOf(commandName, k)) into[k] = from[k];
+      const field = numberFieldOf(commandName, k);
+      if (!has(into, k) || !unreadable(k, from[k]) || !field) continue;
+      // Empty text the plugin reads as the default becomes the default.
+      if (from[k] === '' && fieldShape(commandName, field).emptyIsFallback) continue;
+      into[k] = from[k];
     }
     return into;
   }
@@ -317,6 +404,11 @@
   // Why the field shows a stored value that does not work, or null.
   function storedProblem(settings, commandName, fieldId) {
     const member = FIELD_MEMBERS[fieldId];
+    if (member === 'my_modifiers') {
+      const { unknown } = modifierWords(memberValue(settings, member));
+      if (!fieldShape(commandName, fieldId) || unknown.length === 0) return null;
+      return { text: TEXTS.unknownModifiers, args: { words: unknown.join('+') } };
+    }
     if (numberFieldOf(commandName, member) !== fieldId) return null;
     return unreadable(member, settings[member]) ? { text: TEXTS.notANumber, args: null } : null;
   }
@@ -355,15 +447,28 @@
     return wheelText(notchesOf(previousText), commandName, previousText);
   }
 
-  function sleepFor(commandName, previousText) {
+  // my_sleep counts milliseconds, or seconds for the jiggler.
+  function sleepUnit(commandName) {
     const shape = fieldShape(commandName, 'sleep');
-    return wholeText(previousText, shape ? shape.limits : LIMITS.my_sleep, 0);
+    return shape ? shape.unit : 'ms';
+  }
+
+  // A time in another unit than the command's is no guide: the command's own default replaces it.
+  function sleepFor(commandName, previousText, previousUnit) {
+    const shape = fieldShape(commandName, 'sleep');
+    const limits = shape ? shape.limits : LIMITS.my_sleep;
+    const fallback = shape ? shape.fallback : 0;
+    if (previousUnit !== sleepUnit(commandName)) return String(clamp(fallback, limits));
+    return wholeText(previousText, limits, fallback);
   }
 
   // The five numbers of the nine members as the command reads them, from the
-  // text each had (`text(member)`).
-  function numbersFor(commandName, text) {
-    const out = { my_sleep: sleepFor(commandName, text('my_sleep')), my_wheel: wheelFor(commandName, text('my_wheel')) };
+  // text each had (`text(member)`) under a command whose my_sleep was in `sleepUnitBefore`.
+  function numbersFor(commandName, text, sleepUnitBefore) {
+    const out = {
+      my_sleep: sleepFor(commandName, text('my_sleep'), sleepUnitBefore),
+      my_wheel: wheelFor(commandName, text('my_wheel')),
+    };
     for (const k of ['my_offset_x', 'my_offset_y', 'my_repeat_loops']) out[k] = wholeText(text(k), LIMITS[k], 0);
     return out;
   }
@@ -407,7 +512,7 @@
     const c = command(str('my_mouse_event')) || command(DEFAULT_COMMAND);
     out.my_mouse_event = c.name;
 
-    Object.assign(out, numbersFor(c.name, str));
+    Object.assign(out, numbersFor(c.name, str, sleepUnit(c.name)));
 
     const iconNames = data.icons.map((i) => i.name);
     out.my_icon_name = iconNames.includes(str('my_icon_name')) ? str('my_icon_name') : c.icon;
@@ -429,7 +534,7 @@
     const next = {};
     for (const k of MEMBERS) next[k] = current[k];
     next.my_mouse_event = name;
-    Object.assign(next, numbersFor(name, (k) => current[k]));
+    Object.assign(next, numbersFor(name, (k) => current[k], sleepUnit(current.my_mouse_event)));
     if (before && current.my_icon_name === before.icon) next.my_icon_name = after.icon;
     return ordered(keepUnreadable(name, current, Object.assign(next, optionalFor(name, current))));
   }
@@ -460,6 +565,72 @@
     return changed;
   }
 
+  // ---- modifier keys -------------------------------------------------------
+
+  // The words of a stored "my_modifiers": those the plugin knows and those it
+  // does not. It reads them in any case and skips empty ones.
+  function modifierWords(text) {
+    const words = typeof text === 'string' ? text.split('+').map((w) => w.trim()).filter((w) => w !== '') : [];
+    const known = (w) => MODIFIER_WORDS.includes(w.toUpperCase());
+    return {
+      known: MODIFIER_WORDS.filter((m) => words.some((w) => w.toUpperCase() === m)),
+      unknown: words.filter((w) => !known(w)),
+    };
+  }
+
+  // The member for the checked words, in the fixed order; "" for none.
+  function modifiersText(checked) {
+    return MODIFIER_WORDS.filter((w) => checked.includes(w)).join('+');
+  }
+
+  // [{ word, label }] in the fixed order, labelled as the host's platform names the keys.
+  function modifierLabels(platform) {
+    const labels = MODIFIER_LABELS[typeof platform === 'string' && has(MODIFIER_LABELS, platform) ? platform : 'other'];
+    return MODIFIER_WORDS.map((word) => ({ word, label: labels[word] }));
+  }
+
+  // ---- the step check and the saved positions ------------------------------
+
+  // The plugin's {"stepsCheck": ...}, its problems with a whole line number kept; null when malformed.
+  function readStepsCheck(check) {
+    if (!check || typeof check !== 'object' || !isWhole(check.steps) || !isWhole(check.waitMs)) return null;
+    const problems = (Array.isArray(check.problems) ? check.problems : [])
+      .filter((p) => p && typeof p === 'object' && Number.isInteger(p.line) && p.line > 0)
+      .map((p) => ({
+        line: p.line,
+        text: typeof p.text === 'string' ? p.text : '',
+        problem: typeof p.problem === 'string' ? p.problem : '',
+      }));
+    return { steps: check.steps, waitMs: check.waitMs, problems };
+  }
+
+  function stepProblemText(code) {
+    return has(STEP_PROBLEMS, code) ? STEP_PROBLEMS[code] : STEP_PROBLEM_OTHER;
+  }
+
+  function stepsSummary(check) {
+    return { text: TEXTS.stepsSummary, args: { steps: check.steps, seconds: check.waitMs / 1000 } };
+  }
+
+  // The positions of the global settings' "slots", by slot; null when there is no such object.
+  function readSlots(globalSettings) {
+    const slots = globalSettings && typeof globalSettings === 'object' ? globalSettings.slots : null;
+    if (!slots || typeof slots !== 'object' || Array.isArray(slots)) return null;
+    const out = {};
+    for (const n of SLOTS) {
+      const p = has(slots, n) ? readPoint(slots[n]) : null;
+      if (p) out[n] = { x: p.x, y: p.y };
+    }
+    return out;
+  }
+
+  // One line per slot: where it points, or that it is empty.
+  function slotLines(slots) {
+    return SLOTS.map((n) => (has(slots, n)
+      ? { text: TEXTS.slotHolds, args: { n: Number(n), x: slots[n].x, y: slots[n].y } }
+      : { text: TEXTS.slotEmpty, args: { n: Number(n) } }));
+  }
+
   // The host gives a file input the value "C:\fakepath\" + percent-encoded full path;
   // an ordinary browser gives the bare file name after the same prefix.
   function decodeFilePath(value) {
@@ -479,7 +650,8 @@
 
   return {
     MEMBERS, OPTIONAL_MEMBERS, NOTCH, LIMITS, BUTTONS, MONITORS, FIELD_MEMBERS, GROUPS, COMMANDS,
-    DEFAULT_COMMAND, INVALID_NUMBER, TEXTS,
+    DEFAULT_COMMAND, INVALID_NUMBER, TEXTS, MODIFIER_WORDS, MODIFIER_LABELS, SLOTS, STEP_PROBLEMS, STEP_PROBLEM_OTHER,
+    modifierWords, modifiersText, modifierLabels, readStepsCheck, stepProblemText, stepsSummary, readSlots, slotLines,
     command, helpFor, fieldShape, picksPosition, usesMember, monitorLabel, monitorChoices, readPoint, readMonitors,
     pointerText, monitorLine, unreadable, storedProblem, parseWhole, pluginInteger, notchesOf,
     wheelText, colourById, defaultColour, iconFile, normalize, withCommand, memberValue,

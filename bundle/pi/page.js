@@ -8,6 +8,8 @@
   const ICON_MEMBERS = ['my_icon_name', 'my_icon_color', 'my_icon_color_id'];
   // The key counts down 3 s; past this without an answer the page stops waiting.
   const PICK_WAIT_MS = 5000;
+  // Steps are saved this long after the last keystroke, so the plugin's check follows the typing.
+  const STEPS_WAIT_MS = 300;
 
   let sendToHost = null;
   let context = '';
@@ -17,17 +19,23 @@
   let monitors = null;
   let pointer = null;
   let pickTimer = null;
+  let stepsTimer = null;
+  // The plugin's last check of the steps, and the saved positions: null until told.
+  let stepsCheck = null;
+  let slots = null;
+  let slotsAsked = false;
 
   const $ = (id) => document.getElementById(id);
   const PICK_LABEL = $('pick').dataset.i18n;
 
-  // The inputs below the command: number boxes, selects and check boxes.
+  // The inputs below the command: number boxes, selects, check boxes, the
+  // steps' text and the group of modifier boxes.
+  const KINDS = { SELECT: 'choice', TEXTAREA: 'text', FIELDSET: 'modifiers' };
   const FIELDS = Object.keys(L.FIELD_MEMBERS).map((id) => {
     const input = $(id);
     const row = $('row-' + id);
-    let kind = 'number';
-    if (input.tagName === 'SELECT') kind = 'choice';
-    else if (input.type === 'checkbox') kind = 'flag';
+    let kind = KINDS[input.tagName] || 'number';
+    if (input.type === 'checkbox') kind = 'flag';
     return {
       id,
       kind,
@@ -71,6 +79,28 @@
     const unset = document.createElement('option');
     unset.value = '';
     $('monitor').appendChild(unset);
+    for (const n of L.SLOTS) addOption($('slot'), n, L.TEXTS.slotOption, { n: Number(n) });
+  }
+
+  // One box per modifier word, named as the host's system names the key.
+  function buildModifierBoxes(platform) {
+    const box = $('modifiers');
+    box.replaceChildren();
+    for (const { word, label } of L.modifierLabels(platform)) {
+      const item = document.createElement('label');
+      item.className = 'check';
+      const input = document.createElement('input');
+      input.type = 'checkbox';
+      input.value = word;
+      const text = document.createElement('span');
+      setText(text, label);
+      item.append(input, text);
+      box.appendChild(item);
+    }
+  }
+
+  function checkedModifiers() {
+    return [...$('modifiers').querySelectorAll('input:checked')].map((i) => i.value);
   }
 
   function fillMonitorChoices() {
@@ -136,7 +166,10 @@
     field.limits = shape.limits;
     if (field.id === 'monitor') fillMonitorChoices();
     else if (field.kind === 'flag') field.input.checked = fieldValue(field);
-    else field.input.value = fieldValue(field);
+    else if (field.kind === 'modifiers') {
+      const { known } = L.modifierWords(fieldValue(field));
+      for (const box of field.input.querySelectorAll('input')) box.checked = known.includes(box.value);
+    } else field.input.value = fieldValue(field);
     if (field.error) showError(field, L.storedProblem(settings, settings.my_mouse_event, field.id));
   }
 
@@ -149,7 +182,51 @@
 
     for (const field of FIELDS) showField(field, L.fieldShape(cmd.name, field.id));
     $('row-pick').hidden = !L.picksPosition(cmd.name);
+    renderStepsCheck();
+    renderSlots();
     renderIcon();
+  }
+
+  // The plugin's word on the steps: how many and how long, and each line it cannot read.
+  function renderStepsCheck() {
+    const summary = $('steps-summary');
+    const list = $('steps-problems');
+    summary.hidden = !stepsCheck;
+    list.hidden = !stepsCheck || stepsCheck.problems.length === 0;
+    $('steps').setAttribute('aria-invalid', list.hidden ? 'false' : 'true');
+    if (!stepsCheck) return;
+    const total = L.stepsSummary(stepsCheck);
+    setText(summary, total.text, total.args);
+    list.replaceChildren();
+    for (const p of stepsCheck.problems) {
+      const item = document.createElement('li');
+      const where = document.createElement('span');
+      where.className = 'where';
+      setText(where, L.TEXTS.stepLine, { line: p.line, text: p.text });
+      const what = document.createElement('span');
+      setText(what, L.stepProblemText(p.problem));
+      item.append(where, what);
+      list.appendChild(item);
+    }
+  }
+
+  // What each slot holds, for the commands that save or restore one; the
+  // page asks the host for the plugin's global settings the first time.
+  function renderSlots() {
+    const shown = L.usesMember(settings.my_mouse_event, 'my_slot');
+    if (shown && !slotsAsked) {
+      slotsAsked = true;
+      send({ event: 'getGlobalSettings', context });
+    }
+    $('row-slots').hidden = !shown || !slots;
+    if ($('row-slots').hidden) return;
+    const list = $('slots');
+    list.replaceChildren();
+    for (const line of L.slotLines(slots)) {
+      const item = document.createElement('li');
+      setText(item, line.text, line.args);
+      list.appendChild(item);
+    }
   }
 
   function renderPointer() {
@@ -217,6 +294,7 @@
   // ---- user input -----------------------------------------------------------
 
   function onCommand() {
+    saveSteps();
     save(L.withCommand(settings, $('command').value));
     if (pickTimer !== null && !L.picksPosition(settings.my_mouse_event)) {
       toPlugin({ pick: 'cancel' });
@@ -233,6 +311,16 @@
       return;
     }
     if (field.kind === 'flag') { update({ [field.member]: field.input.checked ? '1' : '0' }); return; }
+    if (field.kind === 'modifiers') {
+      update({ [field.member]: L.modifiersText(checkedModifiers()) });
+      showError(field, null);
+      return;
+    }
+    if (field.kind === 'text') {
+      clearTimeout(stepsTimer);
+      stepsTimer = setTimeout(saveSteps, STEPS_WAIT_MS);
+      return;
+    }
     const n = L.parseWhole(field.input.value, field.limits);
     showError(field, n === null ? { text: L.INVALID_NUMBER, args: field.limits } : null);
     if (n === null) return;
@@ -240,6 +328,14 @@
       ? L.wheelText(n, settings.my_mouse_event, settings.my_wheel)
       : String(n);
     update({ [field.member]: text });
+  }
+
+  // Saves the steps as typed, if a save is waiting for the typing to pause.
+  function saveSteps() {
+    if (stepsTimer === null) return;
+    clearTimeout(stepsTimer);
+    stepsTimer = null;
+    if (L.usesMember(settings.my_mouse_event, 'my_steps')) update({ my_steps: $('steps').value });
   }
 
   function onIcon() {
@@ -292,6 +388,7 @@
     if (now) { pointer = now; renderPointer(); }
     const list = L.readMonitors(payload.monitors);
     if (list) { monitors = list; fillMonitorChoices(); renderMonitors(); }
+    if ('stepsCheck' in payload) { stepsCheck = L.readStepsCheck(payload.stepsCheck); renderStepsCheck(); }
   }
 
   function onMessage(msg) {
@@ -300,6 +397,11 @@
       render();
     } else if (msg && msg.event === 'sendToPropertyInspector') {
       onPluginMessage(msg.payload);
+    } else if (msg && msg.event === 'didReceiveGlobalSettings' && msg.payload) {
+      const read = L.readSlots(msg.payload.settings);
+      // Global settings with no slots yet: every slot is empty.
+      slots = read || {};
+      renderSlots();
     }
   }
 
@@ -311,11 +413,11 @@
     const stored = (actionInfo.payload && actionInfo.payload.settings) || {};
 
     settings = L.normalize(stored, DATA);
+    buildModifierBoxes(info.application && info.application.platform);
+    sendToHost = window.DeckMousePage.connectToHost(inPort, registration, onMessage);
     render();
     $('form').hidden = false;
     loadLanguage(info.application && info.application.language);
-
-    sendToHost = window.DeckMousePage.connectToHost(inPort, registration, onMessage);
 
     // A new key, or one whose values would not convert: store a working set now,
     // or the plugin would ignore its presses.
@@ -328,8 +430,11 @@
   buildIconControls();
   $('command').addEventListener('change', onCommand);
   for (const field of FIELDS) {
-    field.input.addEventListener(field.kind === 'number' ? 'input' : 'change', () => onField(field));
+    const live = field.kind === 'number' || field.kind === 'text';
+    field.input.addEventListener(live ? 'input' : 'change', () => onField(field));
   }
+  // Leaving the steps saves them at once.
+  $('steps').addEventListener('change', saveSteps);
   $('icon').addEventListener('change', onIcon);
   $('colours').addEventListener('change', onColour);
   $('image').addEventListener('change', onImage);

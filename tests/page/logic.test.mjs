@@ -18,7 +18,12 @@ const NEW_COMMANDS = [
   'MOUSE_LEFT_TOGGLE', 'MOUSE_MIDDLE_TOGGLE', 'MOUSE_RIGHT_TOGGLE',
   'MOUSE_CLICK_AT', 'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD', 'MOUSE_CURSOR_NUDGE',
 ];
-const ALL_COMMANDS = [...OLD_COMMANDS, ...NEW_COMMANDS];
+// Autoclicks, sequences, saved positions and the jiggler.
+const SECOND_ROUND = [
+  'MOUSE_AUTOCLICK_HOLD', 'MOUSE_AUTOCLICK_TOGGLE', 'MOUSE_SEQUENCE', 'MOUSE_POS_SAVE', 'MOUSE_POS_RESTORE',
+  'MOUSE_JIGGLE_TOGGLE',
+];
+const ALL_COMMANDS = [...OLD_COMMANDS, ...NEW_COMMANDS, ...SECOND_ROUND];
 
 const VALID = {
   my_mouse_event: 'MOUSE_LEFT_CLICK', my_sleep: '50', my_offset_x: '-10', my_offset_y: '20',
@@ -36,16 +41,19 @@ test('the page offers exactly the plugin commands, each with a known group and i
   }
 });
 
-test('commands are grouped into clicks, press and release, wheel and cursor', () => {
+test('commands are grouped into clicks, press and release, wheel, cursor and sequences', () => {
   const groups = {
     click: ['MOUSE_LEFT_CLICK', 'MOUSE_MIDDLE_CLICK', 'MOUSE_RIGHT_CLICK', 'MOUSE_X1_CLICK', 'MOUSE_X2_CLICK',
-      'MOUSE_LEFT_DOUBLE_CLICK', 'MOUSE_MIDDLE_DOUBLE_CLICK', 'MOUSE_RIGHT_DOUBLE_CLICK', 'MOUSE_CLICK_AT'],
+      'MOUSE_LEFT_DOUBLE_CLICK', 'MOUSE_MIDDLE_DOUBLE_CLICK', 'MOUSE_RIGHT_DOUBLE_CLICK', 'MOUSE_CLICK_AT',
+      'MOUSE_AUTOCLICK_HOLD', 'MOUSE_AUTOCLICK_TOGGLE'],
     button: ['MOUSE_LEFT_DOWN', 'MOUSE_MIDDLE_DOWN', 'MOUSE_RIGHT_DOWN', 'MOUSE_X1_DOWN', 'MOUSE_X2_DOWN',
       'MOUSE_LEFT_UP', 'MOUSE_MIDDLE_UP', 'MOUSE_RIGHT_UP', 'MOUSE_X1_UP', 'MOUSE_X2_UP',
       'MOUSE_LEFT_TOGGLE', 'MOUSE_MIDDLE_TOGGLE', 'MOUSE_RIGHT_TOGGLE'],
     wheel: ['MOUSE_WHEEL_UP', 'MOUSE_WHEEL_DOWN', 'MOUSE_HWHEEL_DOWN', 'MOUSE_HWHEEL_UP',
       'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD'],
-    cursor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CURSOR_MOVE', 'MOUSE_CURSOR_NUDGE'],
+    cursor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CURSOR_MOVE', 'MOUSE_CURSOR_NUDGE',
+      'MOUSE_POS_SAVE', 'MOUSE_POS_RESTORE', 'MOUSE_JIGGLE_TOGGLE'],
+    sequence: ['MOUSE_SEQUENCE'],
   };
   assert.deepEqual(L.GROUPS.map((g) => g.id), Object.keys(groups));
   for (const [group, names] of Object.entries(groups)) {
@@ -56,11 +64,15 @@ test('commands are grouped into clicks, press and release, wheel and cursor', ()
 
 test('each optional member belongs to exactly the commands that read it', () => {
   const readers = {
-    my_button: ['MOUSE_CLICK_AT'],
+    my_button: ['MOUSE_CLICK_AT', 'MOUSE_AUTOCLICK_HOLD', 'MOUSE_AUTOCLICK_TOGGLE'],
     my_return: ['MOUSE_CLICK_AT'],
     my_accel: ['MOUSE_CURSOR_MOVE', 'MOUSE_WHEEL_HOLD', 'MOUSE_HWHEEL_HOLD'],
     my_relative: ['MOUSE_CURSOR_MOVE'],
-    my_monitor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CLICK_AT'],
+    my_monitor: ['MOUSE_CURSOR_POS', 'MOUSE_CURSOR_RESET', 'MOUSE_CLICK_AT', 'MOUSE_SEQUENCE'],
+    // Every command that sends input but the two that only store or keep the computer awake.
+    my_modifiers: ALL_COMMANDS.filter((c) => !['MOUSE_POS_SAVE', 'MOUSE_JIGGLE_TOGGLE'].includes(c)),
+    my_steps: ['MOUSE_SEQUENCE'],
+    my_slot: ['MOUSE_POS_SAVE', 'MOUSE_POS_RESTORE'],
   };
   assert.deepEqual([...L.OPTIONAL_MEMBERS].sort(), Object.keys(readers).sort());
   for (const [member, names] of Object.entries(readers)) {
@@ -378,6 +390,7 @@ test('switching commands keeps the members the new command reads and drops the o
 test('an optional member that is not stored reads as the value that leaves things as before', () => {
   const cases = [
     ['my_button', 'LEFT'], ['my_return', '0'], ['my_accel', '0'], ['my_relative', '0'], ['my_monitor', ''],
+    ['my_modifiers', ''], ['my_steps', ''], ['my_slot', '1'],
   ];
   for (const [member, want] of cases) {
     assert.equal(L.memberValue(VALID, member), want, member);
@@ -409,4 +422,159 @@ test('format fills named slots and leaves unknown ones', () => {
     ['no slots', null, 'no slots'],
   ];
   for (const [text, args, want] of cases) assert.equal(L.format(text, args), want);
+});
+
+test('the second round of members is kept, repaired or dropped by the command that reads it', () => {
+  const key = (cmd, extra = {}) => ({ ...VALID, my_mouse_event: cmd, my_icon_name: L.command(cmd).icon, ...extra });
+  const seq = key('MOUSE_SEQUENCE');
+  const save = key('MOUSE_POS_SAVE');
+  const restore = key('MOUSE_POS_RESTORE');
+  const auto = key('MOUSE_AUTOCLICK_TOGGLE');
+  const jiggle = key('MOUSE_JIGGLE_TOGGLE', { my_sleep: '60' });
+  const cases = [
+    ['steps kept as typed, bad lines too', { ...seq, my_steps: 'move 10 10\nclik left; wait 50' },
+      { ...seq, my_steps: 'move 10 10\nclik left; wait 50' }],
+    ['modifiers in any order kept as stored', { ...VALID, my_modifiers: 'SHIFT+CTRL' }, { ...VALID, my_modifiers: 'SHIFT+CTRL' }],
+    ['an unknown modifier word stays, to be shown', { ...seq, my_modifiers: 'CTRL+HYPER' }, { ...seq, my_modifiers: 'CTRL+HYPER' }],
+    ['modifiers dropped from a save key', { ...save, my_modifiers: 'CTRL', my_slot: '4' }, { ...save, my_slot: '4' }],
+    ['modifiers dropped from the jiggler', { ...jiggle, my_modifiers: 'ALT' }, jiggle],
+    ['slot nine', { ...restore, my_slot: '9' }, { ...restore, my_slot: '9' }],
+    ['slot zero', { ...restore, my_slot: '0' }, { ...restore, my_slot: '1' }],
+    ['slot ten', { ...restore, my_slot: '10' }, { ...restore, my_slot: '1' }],
+    ['slot as JSON number', { ...save, my_slot: 3 }, { ...save, my_slot: '1' }],
+    ['slot and steps dropped from an autoclick', { ...auto, my_slot: '2', my_steps: 'save', my_button: 'RIGHT' },
+      { ...auto, my_button: 'RIGHT' }],
+    ['autoclick interval below 10 ms', { ...auto, my_sleep: '3' }, { ...auto, my_sleep: '10' }],
+    ['jiggler below 5 s', { ...jiggle, my_sleep: '1' }, { ...jiggle, my_sleep: '5' }],
+    ['jiggler interval as JSON number', { ...jiggle, my_sleep: 30 }, jiggle],
+    // The plugin takes an empty interval as 60 s; other unreadable text stays, to be marked.
+    ['jiggler interval empty', { ...jiggle, my_sleep: '' }, jiggle],
+    ['jiggler interval not a number', { ...jiggle, my_sleep: '1m' }, { ...jiggle, my_sleep: '1m' }],
+    ['autoclick interval empty', { ...auto, my_sleep: '' }, { ...auto, my_sleep: '' }],
+  ];
+  for (const [name, stored, want] of cases) {
+    const got = L.normalize(stored, iconData);
+    assert.deepEqual(got, want, name);
+    assert.deepEqual(Object.keys(got), [...L.MEMBERS, ...L.OPTIONAL_MEMBERS.filter((k) => k in want)], `${name}: order`);
+  }
+});
+
+test('the intervals follow the unit of the command picked: milliseconds or the jiggler\'s seconds', () => {
+  const click = { ...VALID, my_sleep: '50' };
+  const auto = { ...VALID, my_mouse_event: 'MOUSE_AUTOCLICK_HOLD', my_icon_name: 'autoclick_hold', my_sleep: '250' };
+  const jiggle = { ...VALID, my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_icon_name: 'jiggle', my_sleep: '30' };
+  // from, to, my_sleep after
+  const cases = [
+    [click, 'MOUSE_JIGGLE_TOGGLE', '60'],
+    [{ ...click, my_sleep: '2' }, 'MOUSE_AUTOCLICK_TOGGLE', '10'],
+    [click, 'MOUSE_AUTOCLICK_HOLD', '50'],
+    [auto, 'MOUSE_AUTOCLICK_TOGGLE', '250'],
+    [auto, 'MOUSE_JIGGLE_TOGGLE', '60'],
+    [jiggle, 'MOUSE_AUTOCLICK_HOLD', '100'],
+    [jiggle, 'MOUSE_LEFT_CLICK', '0'],
+    [jiggle, 'MOUSE_WHEEL_HOLD', '10'],
+    [jiggle, 'MOUSE_JIGGLE_TOGGLE', '30'],
+  ];
+  for (const [from, cmd, sleep] of cases) {
+    assert.equal(L.withCommand(from, cmd).my_sleep, sleep, `${from.my_mouse_event} -> ${cmd}`);
+  }
+});
+
+test('modifier words are read in any order and written in the fixed one', () => {
+  // stored text, known words in order, unknown words
+  const reads = [
+    ['', [], []],
+    ['CTRL', ['CTRL'], []],
+    ['META+ALT+SHIFT+CTRL', ['CTRL', 'SHIFT', 'ALT', 'META'], []],
+    ['SHIFT + CTRL', ['CTRL', 'SHIFT'], []],
+    ['CTRL+', ['CTRL'], []],
+    ['ctrl+Shift', ['CTRL', 'SHIFT'], []],
+    ['\tALT+ +meta ', ['ALT', 'META'], []],
+    ['CTRL+WIN+FN', ['CTRL'], ['WIN', 'FN']],
+  ];
+  for (const [text, known, unknown] of reads) {
+    assert.deepEqual(L.modifierWords(text), { known, unknown }, JSON.stringify(text));
+  }
+  assert.deepEqual(L.modifierWords(undefined), { known: [], unknown: [] });
+  const writes = [
+    [[], ''], [['META'], 'META'], [['META', 'CTRL'], 'CTRL+META'], [['ALT', 'SHIFT', 'META', 'CTRL'], 'CTRL+SHIFT+ALT+META'],
+  ];
+  for (const [checked, text] of writes) assert.equal(L.modifiersText(checked), text, checked.join(' '));
+});
+
+test('the modifier boxes are named as the host system names the keys', () => {
+  const cases = [
+    ['windows', ['Ctrl', 'Shift', 'Alt', 'Windows key']],
+    ['mac', ['Control', 'Shift', 'Option', 'Command ⌘']],
+    ['linux', ['Ctrl', 'Shift', 'Alt', 'Super']],
+    [undefined, ['Ctrl', 'Shift', 'Alt', 'Meta (Win / Cmd / Super)']],
+    ['toString', ['Ctrl', 'Shift', 'Alt', 'Meta (Win / Cmd / Super)']],
+  ];
+  for (const [platform, labels] of cases) {
+    const got = L.modifierLabels(platform);
+    assert.deepEqual(got.map((m) => m.word), ['CTRL', 'SHIFT', 'ALT', 'META'], String(platform));
+    assert.deepEqual(got.map((m) => m.label), labels, String(platform));
+  }
+});
+
+test('stored modifier words the plugin does not know are marked where the boxes show', () => {
+  const seq = { ...VALID, my_mouse_event: 'MOUSE_SEQUENCE', my_icon_name: 'sequence' };
+  const cases = [
+    [{ ...VALID, my_modifiers: 'CTRL+HYPER+X' }, { text: L.TEXTS.unknownModifiers, args: { words: 'HYPER+X' } }],
+    [{ ...seq, my_modifiers: 'shift+super' }, { text: L.TEXTS.unknownModifiers, args: { words: 'super' } }],
+    [{ ...seq, my_modifiers: 'shift+ctrl' }, null],
+    [{ ...VALID, my_modifiers: 'CTRL+SHIFT' }, null],
+    [VALID, null],
+    [{ ...VALID, my_mouse_event: 'MOUSE_POS_SAVE', my_modifiers: 'HYPER' }, null],
+  ];
+  for (const [settings, want] of cases) {
+    assert.deepEqual(L.storedProblem(settings, settings.my_mouse_event, 'modifiers'), want, JSON.stringify(settings));
+  }
+});
+
+test('the step check from the plugin is read whole, its problems by line and code', () => {
+  const good = { steps: 3, waitMs: 1500, problems: [{ line: 2, text: 'clik left', problem: 'unknown-step' }] };
+  const cases = [
+    [good, good],
+    [{ steps: 0, waitMs: 0, problems: [] }, { steps: 0, waitMs: 0, problems: [] }],
+    [{ steps: 1, waitMs: 0 }, { steps: 1, waitMs: 0, problems: [] }],
+    // Problems without a usable line are left out; a missing text or code reads as empty.
+    [{ steps: 1, waitMs: 0, problems: [{ line: 0, text: 'x', problem: 'bad-number' }, { line: 1.5 }, null, { line: 4 }] },
+      { steps: 1, waitMs: 0, problems: [{ line: 4, text: '', problem: '' }] }],
+    [{ steps: '3', waitMs: 0, problems: [] }, null],
+    [{ steps: 3, problems: [] }, null],
+    [null, null],
+    ['3 steps', null],
+  ];
+  for (const [given, want] of cases) assert.deepEqual(L.readStepsCheck(given), want, JSON.stringify(given));
+
+  const codes = ['unknown-step', 'bad-button', 'bad-number', 'wrong-count', 'mixed-signs', 'too-many-steps', 'too-much-wait'];
+  assert.deepEqual(Object.keys(L.STEP_PROBLEMS).sort(), [...codes].sort());
+  const texts = codes.map(L.stepProblemText);
+  assert.equal(new Set(texts).size, codes.length, 'one text per code');
+  for (const t of texts) assert.notEqual(t, L.STEP_PROBLEM_OTHER);
+  for (const code of ['', 'new-code', 'toString']) assert.equal(L.stepProblemText(code), L.STEP_PROBLEM_OTHER, code);
+  assert.deepEqual(L.stepsSummary({ steps: 4, waitMs: 2250, problems: [] }),
+    { text: L.TEXTS.stepsSummary, args: { steps: 4, seconds: 2.25 } });
+});
+
+test('the saved positions are read from the global settings, slot by slot', () => {
+  const cases = [
+    [{ slots: { 1: { x: 120, y: 45 }, 9: { x: -1920, y: 0 } } }, { 1: { x: 120, y: 45 }, 9: { x: -1920, y: 0 } }],
+    [{ slots: {} }, {}],
+    // Slots outside 1 to 9 and positions that are not whole numbers are not shown.
+    [{ slots: { 0: { x: 1, y: 1 }, 10: { x: 1, y: 1 }, 2: { x: '5', y: 1 }, 3: { x: 1.5, y: 2 }, 4: null, 5: { x: 7, y: 8 } } },
+      { 5: { x: 7, y: 8 } }],
+    [{ slots: [{ x: 1, y: 2 }] }, null],
+    [{ other: 1 }, null],
+    [{}, null],
+    [null, null],
+  ];
+  for (const [given, want] of cases) assert.deepEqual(L.readSlots(given), want, JSON.stringify(given));
+
+  const lines = L.slotLines({ 2: { x: 10, y: -20 } });
+  assert.equal(lines.length, 9);
+  assert.deepEqual(lines[0], { text: L.TEXTS.slotEmpty, args: { n: 1 } });
+  assert.deepEqual(lines[1], { text: L.TEXTS.slotHolds, args: { n: 2, x: 10, y: -20 } });
+  assert.deepEqual(lines[8], { text: L.TEXTS.slotEmpty, args: { n: 9 } });
 });

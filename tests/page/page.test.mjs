@@ -45,9 +45,9 @@ afterEach(async () => {
 });
 
 // Opens the page for a key and checks that the first thing it says is the registration.
-async function open(settings, { language = 'en' } = {}) {
+async function open(settings, { language = 'en', platform = 'windows' } = {}) {
   host.drain();
-  page = await openSettingsPage(browser.context, host, { uuid: UUID, language, settings });
+  page = await openSettingsPage(browser.context, host, { uuid: UUID, language, settings, platform });
   assert.deepEqual(await host.nextMessage(), { event: REGISTER_EVENT, uuid: UUID });
   return page;
 }
@@ -85,6 +85,11 @@ async function optionLabels(id) {
 
 const withCommand = (cmd, icon, extra = {}) => ({ ...KEY, my_mouse_event: cmd, my_icon_name: icon, ...extra });
 
+// A page that shows saved positions asks the host for the plugin's global settings, under its own context.
+async function expectGlobalSettingsAsked() {
+  assert.deepEqual(await host.nextMessage(), { event: 'getGlobalSettings', context: UUID });
+}
+
 test('a new key registers, then gets a working set of settings and its icon', async () => {
   await open({});
   const defaults = {
@@ -109,7 +114,7 @@ test('complete settings are shown as stored and not saved again', async () => {
   assert.equal(await page.inputValue('#command'), 'MOUSE_LEFT_CLICK');
   assert.equal(await page.inputValue('#sleep'), '50');
   assert.equal(await page.inputValue('#repeat'), '2');
-  assert.deepEqual(await visibleRows(), ['sleep', 'repeat']);
+  assert.deepEqual(await visibleRows(), ['sleep', 'repeat', 'modifiers']);
   assert.equal(await page.inputValue('#icon'), 'click_left');
   assert.equal(await page.$eval('#colours input:checked', (r) => r.value), '6');
   const preview = await page.$eval('#preview', (img) => img.src);
@@ -124,7 +129,11 @@ test('each command shows only the fields that apply to it, with its help', async
     + 'Monitor 1 is the main one; the others go from left to right, then top to bottom.';
   const ACCEL_HELP = 'The step grows by this percentage each second held, up to 10 times the first step.';
   const PICK_HELP = 'Move the pointer to the spot while the key counts down; X and Y are then filled in.';
-  // command, visible rows, captions, field help, label of the monitor's "" choice, command help
+  const MODS_HELP = 'Held down around the mouse input, as if pressed on the keyboard: Ctrl with the wheel zooms, '
+    + 'Shift with a click selects a range.';
+  const AUTO_HELP = 'At least 10 ms: at most 100 clicks a second.';
+  // command, visible rows, captions, field help (that of the modifier boxes is the same
+  // for all), label of the monitor's "" choice, command help
   const cases = [
     ['MOUSE_LEFT_CLICK', ['sleep', 'repeat'], { sleep: 'Hold time (ms)' }, {}, null,
       'Presses and releases the button; extra repeats click again.'],
@@ -159,13 +168,36 @@ test('each command shows only the fields that apply to it, with its help', async
       'Moves the cursor one step per interval while the key is held.'],
     ['MOUSE_CURSOR_NUDGE', ['x', 'y'], { x: 'Horizontal step (px)', y: 'Vertical step (px)' }, {}, null,
       'Moves the cursor once by this step, as relative input that games see.'],
+    ['MOUSE_AUTOCLICK_HOLD', ['button', 'sleep'], { sleep: 'Click interval (ms)' }, { sleep: AUTO_HELP }, null,
+      'Clicks the button at this interval for as long as the key is held.'],
+    ['MOUSE_AUTOCLICK_TOGGLE', ['button', 'sleep'], { sleep: 'Click interval (ms)' }, { sleep: AUTO_HELP }, null,
+      'The first press starts clicking at this interval, the next stops it. The key shows while it clicks; '
+        + 'it stops when the key is no longer shown.'],
+    ['MOUSE_SEQUENCE', ['monitor', 'steps'], { steps: 'Steps' },
+      { monitor: 'For “move X Y”. ' + AT_HELP,
+        steps: 'One step per line, or steps separated by “;”. At most 64 steps and 60 seconds of waits in all.' },
+      'Whole desktop', 'Runs the steps in order with one press; the check below shows each line the plugin cannot read.'],
+    ['MOUSE_POS_SAVE', ['slot'], { slot: 'Slot' }, {}, null,
+      'Stores where the cursor is in the slot, for a restore key on any page or profile.'],
+    ['MOUSE_POS_RESTORE', ['slot'], { slot: 'Slot' }, {}, null,
+      'Puts the cursor back where the slot says. An empty slot shows an alert on the key.'],
+    ['MOUSE_JIGGLE_TOGGLE', ['sleep'], { sleep: 'Interval (s)' },
+      { sleep: 'Each time the cursor moves one pixel and back, so it ends where it was. At least 5 seconds.' }, null,
+      'While on, small moves keep the computer from going idle. It goes on when the deck shows another page; '
+        + 'the next press stops it. The key shows while it runs.'],
   ];
+  // The commands that send input take modifier keys; saving a position and the jiggler do not.
+  const withoutModifiers = ['MOUSE_POS_SAVE', 'MOUSE_JIGGLE_TOGGLE'];
+  for (const c of cases) if (!withoutModifiers.includes(c[0])) c[1].push('modifiers');
   for (const [cmd, rows, captions, helps, unset, help] of cases) {
     await open(withCommand(cmd, L.command(cmd).icon, { my_wheel: String(L.command(cmd).wheelSign === -1 ? -240 : 240) }));
+    if (L.usesMember(cmd, 'my_slot')) await expectGlobalSettingsAsked();
     await host.expectQuiet(100);
     assert.deepEqual(await visibleRows(), rows, cmd);
     for (const [id, text] of Object.entries(captions)) assert.equal(await caption(id), text, `${cmd} ${id}`);
-    for (const id of rows) assert.equal(await fieldHelp(id), helps[id] || null, `${cmd} help of ${id}`);
+    for (const id of rows) {
+      assert.equal(await fieldHelp(id), id === 'modifiers' ? MODS_HELP : helps[id] || null, `${cmd} help of ${id}`);
+    }
     assert.equal(await page.textContent('#help'), help, cmd);
     if (unset) {
       assert.deepEqual((await optionLabels('monitor')).map(([, label]) => label), [unset, ...MONITORS], cmd);
@@ -451,15 +483,29 @@ test('a chosen image file is sent to the plugin by its decoded path', async () =
 test('every text on the page follows the host language', async () => {
   // Between them these keys show every kind of field, caption and help, and
   // with the plugin's screen report (the pointer's monitor given) every
-  // readout, the picker counting down and a stored value marked.
+  // readout, the picker counting down and a stored value marked; the step
+  // check with every problem, and the saved positions, full and empty.
+  const problems = [...Object.keys(L.STEP_PROBLEMS), 'unknown-code'].map((problem, i) => ({ line: i + 1, text: 'x', problem }));
+  const showCheck = async () => {
+    fromPlugin({ stepsCheck: { steps: 2, waitMs: 500, problems } });
+    await page.waitForSelector('#steps-problems:not([hidden])');
+  };
+  const showSlots = async () => {
+    globalSettings({ slots: { 4: { x: 10, y: 20 } } });
+    await page.waitForSelector('#row-slots:not([hidden])');
+  };
   const keys = [
     [KEY, 'sleep', null],
     [withCommand('MOUSE_CLICK_AT', 'click_at'), 'x', null],
     [withCommand('MOUSE_HWHEEL_HOLD', 'hwheel_hold'), 'accel', null],
     [withCommand('MOUSE_CURSOR_RESET', 'cursor_center'), null, 1],
     [withCommand('MOUSE_CURSOR_POS', 'cursor_place', { my_offset_y: 'abc', my_monitor: '3' }), null, 0],
+    [withCommand('MOUSE_AUTOCLICK_TOGGLE', 'autoclick_toggle'), 'sleep', null],
+    [withCommand('MOUSE_JIGGLE_TOGGLE', 'jiggle'), 'sleep', null],
+    [withCommand('MOUSE_SEQUENCE', 'sequence', { my_modifiers: 'CTRL+HYPER' }), null, null, showCheck],
+    [withCommand('MOUSE_POS_RESTORE', 'pos_restore'), null, null, showSlots],
   ];
-  for (const language of LANGUAGES) for (const [settings, invalid, pointerMonitor] of keys) {
+  for (const language of LANGUAGES) for (const [settings, invalid, pointerMonitor, more] of keys) {
     const file = readJson(path.join(plugin, `${language}.json`));
     await open(settings, { language });
     if (invalid) await page.fill(`#${invalid}`, 'x'); // brings up the error text as well
@@ -469,6 +515,7 @@ test('every text on the page follows the host language', async () => {
       await page.waitForSelector('#row-pointer:not([hidden])');
       if (L.picksPosition(settings.my_mouse_event)) await page.click('#pick');
     }
+    if (more) await more();
     const shown = await page.$$eval('[data-i18n]', (els) => els.map((el) => ({
       key: el.dataset.i18n,
       args: el.dataset.i18nArgs ? JSON.parse(el.dataset.i18nArgs) : null,
@@ -510,7 +557,7 @@ test('settings the host sends later are shown without being saved back', async (
     payload: { settings: withCommand('MOUSE_CURSOR_POS', 'cursor_place', { my_offset_x: '640' }) },
   });
   await page.waitForFunction(() => document.getElementById('command').value === 'MOUSE_CURSOR_POS');
-  assert.deepEqual(await visibleRows(), ['monitor', 'x', 'y', 'pick']);
+  assert.deepEqual(await visibleRows(), ['monitor', 'x', 'y', 'pick', 'modifiers']);
   assert.equal(await page.inputValue('#x'), '640');
   await host.expectQuiet();
 });
@@ -702,7 +749,7 @@ test('the monitors the plugin lists are shown and are the numbers the choice off
   await page.selectOption('#command', 'MOUSE_LEFT_CLICK');
   await expectSave(KEY, { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left', my_monitor: '' },
     'icons/click_left_6blue.png');
-  assert.deepEqual(await visibleRows(), ['sleep', 'repeat', 'monitors']);
+  assert.deepEqual(await visibleRows(), ['sleep', 'repeat', 'modifiers', 'monitors']);
   await host.expectQuiet();
 });
 
@@ -739,4 +786,209 @@ test('stored text that is not a number is shown as stored and marked, and kept u
   assert.equal(await page.getAttribute('#x', 'aria-invalid'), 'false');
   assert.equal(await page.$eval('#row-x .error', (e) => e.hidden), true);
   await host.expectQuiet();
+});
+
+// ---- modifier keys, steps and saved positions ---------------------------------
+
+async function modifierBoxes() {
+  return page.$$eval('#modifiers input', (bs) => bs.map((b) => [b.value, b.checked, b.parentElement.textContent]));
+}
+
+test('the modifier boxes save their words in the fixed order and show what is stored', async () => {
+  const seq = withCommand('MOUSE_SEQUENCE', 'sequence');
+  // start, boxes clicked in turn and the member saved after each
+  const cases = [
+    [KEY, [['META', 'META'], ['CTRL', 'CTRL+META'], ['ALT', 'CTRL+ALT+META'], ['SHIFT', 'CTRL+SHIFT+ALT+META'],
+      ['META', 'CTRL+SHIFT+ALT'], ['CTRL', 'SHIFT+ALT'], ['SHIFT', 'ALT'], ['ALT', '']]],
+    // Stored in another order: shown as it is, written in order at the first change.
+    [{ ...seq, my_modifiers: 'SHIFT+CTRL' }, [['ALT', 'CTRL+SHIFT+ALT']]],
+    [withCommand('MOUSE_WHEEL_UP', 'wheel_up'), [['CTRL', 'CTRL']]],
+  ];
+  for (const [start, clicks] of cases) {
+    await open(start);
+    await host.expectQuiet(100);
+    let current = start;
+    for (const [word, text] of clicks) {
+      await page.click(`#modifiers input[value="${word}"]`);
+      current = { ...current, my_modifiers: text };
+      await expectSave(current, { my_modifiers: text });
+    }
+    const checked = (await modifierBoxes()).filter(([, on]) => on).map(([w]) => w);
+    assert.deepEqual(checked, L.modifierWords(current.my_modifiers).known, JSON.stringify(start));
+    await host.expectQuiet(100);
+    await page.close();
+    page = null;
+  }
+
+  // Read back: a stored set checks its boxes, whatever the order it was written in.
+  for (const [stored, checked] of [['ALT+CTRL', ['CTRL', 'ALT']], ['', []], ['CTRL+SHIFT+ALT+META', ['CTRL', 'SHIFT', 'ALT', 'META']]]) {
+    await open({ ...KEY, my_modifiers: stored });
+    await host.expectQuiet(100);
+    assert.deepEqual((await modifierBoxes()).filter(([, on]) => on).map(([w]) => w), checked, stored);
+    assert.equal(await page.$eval('#row-modifiers .error', (e) => e.hidden), true, stored);
+    await page.close();
+    page = null;
+  }
+});
+
+test('stored modifier words the plugin does not know are marked until a box is changed', async () => {
+  const start = { ...KEY, my_modifiers: 'CTRL+HYPER' };
+  await open(start);
+  await host.expectQuiet(100);
+  assert.equal(await page.textContent('#row-modifiers .error'),
+    'The stored keys “HYPER” are not all known: the key does nothing until a box is changed.');
+  assert.equal(await page.getAttribute('#modifiers', 'aria-invalid'), 'true');
+  assert.deepEqual((await modifierBoxes()).filter(([, on]) => on).map(([w]) => w), ['CTRL']);
+  await page.click('#modifiers input[value="SHIFT"]');
+  await expectSave({ ...start, my_modifiers: 'CTRL+SHIFT' }, { my_modifiers: 'CTRL+SHIFT' });
+  assert.equal(await page.$eval('#row-modifiers .error', (e) => e.hidden), true);
+  assert.equal(await page.getAttribute('#modifiers', 'aria-invalid'), 'false');
+});
+
+test('the modifier boxes are named after the host system, and a command without them drops them', async () => {
+  const cases = [
+    ['windows', ['Ctrl', 'Shift', 'Alt', 'Windows key']],
+    ['mac', ['Control', 'Shift', 'Option', 'Command ⌘']],
+    ['linux', ['Ctrl', 'Shift', 'Alt', 'Super']],
+    ['', ['Ctrl', 'Shift', 'Alt', 'Meta (Win / Cmd / Super)']],
+  ];
+  for (const [platform, labels] of cases) {
+    await open(KEY, { platform });
+    await host.expectQuiet(100);
+    assert.deepEqual((await modifierBoxes()).map(([w, , label]) => [w, label]),
+      labels.map((label, i) => [L.MODIFIER_WORDS[i], label]), platform);
+    await page.close();
+    page = null;
+  }
+
+  const start = { ...KEY, my_modifiers: 'CTRL' };
+  await open(start);
+  await page.selectOption('#command', 'MOUSE_JIGGLE_TOGGLE');
+  await expectSave({ ...KEY, my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_icon_name: 'jiggle', my_sleep: '60' },
+    { my_mouse_event: 'MOUSE_JIGGLE_TOGGLE', my_sleep: '60', my_icon_name: 'jiggle', my_modifiers: '' },
+    'icons/jiggle_6blue.png');
+  assert.deepEqual(await visibleRows(), ['sleep']);
+  await host.expectQuiet();
+});
+
+test('the steps are saved once the typing pauses, so the plugin can check them', async () => {
+  const seq = withCommand('MOUSE_SEQUENCE', 'sequence');
+  await open(seq);
+  await host.expectQuiet(100);
+  // Time stands still but for runFor.
+  await page.clock.install({ time: 0 });
+  await page.clock.pauseAt(1000);
+  await page.click('#steps');
+  await page.keyboard.type('move 10 20');
+  await page.keyboard.press('Enter');
+  await page.keyboard.type('click left');
+  await page.clock.runFor(250);
+  await host.expectQuiet(); // still typing
+  await page.clock.runFor(100);
+  const typed = 'move 10 20\nclick left';
+  await expectSave({ ...seq, my_steps: typed }, { my_steps: typed });
+  await host.expectQuiet();
+
+  // Leaving the field saves at once.
+  await page.keyboard.type('; wait 50');
+  await page.$eval('#steps', (e) => e.blur());
+  await expectSave({ ...seq, my_steps: typed + '; wait 50' }, { my_steps: typed + '; wait 50' });
+  await page.clock.runFor(1000);
+  await host.expectQuiet();
+});
+
+test('the plugin\'s check of the steps is shown line by line, with a text per problem', async () => {
+  const steps = 'move 10 20\nclik left\nmove +5 5\nclick left\n\nwait 70000';
+  await open(withCommand('MOUSE_SEQUENCE', 'sequence', { my_steps: steps }));
+  await host.expectQuiet(100);
+  assert.equal(await page.inputValue('#steps'), steps);
+  assert.equal(await page.$eval('#steps-summary', (e) => e.hidden), true, 'no check before the plugin sends one');
+
+  const problems = [
+    { line: 2, text: 'clik left', problem: 'unknown-step' },
+    { line: 3, text: 'move +5 5', problem: 'mixed-signs' },
+    { line: 6, text: 'wait 70000', problem: 'too-much-wait' },
+    { line: 7, text: 'click x9', problem: 'bad-button' },
+    { line: 7, text: 'wheel', problem: 'wrong-count' },
+    { line: 8, text: 'wait -1', problem: 'bad-number' },
+    { line: 70, text: 'up left', problem: 'too-many-steps' },
+    { line: 71, text: 'zoom 2', problem: 'a-code-from-a-newer-plugin' },
+  ];
+  fromPlugin({ stepsCheck: { steps: 64, waitMs: 1500, problems } });
+  await page.waitForSelector('#steps-problems:not([hidden])');
+  const shown = await page.$$eval('#steps-problems li', (ls) => ls.map((l) => [...l.children].map((c) => c.textContent)));
+  assert.deepEqual(shown, [
+    ['Line 2: clik left', 'Not a step: the first word is none of the step words.'],
+    ['Line 3: move +5 5', 'A move takes two signed numbers (by a step) or two unsigned ones (to a position).'],
+    ['Line 6: wait 70000', 'The waits pass 60 seconds in all here.'],
+    ['Line 7: click x9', 'The button is not left, middle, right, x1 or x2.'],
+    ['Line 7: wheel', 'Too few or too many words for this step.'],
+    ['Line 8: wait -1', 'A number is not a whole number, or out of range.'],
+    ['Line 70: up left', 'One step too many: a sequence has at most 64.'],
+    ['Line 71: zoom 2', 'The plugin cannot read this step.'],
+  ]);
+  assert.equal(await page.textContent('#steps-summary'), 'Steps: 64; waits: 1.5 s in all.');
+  assert.equal(await page.getAttribute('#steps', 'aria-invalid'), 'true');
+
+  // A clean check clears the list; a malformed one clears the check.
+  fromPlugin({ stepsCheck: { steps: 3, waitMs: 0, problems: [] } });
+  await page.waitForSelector('#steps-problems', { state: 'hidden' });
+  assert.equal(await page.textContent('#steps-summary'), 'Steps: 3; waits: 0 s in all.');
+  assert.equal(await page.getAttribute('#steps', 'aria-invalid'), 'false');
+  fromPlugin({ stepsCheck: { steps: 'many' } });
+  await page.waitForSelector('#steps-summary', { state: 'hidden' });
+  // The check is only shown: it saves nothing.
+  await host.expectQuiet();
+});
+
+function globalSettings(settings) {
+  host.sendToPages({ event: 'didReceiveGlobalSettings', payload: { settings } });
+}
+
+async function slotLines() {
+  return page.$$eval('#slots li', (ls) => ls.map((l) => l.textContent));
+}
+
+test('a save or restore key shows what each slot holds, from the global settings', async () => {
+  const restore = withCommand('MOUSE_POS_RESTORE', 'pos_restore', { my_slot: '2' });
+  await open(restore);
+  await expectGlobalSettingsAsked();
+  assert.equal(await page.inputValue('#slot'), '2');
+  assert.equal(await page.$eval('#row-slots', (r) => r.hidden), true, 'hidden until the host answers');
+
+  globalSettings({ slots: { 1: { x: 120, y: 45 }, 3: { x: -1920, y: 1079 } } });
+  await page.waitForSelector('#row-slots:not([hidden])');
+  assert.deepEqual(await slotLines(), ['Slot 1: 120, 45', 'Slot 2: empty', 'Slot 3: -1920, 1079', 'Slot 4: empty',
+    'Slot 5: empty', 'Slot 6: empty', 'Slot 7: empty', 'Slot 8: empty', 'Slot 9: empty']);
+
+  // The host passes on what a save key stored.
+  globalSettings({ slots: { 1: { x: 120, y: 45 }, 2: { x: 7, y: 8 }, 3: { x: -1920, y: 1079 } } });
+  await page.waitForFunction(() => document.querySelectorAll('#slots li')[1].textContent === 'Slot 2: 7, 8');
+  // Global settings without slots: all empty.
+  globalSettings({});
+  await page.waitForFunction(() => document.querySelectorAll('#slots li')[0].textContent === 'Slot 1: empty');
+
+  await page.selectOption('#slot', '9');
+  await expectSave({ ...restore, my_slot: '9' }, { my_slot: '9' });
+  assert.deepEqual(await optionLabels('slot'), L.SLOTS.map((n) => [n, `Slot ${n}`]));
+  await host.expectQuiet();
+});
+
+test('only a page that shows slots asks for them, once', async () => {
+  await open(KEY);
+  await host.expectQuiet();
+  await page.selectOption('#command', 'MOUSE_POS_SAVE');
+  await expectSave(withCommand('MOUSE_POS_SAVE', 'pos_save'), { my_mouse_event: 'MOUSE_POS_SAVE', my_icon_name: 'pos_save' },
+    'icons/pos_save_6blue.png');
+  await expectGlobalSettingsAsked();
+  await page.selectOption('#command', 'MOUSE_POS_RESTORE');
+  await expectSave(withCommand('MOUSE_POS_RESTORE', 'pos_restore'),
+    { my_mouse_event: 'MOUSE_POS_RESTORE', my_icon_name: 'pos_restore' }, 'icons/pos_restore_6blue.png');
+  await host.expectQuiet();
+  // A page that does not show slots ignores them.
+  await page.selectOption('#command', 'MOUSE_LEFT_CLICK');
+  await expectSave(KEY, { my_mouse_event: 'MOUSE_LEFT_CLICK', my_icon_name: 'click_left' }, 'icons/click_left_6blue.png');
+  globalSettings({ slots: { 1: { x: 1, y: 2 } } });
+  await host.expectQuiet();
+  assert.equal(await page.$eval('#row-slots', (r) => r.hidden), true);
 });

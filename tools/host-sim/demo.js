@@ -4,7 +4,7 @@
 // dials, presses each key and turns each dial on the X display and prints
 // what it did to the pointer. Writes a picture of the deck page with the
 // images the plugin sent and the dials' touch strip, and one of the pointer's
-// path.
+// path with the clicks and the turns of the wheel, modifier keys held marked.
 //
 //   node tools/host-sim/demo.js --linux <deckmouse> [--windows <deckmouse.exe>]
 //        [--recorder <deckmouse_x11_recorder>] [--out <folder>] [--wine]
@@ -35,6 +35,10 @@ const { values: options } = parseArgs({
 
 const NUMBERS = { my_sleep: '0', my_offset_x: '0', my_offset_y: '0', my_wheel: '0', my_repeat_loops: '0' };
 
+// A sequence key's steps: a click at each corner of a triangle, then back to the start.
+const TRIANGLE = 'move 700 200; click left; wait 120\nmove +200 +150; click left; wait 120\n'
+  + 'move -400 +0; click left; wait 120\nreturn';
+
 // One page of a 5x3 deck: what each key is set to in its settings page.
 // `at` is where a click-at clicks, for the picture of the pointer's path.
 const KEYS = [
@@ -52,6 +56,10 @@ const KEYS = [
   { title: 'Nudge up-right, as a mouse would', settings: { my_mouse_event: 'MOUSE_CURSOR_NUDGE', my_offset_x: '60', my_offset_y: '-40' }, icon: ['cursor_nudge', '2', 'orange'] },
   { title: 'Click at (1000, 150) and come back', settings: { my_mouse_event: 'MOUSE_CLICK_AT', my_offset_x: '1000', my_offset_y: '150', my_return: '1' }, icon: ['click_at', '1', 'red'], at: { x: 1000, y: 150 } },
   { title: 'Scroll down while held, speeding up', settings: { my_mouse_event: 'MOUSE_WHEEL_HOLD', my_wheel: '-120', my_sleep: '50', my_accel: '200' }, icon: ['wheel_hold', '4', 'green'], holdMs: 800 },
+  // Ctrl held around the wheel's turn, as a zoom: the key's user title says so.
+  { title: 'Zoom in: Ctrl + scroll up', settings: { my_mouse_event: 'MOUSE_WHEEL_UP', my_wheel: '120', my_modifiers: 'CTRL' }, icon: ['wheel_up', '5', 'cyan'], caption: 'Ctrl' },
+  { title: 'Autoclick left every 40 ms while held', settings: { my_mouse_event: 'MOUSE_AUTOCLICK_HOLD', my_button: 'LEFT', my_sleep: '40' }, icon: ['autoclick_hold', '1', 'red'], holdMs: 420 },
+  { title: 'Sequence: a click at each corner of a triangle, then back', settings: { my_mouse_event: 'MOUSE_SEQUENCE', my_steps: TRIANGLE }, icon: ['sequence', '7', 'purple'] },
   // Left down until pressed again: the page shows its held image.
   { title: 'Drag lock (left button)', settings: { my_mouse_event: 'MOUSE_LEFT_TOGGLE' }, icon: ['toggle_left', '5', 'cyan'], toggle: true },
   // Not pressed: its settings page picks its position, counting down on the key.
@@ -73,11 +81,26 @@ function keySettings({ settings, icon: [name, id, colour] }) {
   return { ...NUMBERS, ...settings, my_icon_name: name, my_icon_color_id: id, my_icon_color: colour };
 }
 
-// What the recorder saw, in words: "left down, left up", "wheel up 120 x2".
+// A run of the same two words, as an autoclick makes: "(left down, left up) x10".
+function countRepeats(words) {
+  const out = [];
+  for (let i = 0; i < words.length;) {
+    const pair = words.slice(i, i + 2).join(', ');
+    let n = 1;
+    while (i + 2 * n + 1 < words.length && words.slice(i + 2 * n, i + 2 * n + 2).join(', ') === pair) n++;
+    if (n > 1) out.push(`(${pair}) x${n}`);
+    else out.push(words[i]);
+    i += n > 1 ? 2 * n : 1;
+  }
+  return out;
+}
+
+// What the recorder saw, in words: "left down, left up", "wheel up 120 x2",
+// "ctrl down, wheel up x1, ctrl up".
 function describeInput(events) {
   const words = [];
   for (const event of events) {
-    if (event.kind === 'button') words.push(`${event.button} ${event.down ? 'down' : 'up'}`);
+    if (event.kind === 'button' || event.kind === 'key') words.push(`${event.button ?? event.key} ${event.down ? 'down' : 'up'}`);
     if (event.kind === 'wheel') {
       const direction = event.axis === 'vertical' ? (event.amount > 0 ? 'up' : 'down') : event.amount > 0 ? 'right' : 'left';
       const last = words.at(-1);
@@ -86,8 +109,42 @@ function describeInput(events) {
       else words.push(`wheel ${direction} x1`);
     }
   }
-  return words.join(', ');
+  return countRepeats(words).join(', ');
 }
+
+// The times between the presses of a button, in ms, by the recorder's clock.
+function pressGaps(events) {
+  const times = events.filter((event) => event.kind === 'button' && event.down).map((event) => event.time);
+  return times.slice(1).map((time, i) => time - times[i]);
+}
+
+// The clicks and turns of the wheel in `events`, each where the pointer was
+// then (after the moves before it), the turns with the modifier keys held.
+function marksOf(events, start) {
+  let where = start;
+  const held = new Set();
+  const clicks = [];
+  const wheels = [];
+  for (const event of events) {
+    if (event.kind === 'move') where = { x: event.x, y: event.y };
+    if (event.kind === 'key') {
+      if (event.down) held.add(event.key);
+      else held.delete(event.key);
+    }
+    if (event.kind === 'button' && event.down) clicks.push(where);
+    if (event.kind === 'wheel') wheels.push({ ...where, keys: [...held] });
+  }
+  return { clicks, wheels };
+}
+
+// An SVG drawn by rsvg-convert, decoded: `body` in a `width` x `height` picture
+// whose coordinates are `viewBox`.
+function svgPicture(width, height, body, viewBox = `0 0 ${width} ${height}`) {
+  const svg = `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" viewBox="${viewBox}">${body}</svg>`;
+  return decodePng(execFileSync('rsvg-convert', ['--format', 'png'], { input: svg, maxBuffer: 16 << 20 }));
+}
+
+const escapeXml = (text) => String(text ?? '').replace(/[<>&"]/g, (c) => `&#${c.charCodeAt(0)};`);
 
 function installBundle(folder) {
   const windows = options.windows ?? path.join(repo, 'build', 'windows', 'deckmouse.exe');
@@ -112,16 +169,12 @@ function stripPicture(pluginFolder, feedback, scale) {
   const height = Math.round(STRIP.height * scale);
   const canvas = new Canvas(width, height, [0, 0, 0]);
   canvas.drawPicture(decodePng(fs.readFileSync(path.join(pluginFolder, 'images', 'dial-strip@2x.png'))), 0, 0, width, height);
-  const escape = (text) => String(text ?? '').replace(/[<>&"]/g, (c) => `&#${c.charCodeAt(0)};`);
   const bar = Math.max(0, Math.min(100, Number(feedback?.indicator?.value) || 0));
-  const svg = `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" viewBox="0 0 ${STRIP.width} ${STRIP.height}">
-    <text x="24" y="50" font-family="DejaVu Sans" font-size="30" fill="#c8d0e0">${escape(feedback?.title)}</text>
-    <text x="24" y="118" font-family="DejaVu Sans" font-weight="bold" font-size="52" fill="#ffffff">${escape(feedback?.value)}</text>
+  canvas.drawPicture(svgPicture(width, height, `
+    <text x="24" y="50" font-family="DejaVu Sans" font-size="30" fill="#c8d0e0">${escapeXml(feedback?.title)}</text>
+    <text x="24" y="118" font-family="DejaVu Sans" font-weight="bold" font-size="52" fill="#ffffff">${escapeXml(feedback?.value)}</text>
     <rect x="24" y="150" width="352" height="14" rx="7" fill="#2e3a52"/>
-    <rect x="24" y="150" width="${(352 * bar) / 100}" height="14" rx="7" fill="#4f8cff"/>
-  </svg>`;
-  const png = execFileSync('rsvg-convert', ['--format', 'png'], { input: svg, maxBuffer: 16 << 20 });
-  canvas.drawPicture(decodePng(png), 0, 0);
+    <rect x="24" y="150" width="${(352 * bar) / 100}" height="14" rx="7" fill="#4f8cff"/>`, `0 0 ${STRIP.width} ${STRIP.height}`), 0, 0);
   return canvas;
 }
 
@@ -143,6 +196,12 @@ function deckPicture(images, strips, titles) {
     canvas.fillRoundRect(left - 3, top - 3, size + 6, size + 6, 18, [0, 0, 0]);
     const image = images.findLast((record) => record.context === key.context);
     if (image) canvas.drawPicture(decodePng(image.bytes), left, top, size, size);
+    // A user's title, at the bottom of the key as a deck writes it.
+    if (key.caption) {
+      canvas.drawPicture(svgPicture(size, 40, `<text x="${size / 2}" y="31" text-anchor="middle" font-family="DejaVu Sans"
+        font-weight="bold" font-size="28" fill="#ffffff" stroke="#000000" stroke-width="5" paint-order="stroke">${escapeXml(key.caption)}</text>`),
+      left, top + size - 42);
+    }
     const title = titles.get(key.context);
     if (title) {
       // White on a dark plate, as a deck draws a title over its image.
@@ -153,7 +212,20 @@ function deckPicture(images, strips, titles) {
   return canvas;
 }
 
-function pathPicture(points, clicks) {
+// A turn of the wheel: a chevron up or down; with Ctrl held, a ring with a plus, as a zoom.
+function wheelMark(canvas, { x, y, keys }, scale) {
+  const [cx, cy] = [x * scale, y * scale];
+  if (keys.includes('ctrl')) {
+    canvas.ring(cx, cy, 14, 3, [80, 220, 240]);
+    canvas.line(cx - 7, cy, cx + 7, cy, 3, [80, 220, 240]);
+    canvas.line(cx, cy - 7, cx, cy + 7, 3, [80, 220, 240]);
+    return;
+  }
+  canvas.line(cx - 8, cy + 4, cx, cy - 4, 3, [120, 220, 120]);
+  canvas.line(cx, cy - 4, cx + 8, cy + 4, 3, [120, 220, 120]);
+}
+
+function pathPicture(points, clicks, wheels) {
   const scale = 0.6;
   const canvas = new Canvas(Math.round(SCREEN_WIDTH * scale), Math.round(SCREEN_HEIGHT * scale), [24, 24, 27]);
   canvas.fillRect(0, Math.round((SCREEN_HEIGHT / 2) * scale), canvas.width, 1, [60, 60, 66]);
@@ -176,7 +248,17 @@ function pathPicture(points, clicks) {
         (a.x + (b.x - a.x) * to) * scale, (a.y + (b.y - a.y) * to) * scale, 1.5, colour);
     }
   }
-  for (const click of clicks) canvas.ring(click.x * scale, click.y * scale, 9, 2.5, [255, 80, 80]);
+  // Clicks on one spot, as an autoclick makes, are one ring with their count beside it.
+  const spots = new Map();
+  for (const click of clicks) {
+    const spot = `${click.x},${click.y}`;
+    spots.set(spot, { ...click, count: (spots.get(spot)?.count ?? 0) + 1 });
+  }
+  for (const spot of spots.values()) {
+    canvas.ring(spot.x * scale, spot.y * scale, 9, 2.5, [255, 80, 80]);
+    if (spot.count > 1) canvas.digits(String(spot.count), spot.x * scale + 26, spot.y * scale - 8, 16, [255, 80, 80]);
+  }
+  for (const wheel of wheels) wheelMark(canvas, wheel, scale);
   if (points.length) {
     canvas.dot(points[0].x * scale, points[0].y * scale, 6, [120, 220, 120]);
     canvas.dot(points.at(-1).x * scale, points.at(-1).y * scale, 6, [255, 210, 80]);
@@ -217,6 +299,7 @@ async function main() {
     await session.setCursor(100, 100);
     const points = [await session.cursor()];
     const clicks = [];
+    const wheels = [];
     // Presses a key and prints what it did.
     const press = async (key, number) => {
       const before = await session.cursor();
@@ -234,12 +317,18 @@ async function main() {
       if (key.at) points.push(key.at);
       else points.push(...moves.map(({ x, y }) => ({ x, y })));
       points.push(after);
-      for (const event of events) if (event.kind === 'button' && event.down) clicks.push(key.at ?? after);
+      const marks = marksOf(events, before);
+      clicks.push(...(key.at ? marks.clicks.map(() => key.at) : marks.clicks));
+      wheels.push(...marks.wheels);
       const input = describeInput(events);
       const moved = before.x !== after.x || before.y !== after.y ? `pointer (${before.x}, ${before.y}) -> (${after.x}, ${after.y})` : `pointer stays at (${after.x}, ${after.y})`;
       const steps = moves.length > 1 && key.holdMs ? `, ${moves.length} steps while held ${key.holdMs} ms` : '';
-      console.log(`key ${number} ${key.title} [${key.settings.my_mouse_event}]`);
-      console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}`);
+      const gaps = pressGaps(events);
+      const rate = gaps.length > 2 && key.settings.my_mouse_event.startsWith('MOUSE_AUTOCLICK')
+        ? `; ${gaps.length + 1} clicks ${Math.min(...gaps)} to ${Math.max(...gaps)} ms apart (my_sleep ${key.settings.my_sleep})` : '';
+      const modifiers = key.settings.my_modifiers ? ` with ${key.settings.my_modifiers}` : '';
+      console.log(`key ${number} ${key.title} [${key.settings.my_mouse_event}${modifiers}]`);
+      console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}${rate}`);
     };
     for (const [index, key] of KEYS.entries()) if (!key.pick) await press(key, index + 1);
 
@@ -278,14 +367,14 @@ async function main() {
     console.log(`key ${KEYS.indexOf(picker) + 1} ${picker.title}: its page asked to pick, the key counted down 3, 2, 1, the pointer went to (${picker.pick.x}, ${picker.pick.y}); the page got (${x}, ${y}) on monitor ${monitor}`);
     host.propertyInspectorDidDisappear(picker.context);
     const trail = path.join(options.out, 'pointer-path.png');
-    fs.writeFileSync(trail, encodeRgba(pathPicture(points, clicks)));
+    fs.writeFileSync(trail, encodeRgba(pathPicture(points, clicks, wheels)));
     // The drag lock lets its button go, after the picture showed it held.
     for (const key of locks) await press(key, `${KEYS.indexOf(key) + 1} again`);
     console.log(`\nthe host closes the connection`);
     await host.closeConnection();
     const { code } = await host.plugin.exited;
     console.log(`the plugin ended with exit code ${code}`);
-    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent, the last key counting down a pick, and the dials' touch strip as the plugin set it)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses)`);
+    console.log(`\npictures:\n    ${deck}  (the deck page with the images the plugin sent, the last key counting down a pick, and the dials' touch strip as the plugin set it)\n    ${trail}  (the pointer's path from green to yellow: dashes are placements, solid lines held moves, red rings button presses with their count where several fell on one spot, green chevrons turns of the wheel, cyan rings with a plus turns with Ctrl held)`);
     if (code !== 0) process.exitCode = 1;
   } finally {
     await session?.stop();

@@ -31,16 +31,17 @@ export const DIAL_ACTION_UUID = 'org.deckmouse.dial';
 export const REGISTER_EVENT = 'registerPropertyInspector';
 
 // Loads the page the way the host does and waits until its language is applied.
-// `file` and `action` name the dial's page and action instead of the key's.
+// `file` and `action` name the dial's page and action instead of the key's;
+// `platform` is the host's system as its info names it.
 export async function openSettingsPage(context, host, {
-  uuid = 'PI-CONTEXT-1', language = 'en', settings = {}, file = 'index.html', action = ACTION_UUID,
+  uuid = 'PI-CONTEXT-1', language = 'en', settings = {}, file = 'index.html', action = ACTION_UUID, platform = 'windows',
 } = {}) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e));
   await page.goto(host.baseUrl + PLUGIN_FOLDER + '/pi/' + file);
   const info = {
-    application: { font: 'sans-serif', language, platform: 'windows', platformVersion: '10.0', version: '6.5.0' },
+    application: { font: 'sans-serif', language, platform, platformVersion: '10.0', version: '6.5.0' },
     plugin: { uuid: 'org.deckmouse', version: '1.0.0.0' },
     devicePixelRatio: 2,
     colors: {},

@@ -37,5 +37,7 @@ export function pageStrings() {
   for (const p of iconData.palette) set.add(p.label);
   set.add(logic.INVALID_NUMBER);
   for (const text of Object.values(logic.TEXTS)) set.add(text);
+  for (const labels of Object.values(logic.MODIFIER_LABELS)) for (const text of Object.values(labels)) set.add(text);
+  for (const text of [...Object.values(logic.STEP_PROBLEMS), logic.STEP_PROBLEM_OTHER]) set.add(text);
   return set;
 }
