@@ -12,6 +12,7 @@
 #include "plugin/StopSignal.h"
 #include "ConsoleCapture.h"
 #include "KeySettings.h"
+#include "KeyPressParts.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -40,7 +41,7 @@ double MeanPeriodMs(const std::vector<recording::Call>& calls) {
     return static_cast<double>(MillisecondsBetween(calls.front().time, calls.back().time)) / (calls.size() - 1);
 }
 
-class AutoclickJiggleTest : public testing::Test {
+class AutoclickJiggleTest : public testing::Test, protected KeyPressParts {
 protected:
     void SetUp() override {
         recording::Reset();
@@ -54,15 +55,9 @@ protected:
         KeyWentDown(context, device);
         LoadAndStartHold(settings, context);
         pressedAt = Clock::now();
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+        Perform(context, device);
     }
 
-    StopSignal stop;
-    RecordedFeedback feedback;
-    HeldButtons held;
-    ToggleLocks toggles{held};
-    OngoingCommands ongoing{toggles};
-    SavedPositions positions{[](const nlohmann::json&) {}};
     Clock::time_point pressedAt;
 };
 

@@ -11,6 +11,7 @@
 #include "plugin/SavedPositions.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
+#include "KeyPressParts.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -39,7 +40,7 @@ ActionSettings Settings(const std::string& command, const std::string& x = "0", 
 
 Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::move(events)}; }
 
-class KeyPressTest : public testing::Test {
+class KeyPressTest : public testing::Test, protected KeyPressParts {
 protected:
     void SetUp() override {
         recording::Reset();
@@ -52,7 +53,7 @@ protected:
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
         started = Clock::now();
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+        Perform(context, device);
         finished = Clock::now();
         return recording::TakeCalls();
     }
@@ -72,13 +73,6 @@ protected:
         return Describe(PressCalls(settings, context, device));
     }
 
-    StopSignal stop;
-    RecordedFeedback feedback;
-    HeldButtons held;
-    ToggleLocks toggles{held};
-    OngoingCommands ongoing{toggles};
-    std::vector<nlohmann::json> stored;  // what the saves handed to the host
-    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
     Clock::time_point started;
     Clock::time_point finished;
 };

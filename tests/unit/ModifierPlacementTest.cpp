@@ -9,6 +9,7 @@
 #include "plugin/key/MouseCommandExecutor.h"
 #include "plugin/key/OngoingCommands.h"
 #include "plugin/key/ToggleLocks.h"
+#include "KeyPressParts.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -53,7 +54,9 @@ const MouseButton L = MouseButton::Left;
 
 // Key presses as the key-command thread performs them, with the owner of
 // held input the whole process shares.
-class ModifierPlacementTest : public testing::Test {
+class ModifierPlacementTest : public testing::Test, protected KeyPressParts {
+protected:
+    ModifierPlacementTest() : KeyPressParts(HeldInput()) {}
 protected:
     void SetUp() override {
         recording::Reset();
@@ -63,7 +66,7 @@ protected:
     std::vector<recording::Call> PressCalls(const ActionSettings& settings, const std::string& context = "key") {
         LoadActiveMouseCommand(settings, context);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{context, "deck", GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+        Perform(context, "deck");
         finished = Clock::now();
         return TakeInputCalls();
     }
@@ -72,11 +75,6 @@ protected:
         return Describe(PressCalls(settings, context));
     }
 
-    StopSignal stop;
-    RecordedFeedback feedback;
-    ToggleLocks toggles{HeldInput()};
-    OngoingCommands ongoing{toggles};
-    SavedPositions positions{[](const nlohmann::json&) {}};
     Clock::time_point finished;
 };
 

@@ -9,6 +9,7 @@
 #include "plugin/SavedPositions.h"
 #include "plugin/key/ToggleLocks.h"
 #include "ConsoleCapture.h"
+#include "KeyPressParts.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -34,7 +35,7 @@ struct MonitorCase {
     std::vector<InputEvent> batch;  // empty: nothing at all
 };
 
-class MonitorCommandsTest : public testing::Test {
+class MonitorCommandsTest : public testing::Test, protected KeyPressParts {
 protected:
     void SetUp() override {
         recording::Reset();
@@ -52,16 +53,10 @@ protected:
         settings.my_monitor = c.monitor;
         LoadActiveMouseCommand(settings);
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+        Perform("key", "deck");
         return Describe(TakeInputCalls());
     }
 
-    StopSignal stop;
-    RecordedFeedback feedback;
-    HeldButtons held;
-    ToggleLocks toggles{held};
-    OngoingCommands ongoing{toggles};
-    SavedPositions positions{[](const nlohmann::json&) {}};
 };
 
 std::vector<Injected> Expected(const MonitorCase& c) {

@@ -7,6 +7,7 @@
 #include "plugin/SavedPositions.h"
 #include "plugin/StopSignal.h"
 #include "ConsoleCapture.h"
+#include "KeyPressParts.h"
 #include "RecordedFeedback.h"
 #include "RecordedInput.h"
 
@@ -27,7 +28,7 @@ Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::m
 Injected Down(MouseButton button) { return Batch({InputEvent::Down(button)}); }
 Injected Up(MouseButton button) { return Batch({InputEvent::Up(button)}); }
 
-class SequenceTest : public testing::Test {
+class SequenceTest : public testing::Test, protected KeyPressParts {
 protected:
     void SetUp() override {
         recording::Reset();
@@ -49,7 +50,7 @@ protected:
                                           {"my_steps", steps}}}};
         LoadActiveMouseCommand(ParseActionSettings(payload), "key");
         SetKeyHeld(true);
-        PerformKeyPress(KeyPress{"key", "deck", GetActiveMouseCommand(), stop, feedback, toggles, positions});
+        Perform("key", "deck");
         return recording::TakeCalls();
     }
 
@@ -62,11 +63,6 @@ protected:
         return Describe(input);
     }
 
-    StopSignal stop;
-    RecordedFeedback feedback;
-    HeldButtons held;
-    ToggleLocks toggles{held};
-    SavedPositions positions{[](const nlohmann::json&) {}};
 };
 
 struct StepCase {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "plugin/HeldButtons.h"
+#include "plugin/SavedPositions.h"
+#include "plugin/StopSignal.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/KeyPress.h"
+#include "plugin/key/KeyPressCommands.h"
+#include "plugin/key/OngoingCommands.h"
+#include "plugin/key/ToggleLocks.h"
+#include "RecordedFeedback.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+// What a key press hands its command, each part recorded or fresh: the
+// feedback the keys were given, the global settings the saves stored.
+struct KeyPressParts {
+    KeyPressParts() = default;
+    // The locks held in `owner` (the process's own, as the plugin's are) rather than in `held`.
+    explicit KeyPressParts(HeldButtons& owner) : toggles(owner) {}
+
+    // Performs the command loaded last, as the key-command thread does.
+    void Perform(const std::string& context, const std::string& device) {
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+    }
+
+    StopSignal stop;
+    RecordedFeedback feedback;
+    HeldButtons held;
+    ToggleLocks toggles{held};
+    OngoingCommands ongoing{toggles};
+    std::vector<nlohmann::json> stored;  // what the saves handed to the host
+    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
+};
