@@ -169,9 +169,10 @@ bool WriteStandardOutput(const char* data, std::size_t size);
 void SleepMilliseconds(int milliseconds);
 
 // The guardian: a second process of this executable, in a process group of
-// its own, that the plugin tells of every button it presses and releases.
-// When the plugin ends without saying goodbye (killed, crashed), the guardian
-// releases what was still held, through a display connection of its own.
+// its own, that the plugin tells of every button and modifier key it presses
+// and releases. When the plugin ends without saying goodbye (killed,
+// crashed), the guardian releases what was still held, through a display
+// connection of its own.
 
 // In the plugin, before any other thread exists: starts the guardian with a
 // pipe to it, in which `runGuardian` runs and returns its exit code. POSIX

@@ -31,6 +31,23 @@ const Button kButtons[] = {
     {platform::MouseButton::X2, platform::MOUSEEVENTF_XUP, platform::XBUTTON2},
 };
 
+// In the order commands press them; released the other way round.
+const platform::ModifierKey kKeys[] = {platform::ModifierKey::Ctrl, platform::ModifierKey::Shift,
+                                       platform::ModifierKey::Alt, platform::ModifierKey::Meta};
+
+// What the gate keeps track of: each button of kButtons, then each key of
+// kKeys, by its place in that list.
+constexpr std::size_t kHoldables = std::size(kButtons) + std::size(kKeys);
+
+bool IsKey(std::size_t holdable) { return holdable >= std::size(kButtons); }
+
+platform::ModifierKey KeyOf(std::size_t holdable) { return kKeys[holdable - std::size(kButtons)]; }
+
+std::uint8_t GuardianMessageOf(std::size_t holdable, bool down) {
+    return IsKey(holdable) ? GuardianKeyMessage(KeyOf(holdable), down)
+                           : GuardianButtonMessage(kButtons[holdable].button, down);
+}
+
 // Key commands, the held-move worker and the end of the process (a signal
 // among them) all inject: one lock orders them, so that nothing slips in
 // after the final releases. The lock is held while the system injects, which
@@ -38,7 +55,7 @@ const Button kButtons[] = {
 // it only until its deadline.
 struct InputState {
     DeadlineLock mutex;
-    bool pressed[std::size(kButtons)] = {};
+    bool pressed[kHoldables] = {};
     std::atomic<bool> ended{false};
     bool released = false;  // what the end found, for later calls
     // Whose part of a notch the system carries: a dial's context, or empty
@@ -52,20 +69,34 @@ InputState& State() {
     return *state;
 }
 
-// The buttons an injection presses or releases, in order.
-struct ButtonChange {
-    std::size_t index;  // in kButtons
+// The buttons and keys an injection presses or releases, in order.
+struct Change {
+    std::size_t holdable;
     bool down;
 };
 
-std::vector<ButtonChange> ChangesOf(const std::vector<platform::InputEvent>& events) {
-    std::vector<ButtonChange> changes;
+// The button or key an event presses or releases, by its place among the
+// holdables; kHoldables for any other event.
+std::size_t HoldableOf(const platform::InputEvent& event) {
+    using Kind = platform::InputEvent::Kind;
+    const bool button = event.kind == Kind::ButtonDown || event.kind == Kind::ButtonUp;
+    const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp;
+    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
+        if (button && kButtons[i].button == event.button) return i;
+    }
+    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+        if (key && kKeys[i] == event.key) return std::size(kButtons) + i;
+    }
+    return kHoldables;
+}
+
+std::vector<Change> ChangesOf(const std::vector<platform::InputEvent>& events) {
+    std::vector<Change> changes;
     for (const platform::InputEvent& event : events) {
-        const bool down = event.kind == platform::InputEvent::Kind::ButtonDown;
-        if (!down && event.kind != platform::InputEvent::Kind::ButtonUp) continue;
-        for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-            if (kButtons[i].button == event.button) changes.push_back({i, down});
-        }
+        const std::size_t holdable = HoldableOf(event);
+        const bool down = event.kind == platform::InputEvent::Kind::ButtonDown ||
+                          event.kind == platform::InputEvent::Kind::KeyDown;
+        if (holdable < kHoldables) changes.push_back({holdable, down});
     }
     return changes;
 }
@@ -76,20 +107,20 @@ void TellGuardian(std::uint8_t message) { platform::TellGuardian(&message, 1); }
 // The guardian hears of a press before it happens and of a release after, so
 // that a kill in between leaves nothing down that it does not know of. The
 // changes count also when the system refused part of them: a release too
-// many is harmless, a button left down is not.
+// many is harmless, a button or key left down is not.
 template <typename Injecting>
-auto InjectLocked(InputState& state, const std::vector<ButtonChange>& changes, Injecting inject) {
-    for (const ButtonChange& change : changes) {
-        if (change.down) TellGuardian(GuardianButtonMessage(kButtons[change.index].button, true));
+auto InjectLocked(InputState& state, const std::vector<Change>& changes, Injecting inject) {
+    for (const Change& change : changes) {
+        if (change.down) TellGuardian(GuardianMessageOf(change.holdable, true));
     }
     const auto result = inject();
-    bool touched[std::size(kButtons)] = {};
-    for (const ButtonChange& change : changes) {
-        state.pressed[change.index] = change.down;
-        touched[change.index] = true;
+    bool touched[kHoldables] = {};
+    for (const Change& change : changes) {
+        state.pressed[change.holdable] = change.down;
+        touched[change.holdable] = true;
     }
-    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (touched[i] && !state.pressed[i]) TellGuardian(GuardianButtonMessage(kButtons[i].button, false));
+    for (std::size_t i = 0; i < kHoldables; ++i) {
+        if (touched[i] && !state.pressed[i]) TellGuardian(GuardianMessageOf(i, false));
     }
     return result;
 }
@@ -163,19 +194,29 @@ bool EndInput() {
     std::unique_lock<DeadlineLock> lock(state.mutex, deadline);
     if (!lock.owns_lock()) return false;
     if (!first) return state.released;
-    std::vector<const Button*> releases;
+    std::vector<const Button*> buttons;
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (state.pressed[i]) releases.push_back(&kButtons[i]);
-        state.pressed[i] = false;
+        if (state.pressed[i]) buttons.push_back(&kButtons[i]);
     }
+    // After the buttons, so that they come up still modified, and in one
+    // batch, the last pressed first.
+    std::vector<platform::InputEvent> keys;
+    for (std::size_t i = kHoldables; i-- > std::size(kButtons);) {
+        if (state.pressed[i]) keys.push_back(platform::InputEvent::Release(KeyOf(i)));
+    }
+    std::fill(std::begin(state.pressed), std::end(state.pressed), false);
     // On a thread of its own, so that a system that never answers keeps
     // that thread, not the end of the process. The guardian hears of each
     // release once it is made, and says goodbye only when all are: a release
     // cut short is still its to make.
-    std::packaged_task<void()> release([releases] {
-        for (const Button* button : releases) {
+    std::packaged_task<void()> release([buttons, keys] {
+        for (const Button* button : buttons) {
             platform::mouse_event(button->upFlag, 0, 0, button->data, 0);
             TellGuardian(GuardianButtonMessage(button->button, false));
+        }
+        if (!keys.empty()) {
+            platform::SendInputBatch(keys);
+            for (const platform::InputEvent& key : keys) TellGuardian(GuardianKeyMessage(key.key, false));
         }
         TellGuardian(kGuardianGoodbye);
     });

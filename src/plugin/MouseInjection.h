@@ -7,8 +7,9 @@
 #include <vector>
 
 // Every input the plugin injects goes through here: mouse_event for buttons
-// and wheels, input batches, remembering which buttons this process pressed
-// and has not released, and the cursor placement. Safe from any thread.
+// and wheels, input batches, remembering which buttons and modifier keys this
+// process pressed and has not released, and the cursor placement. Safe from
+// any thread.
 
 // Injects one mouse_event, unless input has ended.
 void InjectMouseEvent(std::uint32_t flags, std::int32_t data);
@@ -17,7 +18,8 @@ void InjectMouseEvent(std::uint32_t flags, std::int32_t data);
 bool MoveCursorTo(int x, int y);
 
 // SendInputBatch, unless input has ended; false then or when the system
-// refused the batch. Its presses and releases count as InjectMouseEvent's.
+// refused the batch. Its presses and releases, of buttons and of modifier
+// keys, count as InjectMouseEvent's.
 bool InjectInputBatch(const std::vector<platform::InputEvent>& events);
 
 // The wheel input of one command has ended: what the system carries of a
@@ -32,8 +34,10 @@ void EndCommandWheelInput();
 bool InjectWheelFor(const std::string& owner, const platform::InputEvent& wheel);
 
 // Releases every button that InjectMouseEvent or InjectInputBatch pressed and
-// nothing released, then lets no more input through, from any thread: once
-// the plugin ends, or is told to, no button stays down and nothing moves.
+// nothing released, then every modifier key that InjectInputBatch pressed and
+// nothing released, in one batch, then lets no more input through, from any
+// thread: once the plugin ends, or is told to, no button or key stays down
+// and nothing moves.
 // Returns within kEndInputDeadlineMs whatever the system does (a display server
 // that has stopped answering keeps its client waiting for ever): true when
 // every release reached the system by then, false when they were cut short.

@@ -58,6 +58,13 @@ void SetIntegerValueField(CGEventRef ref, CGEventField field, std::int64_t value
     if (Event* event = Use(ref)) event->fields[field] = value;
 }
 
+void SetFlags(CGEventRef ref, CGEventFlags flags) {
+    if (Event* event = Use(ref)) {
+        event->flagsSet = true;
+        event->flags = flags;
+    }
+}
+
 void Post(CGEventTapLocation tap, CGEventRef ref) {
     EXPECT_EQ(tap, kCGHIDEventTap);
     Event* event = Use(ref);
@@ -150,6 +157,7 @@ Functions Reset() {
     table.CGEventCreateMouseEvent = CreateMouseEvent;
     table.CGEventCreateScrollWheelEvent2 = CreateScrollWheelEvent2;
     table.CGEventSetIntegerValueField = SetIntegerValueField;
+    table.CGEventSetFlags = SetFlags;
     table.CGEventPost = Post;
     table.CGEventCreate = Create;
     table.CGEventGetLocation = GetLocation;

@@ -23,6 +23,8 @@ struct Event {
     std::uint32_t wheelCount = 0;
     std::int32_t wheel[3] = {0, 0, 0};
     std::map<CGEventField, std::int64_t> fields;
+    bool flagsSet = false;
+    CGEventFlags flags = 0;
 };
 
 struct Display {

@@ -284,6 +284,73 @@ TEST_F(QuartzInputTest, WheelsPostWholeNotchesAsLinesAndCarryTheRestUntilTheirCo
     }
 }
 
+struct FlagsCase {
+    const char* name;
+    std::vector<std::vector<InputEvent>> batches;
+    std::vector<CGEventFlags> flags;  // of the events posted, in order; 0: none set
+};
+
+const InputEvent kCtrl = InputEvent::Press(platform::ModifierKey::Ctrl);
+const InputEvent kCtrlUp = InputEvent::Release(platform::ModifierKey::Ctrl);
+const InputEvent kShift = InputEvent::Press(platform::ModifierKey::Shift);
+const InputEvent kShiftUp = InputEvent::Release(platform::ModifierKey::Shift);
+const InputEvent kAlt = InputEvent::Press(platform::ModifierKey::Alt);
+const InputEvent kAltUp = InputEvent::Release(platform::ModifierKey::Alt);
+const InputEvent kCommand = InputEvent::Press(platform::ModifierKey::Meta);
+const InputEvent kCommandUp = InputEvent::Release(platform::ModifierKey::Meta);
+constexpr CGEventFlags kControlFlag = kCGEventFlagMaskControl;
+constexpr CGEventFlags kShiftFlag = kCGEventFlagMaskShift;
+constexpr CGEventFlags kAltFlag = kCGEventFlagMaskAlternate;
+constexpr CGEventFlags kCommandFlag = kCGEventFlagMaskCommand;
+
+const FlagsCase kFlagsCases[] = {
+    {"a Ctrl+Shift click, then a move",
+     {{kCtrl, kShift, kLeftDown, kLeftUp, kShiftUp, kCtrlUp}, {InputEvent::MoveTo(10, 10)}},
+     {kControlFlag | kShiftFlag, kControlFlag | kShiftFlag, 0}},
+    {"a Shift drag lock: the press, drags in later batches, the release",
+     {{kShift, kLeftDown},
+      {InputEvent::MoveTo(120, 100)},
+      {InputEvent::MoveBy(5, 5)},
+      {kLeftUp, kShiftUp},
+      {InputEvent::MoveTo(10, 10)}},
+     {kShiftFlag, kShiftFlag, kShiftFlag, kShiftFlag, 0}},
+    {"Command with both wheels",
+     {{kCommand, InputEvent::Wheel(120), InputEvent::HWheel(-120), kCommandUp}, {InputEvent::Wheel(120)}},
+     {kCommandFlag, kCommandFlag, 0}},
+    {"Alt held over a held wheel's batches",
+     {{kAlt}, {InputEvent::Wheel(120)}, {InputEvent::Wheel(-120)}, {kAltUp}, {InputEvent::Wheel(120)}},
+     {kAltFlag, kAltFlag, 0}},
+    {"each key its own flag: one released, the other stays",
+     {{kCtrl, kAlt, InputEvent::Down(MouseButton::Right), kCtrlUp, InputEvent::Up(MouseButton::Right), kAltUp}},
+     {kControlFlag | kAltFlag, kAltFlag}},
+    {"all four", {{kCtrl, kShift, kAlt, kCommand, kLeftDown}, {kLeftUp, kCommandUp, kAltUp, kShiftUp, kCtrlUp}},
+     {kControlFlag | kShiftFlag | kAltFlag | kCommandFlag, kControlFlag | kShiftFlag | kAltFlag | kCommandFlag}},
+    {"a key pressed twice goes with one release",
+     {{kShift, kShift, InputEvent::MoveBy(1, 0), kShiftUp, InputEvent::MoveBy(1, 0)}},
+     {kShiftFlag, 0}},
+    {"a release of a key never pressed changes nothing", {{kCtrlUp, kLeftDown, kLeftUp}}, {0, 0}},
+    {"keys alone post nothing", {{kCtrl, kCommand}, {kCommandUp, kCtrlUp}}, {}},
+};
+
+// Quartz posts no key: from a key's press to its release the mouse events
+// carry its flag, and the release ends it in any case.
+TEST_F(QuartzInputTest, ModifierKeysAreTheFlagsOfTheMouseEventsBetweenTheirPressAndRelease) {
+    for (const FlagsCase& c : kFlagsCases) {
+        SCOPED_TRACE(c.name);
+        const Functions table = Reset();
+        Fake().cursor = {100, 100};
+        QuartzInput input(table);
+        int at = 0;
+        for (const std::vector<InputEvent>& batch : c.batches) ASSERT_TRUE(input.Send(batch, At(at += 10)));
+        std::vector<CGEventFlags> flags;
+        for (const Event& event : Fake().posted) {
+            EXPECT_EQ(event.flagsSet, event.flags != 0) << "flags of no key set on an event";
+            flags.push_back(event.flags);
+        }
+        EXPECT_EQ(flags, c.flags);
+    }
+}
+
 struct LayoutCase {
     const char* name;
     std::vector<Display> displays;
@@ -415,6 +482,8 @@ TEST_F(QuartzInputTest, ARefusedPermissionIsRequestedAndLoggedOnceAndFailsEveryB
     Fake().mayPost = false;
     QuartzInput input(table);
     EXPECT_TRUE(input.Send({}, At(0))) << "no input, nothing to ask";
+    EXPECT_TRUE(input.Send({InputEvent::Press(platform::ModifierKey::Ctrl)}, At(0))) << "a key alone posts nothing";
+    EXPECT_TRUE(input.Send({InputEvent::Release(platform::ModifierKey::Ctrl)}, At(0)));
     EXPECT_EQ(Fake().preflights, 0);
     EXPECT_FALSE(input.Send({InputEvent::Down(MouseButton::Left)}, At(0)));
     EXPECT_FALSE(input.Send({InputEvent::Up(MouseButton::Left)}, At(10)));

@@ -19,6 +19,8 @@ constexpr std::uint8_t kX2 = static_cast<std::uint8_t>(MouseButton::X2);
 
 constexpr std::uint8_t Down(std::uint8_t button) { return kGuardianPressed | button; }
 constexpr std::uint8_t Up(std::uint8_t button) { return kGuardianReleased | button; }
+constexpr std::uint8_t KeyDown(ModifierKey key) { return kGuardianKeyPressed | static_cast<std::uint8_t>(key); }
+constexpr std::uint8_t KeyUp(ModifierKey key) { return kGuardianKeyReleased | static_cast<std::uint8_t>(key); }
 
 // The input calls and the guardian's messages, as one line each.
 std::vector<std::string> Said(const std::vector<recording::Call>& calls) {
@@ -66,6 +68,22 @@ TEST(Guardian, ReleasesWhatTheMessagesLeaveDownUnlessThePluginSaidGoodbye) {
          {{0x00, 0x0F, 0x15, 0x1F, 0x25, 0x40, 0xFF, Down(kMiddle)}},
          {InputEvent::Up(MouseButton::Middle)}},
         {"a plugin gone before it said anything", {}, {}},
+        {"killed in a Ctrl+Shift drag: the button, then the keys the other way round",
+         {{KeyDown(ModifierKey::Ctrl), KeyDown(ModifierKey::Shift), Down(kLeft)}},
+         {InputEvent::Up(MouseButton::Left), InputEvent::Release(ModifierKey::Shift),
+          InputEvent::Release(ModifierKey::Ctrl)}},
+        {"every key down, whatever the order they went down in",
+         {{KeyDown(ModifierKey::Shift), KeyDown(ModifierKey::Meta)}, {KeyDown(ModifierKey::Ctrl), KeyDown(ModifierKey::Alt)}},
+         {InputEvent::Release(ModifierKey::Meta), InputEvent::Release(ModifierKey::Alt),
+          InputEvent::Release(ModifierKey::Shift), InputEvent::Release(ModifierKey::Ctrl)}},
+        {"a key let go before the kill", {{KeyDown(ModifierKey::Alt), KeyUp(ModifierKey::Alt)}}, {}},
+        {"a key's release is not a button's",
+         {{KeyDown(ModifierKey::Ctrl), Down(kLeft), Up(kLeft)}, {Down(kMiddle), KeyUp(ModifierKey::Shift)}},
+         {InputEvent::Up(MouseButton::Middle), InputEvent::Release(ModifierKey::Ctrl)}},
+        {"goodbye with a key still marked down", {{KeyDown(ModifierKey::Meta), kGuardianGoodbye}}, {}},
+        {"unknown keys change nothing",
+         {{0x54, 0x5F, 0x64, 0x6F, 0x70, KeyDown(ModifierKey::Shift)}},
+         {InputEvent::Release(ModifierKey::Shift)}},
     };
     for (const GuardianCase& row : cases) {
         SCOPED_TRACE(row.name);
@@ -115,6 +133,21 @@ TEST(Guardian, TheGateTellsPressesBeforeAndReleasesAfterInjecting) {
          {Told(Down(kX2)), "SendInput, up x2, down x2"}},
         {"a batch that only moves", [] { InjectInputBatch({InputEvent::MoveBy(1, 0)}); },
          {"SendInput, relative 1 0"}},
+        {"a Ctrl click: keys as buttons",
+         [] {
+             InjectInputBatch({InputEvent::Press(ModifierKey::Ctrl), InputEvent::Down(MouseButton::Left),
+                               InputEvent::Up(MouseButton::Left), InputEvent::Release(ModifierKey::Ctrl)});
+         },
+         {Told(KeyDown(ModifierKey::Ctrl)), Told(Down(kLeft)),
+          "SendInput, press ctrl, down left, up left, release ctrl", Told(Up(kLeft)),
+          Told(KeyUp(ModifierKey::Ctrl))}},
+        {"a Shift drag lock's press",
+         [] { InjectInputBatch({InputEvent::Press(ModifierKey::Shift), InputEvent::Down(MouseButton::Left)}); },
+         {Told(KeyDown(ModifierKey::Shift)), Told(Down(kLeft)), "SendInput, press shift, down left"}},
+        {"a drag under the lock", [] { InjectInputBatch({InputEvent::MoveBy(4, 0)}); }, {"SendInput, relative 4 0"}},
+        {"the lock's release",
+         [] { InjectInputBatch({InputEvent::Up(MouseButton::Left), InputEvent::Release(ModifierKey::Shift)}); },
+         {"SendInput, up left, release shift", Told(Up(kLeft)), Told(KeyUp(ModifierKey::Shift))}},
     };
     recording::Reset();
     ASSERT_TRUE(StartGuardian(RunGuardian));
@@ -149,6 +182,21 @@ TEST(Guardian, EndInputSaysGoodbyeAfterItsReleases) {
     EndInput();
     EXPECT_EQ(Said(recording::TakeCalls()),
               (std::vector<std::string>{"mouse_event 4 0", Told(Up(kLeft)), "mouse_event 256 1", Told(Up(kX1)),
+                                        Told(kGuardianGoodbye)}));
+}
+
+// The keys after the buttons, each told once it is released.
+TEST(Guardian, EndInputReleasesKeysAfterButtonsAndSaysGoodbyeLast) {
+    recording::Reset();
+    ASSERT_TRUE(StartGuardian(RunGuardian));
+    InjectInputBatch({InputEvent::Press(ModifierKey::Ctrl), InputEvent::Press(ModifierKey::Alt),
+                      InputEvent::Down(MouseButton::Right)});
+    InjectInputBatch({InputEvent::Press(ModifierKey::Meta), InputEvent::Release(ModifierKey::Meta)});
+    recording::TakeCalls();
+    EndInput();
+    EXPECT_EQ(Said(recording::TakeCalls()),
+              (std::vector<std::string>{"mouse_event 16 0", Told(Up(kRight)), "SendInput, release alt, release ctrl",
+                                        Told(KeyUp(ModifierKey::Alt)), Told(KeyUp(ModifierKey::Ctrl)),
                                         Told(kGuardianGoodbye)}));
 }
 

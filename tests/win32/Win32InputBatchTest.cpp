@@ -1,6 +1,6 @@
 // The Windows backend against the system's input stack (run under Wine on
-// Xvfb): what SendInputBatch injects, as a low-level mouse hook sees it, and
-// the monitors and double-click time the system reports.
+// Xvfb): what SendInputBatch injects, as low-level mouse and keyboard hooks
+// see it, and the monitors and double-click time the system reports.
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <future>
 #include <mutex>
 #include <string>
@@ -22,33 +23,40 @@ namespace {
 
 constexpr std::chrono::seconds kDeadline(2);
 
-// Watches every mouse event that reaches the input stack through WH_MOUSE_LL,
-// on a thread of its own whose message loop runs the hook, and tells each as
-// a line of text: "move 10 20", "right down at 10 20", "x1 up at 10 20",
-// "wheel -30", "hwheel 45"; "(not injected)" marks input that no program sent.
-class MouseHook {
+// Watches every mouse and key event that reaches the input stack through
+// WH_MOUSE_LL and WH_KEYBOARD_LL, on a thread of its own whose message loop
+// runs both hooks (so the events come in the order the system takes them),
+// and tells each as a line of text: "move 10 20", "right down at 10 20",
+// "x1 up at 10 20", "wheel -30", "hwheel 45", "key 0xa2 scan 29 down" (the
+// virtual key, its scan code, "extended" for an E0 key); "(not injected)"
+// marks input that no program sent.
+class InputHook {
 public:
-    MouseHook() {
+    InputHook() {
         instance = this;
         std::promise<bool> installed;
         std::future<bool> ready = installed.get_future();
         thread = std::thread([this, &installed] {
             threadId = ::GetCurrentThreadId();
             hook = ::SetWindowsHookExW(WH_MOUSE_LL, OnMouse, ::GetModuleHandleW(nullptr), 0);
-            installed.set_value(hook != nullptr);
+            keyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, OnKey, ::GetModuleHandleW(nullptr), 0);
+            installed.set_value(hook != nullptr && keyHook != nullptr);
             MSG message;
-            while (hook != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+            while (hook != nullptr && keyHook != nullptr && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+                ::DispatchMessageW(&message);
+            }
+            if (keyHook != nullptr) ::UnhookWindowsHookEx(keyHook);
             if (hook != nullptr) ::UnhookWindowsHookEx(hook);
         });
         hooked = ready.get();
     }
-    ~MouseHook() {
+    ~InputHook() {
         ::PostThreadMessageW(threadId, WM_QUIT, 0, 0);
         thread.join();
         instance = nullptr;
     }
-    MouseHook(const MouseHook&) = delete;
-    MouseHook& operator=(const MouseHook&) = delete;
+    InputHook(const InputHook&) = delete;
+    InputHook& operator=(const InputHook&) = delete;
 
     bool Ready() const { return hooked; }
 
@@ -88,22 +96,44 @@ private:
         return text;
     }
 
+    static std::string DescribeKey(WPARAM message, const KBDLLHOOKSTRUCT& event) {
+        char virtualKey[8];
+        std::snprintf(virtualKey, sizeof virtualKey, "0x%02lx", event.vkCode);
+        // Alt, and keys held with it, come as the system's key messages.
+        const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        std::string text = std::string("key ") + virtualKey + " scan " + std::to_string(event.scanCode) +
+                           ((event.flags & LLKHF_EXTENDED) ? " extended" : "") + (down ? " down" : " up");
+        if (!(event.flags & LLKHF_INJECTED)) text += " (not injected)";
+        return text;
+    }
+
+    void Add(const std::string& text) {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            seen.push_back(text);
+        }
+        arrived.notify_all();
+    }
+
     static LRESULT CALLBACK OnMouse(int code, WPARAM message, LPARAM data) {
         if (code == HC_ACTION && instance != nullptr) {
-            const std::string text = Describe(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data));
-            {
-                std::lock_guard<std::mutex> guard(instance->mutex);
-                instance->seen.push_back(text);
-            }
-            instance->arrived.notify_all();
+            instance->Add(Describe(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data)));
         }
         return ::CallNextHookEx(nullptr, code, message, data);
     }
 
-    static inline MouseHook* instance = nullptr;
+    static LRESULT CALLBACK OnKey(int code, WPARAM message, LPARAM data) {
+        if (code == HC_ACTION && instance != nullptr) {
+            instance->Add(DescribeKey(message, *reinterpret_cast<const KBDLLHOOKSTRUCT*>(data)));
+        }
+        return ::CallNextHookEx(nullptr, code, message, data);
+    }
+
+    static inline InputHook* instance = nullptr;
     std::thread thread;
     DWORD threadId = 0;
     HHOOK hook = nullptr;
+    HHOOK keyHook = nullptr;
     bool hooked = false;
     std::mutex mutex;
     std::condition_variable arrived;
@@ -114,7 +144,7 @@ std::string Move(int x, int y) { return "move " + std::to_string(x) + " " + std:
 
 class Win32InputBatch : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(hook.Ready()) << "cannot install a low-level mouse hook"; }
+    void SetUp() override { ASSERT_TRUE(hook.Ready()) << "cannot install the low-level mouse and keyboard hooks"; }
 
     // Sends the batch and collects what the hook saw of it.
     std::vector<std::string> Send(const std::vector<InputEvent>& batch, std::size_t expected) {
@@ -124,7 +154,7 @@ protected:
         return seen;
     }
 
-    MouseHook hook;
+    InputHook hook;
 };
 
 TEST_F(Win32InputBatch, ClickAtAndBackArrivesInOrderWhereItWasSent) {
@@ -185,6 +215,28 @@ TEST_F(Win32InputBatch, RelativeMovesGoByTheirDeltaFromWhereThePointerIs) {
               (std::vector<std::string>{Move(200, 200), Move(203, 198)}));
     EXPECT_EQ(Send({InputEvent::MoveTo(400, 100), InputEvent::MoveBy(3, -2)}, 2),
               (std::vector<std::string>{Move(400, 100), Move(403, 98)}));
+}
+
+// Left-hand virtual keys with the scan codes of a US keyboard (the Windows
+// key's behind its E0), among the mouse input where they were sent; Alt and
+// the Windows key, which open a menu when released alone, are released
+// right after a tap of a key that means nothing.
+TEST_F(Win32InputBatch, ModifierKeysGoDownAndUpAmongTheMouseInput) {
+    Send({InputEvent::MoveTo(60, 70)}, 1);
+    EXPECT_EQ(Send({InputEvent::Press(ModifierKey::Ctrl), InputEvent::Press(ModifierKey::Shift),
+                    InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+                    InputEvent::Release(ModifierKey::Shift), InputEvent::Release(ModifierKey::Ctrl)},
+                   6),
+              (std::vector<std::string>{"key 0xa2 scan 29 down", "key 0xa0 scan 42 down", "left down at 60 70",
+                                        "left up at 60 70", "key 0xa0 scan 42 up", "key 0xa2 scan 29 up"}));
+    EXPECT_EQ(Send({InputEvent::Press(ModifierKey::Alt), InputEvent::Wheel(120), InputEvent::Release(ModifierKey::Alt),
+                    InputEvent::Press(ModifierKey::Meta), InputEvent::MoveBy(2, 0),
+                    InputEvent::Release(ModifierKey::Meta)},
+                   10),
+              (std::vector<std::string>{"key 0xa4 scan 56 down", "wheel 120", "key 0xe8 scan 0 down",
+                                        "key 0xe8 scan 0 up", "key 0xa4 scan 56 up", "key 0x5b scan 91 extended down",
+                                        Move(62, 70), "key 0xe8 scan 0 down", "key 0xe8 scan 0 up",
+                                        "key 0x5b scan 91 extended up"}));
 }
 
 TEST(Win32Monitors, TheMonitorsCoverTheVirtualDesktopWithThePrimaryAtTheOrigin) {

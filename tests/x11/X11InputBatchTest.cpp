@@ -3,11 +3,14 @@
 // kept on the screen, and wheel amounts below a notch wait for the rest of
 // it until the command that made them ends.
 #include "platform/Platform.h"
+#include "platform/PlatformLog.h"
 
 // Before Xlib, whose macros (None, Bool) break GoogleTest's templates.
 #include <gtest/gtest.h>
 
 #include "XInputListener.h"
+
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <string>
@@ -61,6 +64,98 @@ TEST(X11InputBatch, RelativeMotionArrivesAsMotionByTheDelta) {
     EXPECT_EQ(listener.Collect(expected.size(), kDeadline), expected);
     EXPECT_EQ(Cursor().x, 307);
     EXPECT_EQ(Cursor().y, 197);
+}
+
+// Each modifier as the key the server maps to its left-hand keysym, where it
+// stands among the buttons and wheels: what a program reading the keyboard
+// state at the click sees held.
+TEST(X11InputBatch, ModifierKeysGoDownAndUpAmongTheButtons) {
+    XInputListener listener({XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease});
+    ASSERT_TRUE(listener.Ready());
+    ASSERT_TRUE(SendInputBatch({InputEvent::Press(ModifierKey::Ctrl), InputEvent::Press(ModifierKey::Shift),
+                                InputEvent::Down(MouseButton::Left), InputEvent::Up(MouseButton::Left),
+                                InputEvent::Release(ModifierKey::Shift), InputEvent::Release(ModifierKey::Ctrl),
+                                InputEvent::Press(ModifierKey::Alt), InputEvent::Wheel(-120),
+                                InputEvent::Press(ModifierKey::Meta), InputEvent::Release(ModifierKey::Alt),
+                                InputEvent::Release(ModifierKey::Meta)}));
+    const std::vector<std::string> expected = {
+        "raw key press Control_L", "raw key press Shift_L",   "raw press 1",
+        "raw release 1",           "raw key release Shift_L", "raw key release Control_L",
+        "raw key press Alt_L",     "raw press 5",             "raw release 5",
+        "raw key press Super_L",   "raw key release Alt_L",   "raw key release Super_L"};
+    EXPECT_EQ(listener.Collect(expected.size(), kDeadline), expected);
+    EXPECT_TRUE(listener.Quiet()) << "more input than sent";
+}
+
+std::vector<std::string>& LogLines() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+void CaptureLog(const std::string& line) { LogLines().push_back(line); }
+
+// Takes a keysym out of the server's keymap, wherever it is, for as long as
+// it lives; the keymap comes back whole after.
+class KeysymRemoved {
+public:
+    explicit KeysymRemoved(KeySym keysym) : display(XOpenDisplay(nullptr)) {
+        if (display == nullptr) return;
+        XDisplayKeycodes(display, &first, &last);
+        KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+        saved.assign(map, map + (last - first + 1) * perKeycode);
+        XFree(map);
+        std::vector<KeySym> without = saved;
+        for (KeySym& each : without) {
+            if (each == keysym) each = NoSymbol;
+        }
+        XChangeKeyboardMapping(display, first, perKeycode, without.data(), last - first + 1);
+        BackendHearsOfIt();
+    }
+    ~KeysymRemoved() {
+        if (display == nullptr) return;
+        XChangeKeyboardMapping(display, first, perKeycode, saved.data(), last - first + 1);
+        BackendHearsOfIt();
+        XCloseDisplay(display);
+    }
+    KeysymRemoved(const KeysymRemoved&) = delete;
+    KeysymRemoved& operator=(const KeysymRemoved&) = delete;
+
+private:
+    // Once the server has made the change, a round trip of the backend's own
+    // connection reads the server's notice of it, which Xlib acts on.
+    void BackendHearsOfIt() {
+        XSync(display, False);
+        Point ignored;
+        GetCursorPos(ignored);
+    }
+
+    Display* display;
+    int first = 0, last = 0, perKeycode = 0;
+    std::vector<KeySym> saved;
+};
+
+// A keymap may lack a modifier (some kiosk and remote sessions have no Super
+// key): that key is left out, said once, and the rest goes as sent.
+TEST(X11InputBatch, AKeyTheKeymapLacksIsLeftOutAndSaidOnce) {
+    XInputListener listener({XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease});
+    ASSERT_TRUE(listener.Ready());
+    LogLines().clear();
+    platform::SetLogSink(CaptureLog);
+    {
+        const KeysymRemoved removed(XK_Super_L);
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(SendInputBatch({InputEvent::Press(ModifierKey::Meta), InputEvent::Press(ModifierKey::Ctrl),
+                                        InputEvent::Down(MouseButton::Right), InputEvent::Up(MouseButton::Right),
+                                        InputEvent::Release(ModifierKey::Ctrl), InputEvent::Release(ModifierKey::Meta)}));
+            const std::vector<std::string> expected = {"raw key press Control_L", "raw press 3", "raw release 3",
+                                                       "raw key release Control_L"};
+            EXPECT_EQ(listener.Collect(expected.size(), kDeadline), expected);
+            EXPECT_TRUE(listener.Quiet()) << "more input than sent";
+        }
+    }
+    platform::SetLogSink(nullptr);
+    ASSERT_EQ(LogLines().size(), 1u);
+    EXPECT_NE(LogLines()[0].find("Super_L"), std::string::npos) << LogLines()[0];
 }
 
 struct WheelCase {

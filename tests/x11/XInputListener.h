@@ -6,8 +6,11 @@
 //   values of the axes it reports: deltas for relative motion, the position
 //   for absolute motion),
 //   "press 1 at 300 200", "release 1 at 300 200", "motion 307 197" (where the
-//   pointer was).
+//   pointer was),
+//   "raw key press Control_L", "raw key release Super_L" (the keysym the
+//   keycode has unshifted).
 // Include it after GoogleTest: Xlib's macros (None, Bool) break its templates.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
@@ -67,8 +70,15 @@ public:
 private:
     static std::string Number(double value) { return std::to_string(std::lround(value)); }
 
-    static std::string Describe(const XGenericEventCookie& cookie) {
+    std::string Describe(const XGenericEventCookie& cookie) const {
         switch (cookie.evtype) {
+            case XI_RawKeyPress:
+            case XI_RawKeyRelease: {
+                const auto keycode = static_cast<KeyCode>(static_cast<const XIRawEvent*>(cookie.data)->detail);
+                const char* name = XKeysymToString(XkbKeycodeToKeysym(display, keycode, 0, 0));
+                return std::string(cookie.evtype == XI_RawKeyPress ? "raw key press " : "raw key release ") +
+                       (name != nullptr ? name : "keycode " + std::to_string(keycode));
+            }
             case XI_RawButtonPress:
             case XI_RawButtonRelease:
                 return std::string(cookie.evtype == XI_RawButtonPress ? "raw press " : "raw release ") +

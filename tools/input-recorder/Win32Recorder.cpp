@@ -1,9 +1,11 @@
-// Prints every mouse event that reaches the Windows input stack, as seen by a
-// low-level mouse hook, one JSON object per line:
-//   {"ready":true}                                   once the hook is in place
+// Prints every mouse and key event that reaches the Windows input stack, as
+// seen by low-level mouse and keyboard hooks on one thread (so in the order
+// the system takes them), one JSON object per line:
+//   {"ready":true}                                   once the hooks are in place
 //   {"kind":"button","button":"left","down":true,"injected":true,"time":12.5}
 //   {"kind":"wheel","axis":"vertical","amount":-120,"injected":true,"time":...}
 //   {"kind":"move","x":10,"y":20,"injected":false,"time":...}
+//   {"kind":"key","vk":162,"scan":29,"extended":false,"down":true,"injected":true,"time":...}
 // "time" is milliseconds on the performance counter. Runs until killed.
 #include <windows.h>
 
@@ -57,6 +59,20 @@ LRESULT CALLBACK OnMouse(int code, WPARAM message, LPARAM data) {
     return CallNextHookEx(nullptr, code, message, data);
 }
 
+LRESULT CALLBACK OnKey(int code, WPARAM message, LPARAM data) {
+    if (code == HC_ACTION) {
+        const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
+        // Alt, and keys held with it, come as the system's key messages.
+        const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        std::printf("{\"kind\":\"key\",\"vk\":%lu,\"scan\":%lu,\"extended\":%s,\"down\":%s,\"injected\":%s,"
+                    "\"time\":%.3f}\n",
+                    event->vkCode, event->scanCode, (event->flags & LLKHF_EXTENDED) != 0 ? "true" : "false",
+                    down ? "true" : "false", (event->flags & LLKHF_INJECTED) != 0 ? "true" : "false", NowMs());
+        std::fflush(stdout);
+    }
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
 }  // namespace
 
 int main() {
@@ -66,14 +82,20 @@ int main() {
         std::fprintf(stderr, "cannot install the mouse hook (error %lu)\n", GetLastError());
         return 1;
     }
+    HHOOK keyHook = SetWindowsHookExW(WH_KEYBOARD_LL, OnKey, GetModuleHandleW(nullptr), 0);
+    if (keyHook == nullptr) {
+        std::fprintf(stderr, "cannot install the keyboard hook (error %lu)\n", GetLastError());
+        return 1;
+    }
     std::printf("{\"ready\":true}\n");
     std::fflush(stdout);
-    // The hook is called on this thread, from its message loop.
+    // The hooks are called on this thread, from its message loop.
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    UnhookWindowsHookEx(keyHook);
     UnhookWindowsHookEx(hook);
     return 0;
 }

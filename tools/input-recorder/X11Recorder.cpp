@@ -1,10 +1,15 @@
-// Prints every pointer event that reaches the X server, from XInput2 raw
-// events on the root window, one JSON object per line:
+// Prints every pointer and key event that reaches the X server, from XInput2
+// raw events on the root window, one JSON object per line, in the order the
+// server carried them out:
 //   {"ready":true}                                   once it is listening
 //   {"kind":"button","button":"left","down":true,"time":12.5}
 //   {"kind":"wheel","axis":"vertical","amount":120,"time":...}   one per notch
 //   {"kind":"move","x":10,"y":20,"time":...}
+//   {"kind":"key","keysym":"Control_L","keycode":37,"down":true,"time":...}
+// A key's keysym is the one its keycode has unshifted in the server's
+// keymap ("NoSymbol" where it has none).
 // "time" is milliseconds on the monotonic clock. Runs until killed.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
@@ -35,6 +40,13 @@ void PrintButton(int button, bool down) {
     }
 }
 
+void PrintKey(Display* display, int keycode, bool down) {
+    const KeySym keysym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(keycode), 0, 0);
+    const char* name = keysym == NoSymbol ? nullptr : XKeysymToString(keysym);
+    std::printf("{\"kind\":\"key\",\"keysym\":\"%s\",\"keycode\":%d,\"down\":%s,\"time\":%.3f}\n",
+                name != nullptr ? name : "NoSymbol", keycode, down ? "true" : "false", NowMs());
+}
+
 }  // namespace
 
 int main() {
@@ -52,6 +64,8 @@ int main() {
     XISetMask(bits, XI_RawButtonPress);
     XISetMask(bits, XI_RawButtonRelease);
     XISetMask(bits, XI_RawMotion);
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
     XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
     const Window root = DefaultRootWindow(display);
     XISelectEvents(display, root, &mask, 1);
@@ -71,6 +85,8 @@ int main() {
             unsigned int buttons = 0;
             XQueryPointer(display, root, &rootReturn, &child, &x, &y, &windowX, &windowY, &buttons);
             std::printf("{\"kind\":\"move\",\"x\":%d,\"y\":%d,\"time\":%.3f}\n", x, y, NowMs());
+        } else if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
+            PrintKey(display, raw->detail, cookie->evtype == XI_RawKeyPress);
         } else {
             PrintButton(raw->detail, cookie->evtype == XI_RawButtonPress);
         }

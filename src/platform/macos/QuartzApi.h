@@ -65,6 +65,15 @@ constexpr CGEventField kCGMouseEventClickState = 1;
 constexpr CGEventField kCGMouseEventDeltaX = 4;
 constexpr CGEventField kCGMouseEventDeltaY = 5;
 
+// CGEventFlags (uint64_t): the modifier keys an event says are held. An
+// application reads them from the mouse event itself (NSEvent's
+// modifierFlags), so a click that carries them is a modified click.
+using CGEventFlags = std::uint64_t;
+constexpr CGEventFlags kCGEventFlagMaskShift = 0x00020000;
+constexpr CGEventFlags kCGEventFlagMaskControl = 0x00040000;
+constexpr CGEventFlags kCGEventFlagMaskAlternate = 0x00080000;
+constexpr CGEventFlags kCGEventFlagMaskCommand = 0x00100000;
+
 // CGScrollEventUnit (uint32_t).
 using CGScrollEventUnit = std::uint32_t;
 constexpr CGScrollEventUnit kCGScrollEventUnitPixel = 0;
@@ -90,6 +99,7 @@ struct Functions {
                                                  std::uint32_t wheelCount, std::int32_t wheel1,
                                                  std::int32_t wheel2, std::int32_t wheel3) = nullptr;
     void (*CGEventSetIntegerValueField)(CGEventRef event, CGEventField field, std::int64_t value) = nullptr;
+    void (*CGEventSetFlags)(CGEventRef event, CGEventFlags flags) = nullptr;
     void (*CGEventPost)(CGEventTapLocation tap, CGEventRef event) = nullptr;
     // CGEventCreate(NULL) is an event at the cursor: its location is the
     // cursor position.
@@ -120,6 +130,7 @@ void ForEachFunction(Table& table, Visit visit) {
     visit("CGEventCreateMouseEvent", table.CGEventCreateMouseEvent);
     visit("CGEventCreateScrollWheelEvent2", table.CGEventCreateScrollWheelEvent2);
     visit("CGEventSetIntegerValueField", table.CGEventSetIntegerValueField);
+    visit("CGEventSetFlags", table.CGEventSetFlags);
     visit("CGEventPost", table.CGEventPost);
     visit("CGEventCreate", table.CGEventCreate);
     visit("CGEventGetLocation", table.CGEventGetLocation);

@@ -38,6 +38,20 @@ ButtonEvents EventsOf(MouseButton button) {
     return {kCGEventLeftMouseDown, kCGEventLeftMouseUp, kCGEventLeftMouseDragged, kCGMouseButtonLeft};
 }
 
+CGEventFlags FlagOf(ModifierKey key) {
+    switch (key) {
+        case ModifierKey::Shift: return kCGEventFlagMaskShift;
+        case ModifierKey::Alt: return kCGEventFlagMaskAlternate;
+        case ModifierKey::Meta: return kCGEventFlagMaskCommand;
+        case ModifierKey::Ctrl: break;
+    }
+    return kCGEventFlagMaskControl;
+}
+
+bool IsKey(const InputEvent& event) {
+    return event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::KeyUp;
+}
+
 // The held button whose drag a move is, in the order a window server would
 // report it; held_ is indexed by MouseButton.
 constexpr MouseButton kDragOrder[] = {MouseButton::Left, MouseButton::Right, MouseButton::Middle, MouseButton::X1,
@@ -61,7 +75,12 @@ const char kAccessRefused[] =
 
 bool QuartzInput::Send(const std::vector<InputEvent>& events, ClickPairing::Clock::time_point now) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (events.empty()) return true;
+    // Keys alone post nothing, so they need no permission: a guardian that
+    // lets go of keys only asks the system nothing.
+    if (std::all_of(events.begin(), events.end(), IsKey)) {
+        for (const InputEvent& event : events) SetKey(event);
+        return true;
+    }
     if (!MayPost()) return false;
     // Positions are followed here rather than read back after each post: the
     // window server moves the cursor only once it has taken the event.
@@ -89,10 +108,23 @@ bool QuartzInput::Send(const std::vector<InputEvent>& events, ClickPairing::Cloc
                 break;
             case InputEvent::Kind::Wheel: posted = PostScroll(remainders_.vertical, event.amount, false); break;
             case InputEvent::Kind::HWheel: posted = PostScroll(remainders_.horizontal, event.amount, true); break;
+            case InputEvent::Kind::KeyDown:
+            case InputEvent::Kind::KeyUp:
+                SetKey(event);
+                posted = true;
+                break;
         }
         if (!posted) return false;
     }
     return true;
+}
+
+void QuartzInput::SetKey(const InputEvent& key) {
+    if (key.kind == InputEvent::Kind::KeyDown) {
+        flags_ |= FlagOf(key.key);
+    } else {
+        flags_ &= ~FlagOf(key.key);
+    }
 }
 
 void QuartzInput::EndWheelInput() {
@@ -174,6 +206,9 @@ bool QuartzInput::PostScroll(long long& remainder, std::int32_t amount, bool hor
 }
 
 bool QuartzInput::Post(CGEventRef event) {
+    // Without a modifier of ours the event keeps the flags Quartz gave it,
+    // as before there were modifiers: a key the user holds still counts.
+    if (flags_ != 0) functions_.CGEventSetFlags(event, flags_);
     functions_.CGEventPost(kCGHIDEventTap, event);
     functions_.CFRelease(event);
     return true;

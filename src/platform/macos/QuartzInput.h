@@ -19,9 +19,12 @@ public:
     explicit QuartzInput(const Functions& functions) : functions_(functions) {}
 
     // Posts the events in order at the HID tap, as SendInputBatch describes;
-    // `now` is when the batch is made, for pairing clicks. False when a
-    // function is missing, when the system does not let this process post
-    // events, or when an event could not be made.
+    // `now` is when the batch is made, for pairing clicks. Modifier keys are
+    // not posted: from a key's KeyDown to its KeyUp, in this batch or a later
+    // one, every mouse event posted carries its flag, so no key can be left
+    // down however the plugin ends. False when a function is missing, when
+    // the system does not let this process post events, or when an event
+    // could not be made.
     bool Send(const std::vector<InputEvent>& events, ClickPairing::Clock::time_point now);
 
     // Drops what the wheels carry of a notch, as EndWheelInput describes.
@@ -47,6 +50,8 @@ private:
     bool PostMove(Point place, const Point* delta);
     bool PostScroll(long long& remainder, std::int32_t amount, bool horizontal);
     bool Post(CGEventRef event);
+    // A KeyDown or KeyUp: its flag, on or off.
+    void SetKey(const InputEvent& key);
 
     const Functions functions_;
     std::mutex mutex_;
@@ -60,6 +65,7 @@ private:
     int heldClickState_[kButtons] = {};
     WheelRemainders remainders_;
     ClickPairing pairing_;
+    CGEventFlags flags_ = 0;  // of the modifier keys down
 };
 
 }  // namespace platform::quartz

@@ -73,7 +73,7 @@ bool TellGuardian(const std::uint8_t* bytes, std::size_t size) {
             if (gToGuardian.exchange(-1) == descriptor) {
                 close(descriptor);
                 LogNote(std::string("The guardian is gone (") + std::strerror(error) +
-                        "): buttons held when the plugin is killed will stay down");
+                        "): buttons and keys held when the plugin is killed will stay down");
             }
             return false;
         }

@@ -115,7 +115,7 @@ bool TellGuardian(const std::uint8_t* bytes, std::size_t size) {
             if (gToGuardian.exchange(nullptr) == pipe) {
                 CloseHandle(pipe);
                 LogNote("The guardian is gone (error " + std::to_string(error) +
-                        "): buttons held when the plugin is killed will stay down");
+                        "): buttons and keys held when the plugin is killed will stay down");
             }
             return false;
         }

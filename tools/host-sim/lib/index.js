@@ -1,5 +1,5 @@
 export { StreamDeckHost, ACTION, DEVICE, PLUGIN_REGISTER_EVENT, PAGE_REGISTER_EVENT } from './host.js';
-export { InputRecorder, isButtonOrWheel, parseRecorderLine } from './recorder.js';
+export { InputRecorder, isButtonOrWheel, isKey, isButtonWheelOrKey, parseRecorderLine } from './recorder.js';
 export { Session, COMMAND_QUIET_MS } from './session.js';
 export { startSway, SWAY_USER } from './sway.js';
 export { startXvfb, ensureDisplay, getCursor, setCursor, releaseButton, SCREEN_WIDTH, SCREEN_HEIGHT } from './display.js';

@@ -1,5 +1,7 @@
 // What the input stack saw, as reported by a recorder process: one JSON
-// object per line on its standard output, {"ready":true} first.
+// object per line on its standard output, {"ready":true} first. Key events
+// ({kind: 'key', down}) get a `key` that names the modifier the same way
+// on every system: 'ctrl', 'shift', 'alt' or 'meta'.
 import { EventEmitter } from 'node:events';
 import { spawn } from 'node:child_process';
 import readline from 'node:readline';
@@ -128,6 +130,22 @@ export class InputRecorder extends EventEmitter {
 }
 
 export const isButtonOrWheel = (event) => event.kind === 'button' || event.kind === 'wheel';
+export const isKey = (event) => event.kind === 'key';
+// The mouse input a command makes and the modifier keys around it.
+export const isButtonWheelOrKey = (event) => isButtonOrWheel(event) || isKey(event);
+
+// The left-hand modifier keys by the words of "my_modifiers", in lower case,
+// from what each recorder reports of a key: the X11 recorder its keysym, the
+// Windows one its virtual key (VK_LCONTROL, VK_LSHIFT, VK_LMENU, VK_LWIN).
+const MODIFIER_KEYSYMS = { Control_L: 'ctrl', Shift_L: 'shift', Alt_L: 'alt', Super_L: 'meta' };
+const MODIFIER_VKS = { 0xA2: 'ctrl', 0xA0: 'shift', 0xA4: 'alt', 0x5B: 'meta' };
+
+// A key event's `key`: the modifier's word, or for any other key its keysym
+// or "vk" and the number, so that a test sees what else came.
+function keyName({ keysym, vk }) {
+  if (keysym !== undefined) return MODIFIER_KEYSYMS[keysym] ?? keysym;
+  return MODIFIER_VKS[vk] ?? `vk${vk}`;
+}
 
 export function parseRecorderLine(line) {
   let value;
@@ -139,6 +157,7 @@ export function parseRecorderLine(line) {
   if (value === null || typeof value !== 'object') return undefined;
   if (value.ready === true) return { ready: true };
   if (typeof value.kind !== 'string') return undefined;
+  if (value.kind === 'key') return { ...value, key: keyName(value) };
   return value;
 }
 

@@ -18,6 +18,7 @@ export function describeInput(event) {
     case 'button': return `button ${event.button} ${event.down ? 'down' : 'up'}`;
     case 'wheel': return `wheel ${event.axis} ${event.amount > 0 ? '+' : ''}${event.amount}`;
     case 'move': return `move to (${event.x}, ${event.y})`;
+    case 'key': return `key ${event.key} ${event.down ? 'down' : 'up'}`;
     default: return JSON.stringify(event);
   }
 }

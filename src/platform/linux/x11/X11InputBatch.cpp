@@ -1,5 +1,5 @@
-// Linux: input batches as one run of XTest requests. Xlib holds them until the
-// single XSync at the end, which sends them in one write and waits until the
+// Linux: input batches as one run of XTest requests, keys and buttons alike.
+// Xlib holds them until the single XSync at the end, which sends them in one write and waits until the
 // server has carried them out, in order and back to back.
 #include "platform/DesktopBounds.h"
 #include "platform/Platform.h"
@@ -50,6 +50,10 @@ void Inject(Session& session, const InputEvent& event) {
             break;
         case InputEvent::Kind::HWheel:
             Scroll(display, session.remainders.horizontal, event.amount, kWheelRightButton, kWheelLeftButton);
+            break;
+        case InputEvent::Kind::KeyDown:
+        case InputEvent::Kind::KeyUp:
+            SetModifierKey(session, event.key, event.kind == InputEvent::Kind::KeyDown);
             break;
     }
 }

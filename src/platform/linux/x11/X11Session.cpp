@@ -1,9 +1,15 @@
 #include "platform/linux/x11/X11Session.h"
 
 #include "platform/Platform.h"
+#include "platform/PlatformLog.h"
 #include "platform/WheelNotches.h"
 
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <iterator>
+#include <string>
+#include <type_traits>
 
 namespace platform::x11 {
 namespace {
@@ -35,6 +41,25 @@ Session::Session() {
 
 void SetButton(Display* display, unsigned int button, bool pressed) {
     XTestFakeButtonEvent(display, button, pressed ? True : False, CurrentTime);
+}
+
+void SetModifierKey(Session& session, ModifierKey key, bool pressed) {
+    static constexpr KeySym kKeysyms[] = {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_Super_L};
+    static_assert(std::size(kKeysyms) == std::extent_v<decltype(Session::keyMissingReported)>,
+                  "a keysym for each ModifierKey");
+    const auto index = static_cast<std::size_t>(key);
+    // Looked up at each key, without a round trip: Xlib answers from the
+    // keymap it fetched once.
+    const KeyCode keycode = XKeysymToKeycode(session.display, kKeysyms[index]);
+    if (keycode == 0) {
+        if (!session.keyMissingReported[index]) {
+            LogNote(std::string("The X server's keymap has no ") + XKeysymToString(kKeysyms[index]) +
+                    " key: mouse input goes without it");
+        }
+        session.keyMissingReported[index] = true;
+        return;
+    }
+    XTestFakeKeyEvent(session.display, keycode, pressed ? True : False, CurrentTime);
 }
 
 void Scroll(Display* display, long long& remainder, std::int32_t amount, unsigned int positiveButton,

@@ -36,12 +36,20 @@ public:
     std::mutex mutex;  // Xlib is used from the event thread and the cursor worker
     Display* display = nullptr;
     WheelRemainders remainders;
+    // One per ModifierKey, in its order: whether the log has said that the
+    // server's keymap has no key for it.
+    bool keyMissingReported[static_cast<std::size_t>(ModifierKey::Meta) + 1] = {};
 
 private:
     Session();
 };
 
 void SetButton(Display* display, unsigned int button, bool pressed);
+
+// Presses or releases the key the server's keymap gives the left-hand
+// modifier (Control_L, Shift_L, Alt_L, Super_L). A keymap without one leaves
+// it out, and the log says so once per key.
+void SetModifierKey(Session& session, ModifierKey key, bool pressed);
 
 // Turns a signed amount into whole notches, keeping what is left of a notch
 // for the next event of the same wheel, as a high-resolution wheel would.

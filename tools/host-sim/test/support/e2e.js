@@ -90,9 +90,11 @@ export function settings(overrides = {}) {
   };
 }
 
-// A button or wheel event as a short text: "left down", "wheel vertical +120".
+// A button, key or wheel event as a short text: "left down", "ctrl up",
+// "wheel vertical +120".
 export function inputText(event) {
   if (event.kind === 'button') return `${event.button} ${event.down ? 'down' : 'up'}`;
+  if (event.kind === 'key') return `${event.key} ${event.down ? 'down' : 'up'}`;
   return `wheel ${event.axis} ${event.amount > 0 ? '+' : ''}${event.amount}`;
 }
 
