@@ -188,9 +188,8 @@ TEST_F(PortalPlugin, KilledWithALockHeldTheGuardianReleasesThroughASessionOfItsO
 }
 
 // The same with Ctrl held through the lock: the guardian's session lets go of
-// the key too. Disabled until the guardian hears of modifier keys (it
-// releases buttons only); enable it then.
-TEST_F(PortalPlugin, DISABLED_KilledWithACtrlLockTheGuardianReleasesTheKeyToo) {
+// the key too.
+TEST_F(PortalPlugin, KilledWithACtrlLockTheGuardianReleasesTheKeyToo) {
     AnswerPortal("{}");
     auto plugin = Start();
     json lock = Appear("lock", "MOUSE_LEFT_TOGGLE");
