@@ -124,9 +124,10 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     assert.deepEqual(session.host.fromPages.slice(mark).map((e) => e.json), [], 'the page sent more');
   }
 
-  // One save as the host sees it: all nine members stored, the changed ones
-  // (and the icon file, when an icon member changed) passed to the plugin.
-  async function expectSave(mark, stored, changed, iconFile = null) {
+  // One save as the host sees it: all nine members stored (`members`, when
+  // the key holds optional ones too), the changed ones (and the icon file,
+  // when an icon member changed) passed to the plugin.
+  async function expectSave(mark, stored, changed, iconFile = null, members = L.MEMBERS) {
     const { uuid, context } = current;
     const expected = [
       { event: 'setSettings', context: uuid, payload: stored },
@@ -137,7 +138,7 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     }
     const sent = await pageMessages(mark, expected.length);
     assert.deepEqual(sent, expected);
-    assert.deepEqual(Object.keys(sent[0].payload), L.MEMBERS);
+    assert.deepEqual(Object.keys(sent[0].payload), members);
     for (const [member, value] of Object.entries(sent[0].payload)) assert.equal(typeof value, 'string', member);
     assert.deepEqual(session.host.keys.get(context).settings, stored, 'the host stored something else');
   }
@@ -325,6 +326,84 @@ describe('the settings page driving the running plugin', { skip: SKIP }, () => {
     assert.equal(images.length, 1, `${images.length} images`);
     assert.ok(images[0].bytes.equals(fs.readFileSync(picture)), 'the key does not show the chosen picture');
   });
+
+  test('typed steps reach the plugin, whose check the page shows line by line; fixed, the key runs them', async () => {
+    const context = 'key-steps';
+    const seq = { ...KEY, my_mouse_event: 'MOUSE_SEQUENCE' };
+    const { page } = await openKey(context, seq);
+    let mark = pageMark();
+    await page.fill('#steps', 'move 10 20\nclik left');
+    await expectSave(mark, { ...seq, my_steps: 'move 10 20\nclik left' }, { my_steps: 'move 10 20\nclik left' }, null,
+      [...L.MEMBERS, 'my_steps']);
+    await page.waitForFunction(() => document.querySelector('#steps-problems li')?.textContent
+      === 'Line 2: clik leftNot a step: the first word is none of the step words.', null, { timeout: 5000 });
+    assert.equal(await page.textContent('#steps-summary'), 'Steps: 1; waits: 0 s in all.');
+    // Steps that do not all parse: the key does nothing.
+    assert.deepEqual(await pressFrom(context, 300, 400), { x: 300, y: 400 });
+
+    mark = pageMark();
+    await page.fill('#steps', 'move 10 20\nmove +5 +6; wait 50');
+    const fixed = 'move 10 20\nmove +5 +6; wait 50';
+    await expectSave(mark, { ...seq, my_steps: fixed }, { my_steps: fixed }, null, [...L.MEMBERS, 'my_steps']);
+    await page.waitForSelector('#steps-problems', { state: 'hidden', timeout: 5000 });
+    assert.equal(await page.textContent('#steps-summary'), 'Steps: 3; waits: 0.05 s in all.');
+    assert.deepEqual(await pressFrom(context, 300, 400), { x: 15, y: 26 });
+  });
+
+  test('a restore key\'s page shows the slot a save key fills, and the key goes back there', async () => {
+    const { host } = session;
+    const save = 'key-save';
+    host.willAppear(save, { settings: { ...KEY, my_mouse_event: 'MOUSE_POS_SAVE', my_slot: '3' } });
+    const context = 'key-restore';
+    const { page, uuid } = await openKey(context, KEY);
+    const mark = pageMark();
+    await page.selectOption('#command', { label: 'Restore cursor position' });
+    const restore = { ...KEY, my_mouse_event: 'MOUSE_POS_RESTORE' };
+    assert.deepEqual(await pageMessages(mark, 3), [
+      { event: 'setSettings', context: uuid, payload: restore },
+      { event: 'sendToPlugin', action: ACTION_UUID, context: uuid, payload: { my_mouse_event: 'MOUSE_POS_RESTORE' } },
+      { event: 'getGlobalSettings', context: uuid },
+    ]);
+    await page.waitForSelector('#row-slots:not([hidden])', { timeout: 5000 });
+    const slot3 = () => page.$eval('#slots', (list) => list.children[2].textContent);
+
+    await pressFrom(save, 321, 123);
+    await page.waitForFunction(() => document.querySelector('#slots').children[2].textContent === 'Slot 3: 321, 123',
+      null, { timeout: 5000 });
+    assert.equal(await slot3(), 'Slot 3: 321, 123');
+
+    const chosen = pageMark();
+    await page.selectOption('#slot', '3');
+    await expectSave(chosen, { ...restore, my_slot: '3' }, { my_slot: '3' }, null, [...L.MEMBERS, 'my_slot']);
+    assert.deepEqual(await pressFrom(context, 1200, 700), { x: 321, y: 123 });
+  });
+
+  test('modifier boxes reach the plugin, which holds the keys around the wheel\'s turn',
+    { skip: NO_RECORDER }, async () => {
+      const context = 'key-zoom';
+      const up = { ...KEY, my_mouse_event: 'MOUSE_WHEEL_UP' };
+      const { page } = await openKey(context, up);
+      const { recorder } = session;
+      let mark = pageMark();
+      await page.click('#modifiers input[value="SHIFT"]');
+      await expectSave(mark, { ...up, my_modifiers: 'SHIFT' }, { my_modifiers: 'SHIFT' }, null, [...L.MEMBERS, 'my_modifiers']);
+      mark = pageMark();
+      await page.click('#modifiers input[value="CTRL"]');
+      await expectSave(mark, { ...up, my_modifiers: 'CTRL+SHIFT' }, { my_modifiers: 'CTRL+SHIFT' }, null,
+        [...L.MEMBERS, 'my_modifiers']);
+
+      const inputMark = recorder.mark();
+      await press(context);
+      await recorder.waitForEvents(inputMark, (events) => events.length >= 5,
+        { filter: sim.isButtonWheelOrKey, timeoutMs: 3000, what: 'two keys down, the wheel, two keys up' });
+      await recorder.settle(SETTLE_MS);
+      const seen = recorder.since(inputMark, sim.isButtonWheelOrKey)
+        .map((e) => (e.kind === 'wheel' ? `wheel ${e.amount}` : `${e.key ?? e.button} ${e.down ? 'down' : 'up'}`));
+      assert.equal(seen.length, 5, seen.join(', '));
+      assert.deepEqual(seen.slice(0, 2).sort(), ['ctrl down', 'shift down'], seen.join(', '));
+      assert.equal(seen[2], 'wheel 120', seen.join(', '));
+      assert.deepEqual(seen.slice(3).sort(), ['ctrl up', 'shift up'], seen.join(', '));
+    });
 
   test('"Pick on screen": the key counts down, the plugin reads the pointer, the page fills x/y and the key goes there', async () => {
     const context = 'key-pick';

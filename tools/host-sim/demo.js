@@ -212,9 +212,10 @@ function deckPicture(images, strips, titles) {
   return canvas;
 }
 
-// A turn of the wheel: a chevron up or down; with Ctrl held, a ring with a plus, as a zoom.
+// A turn of the wheel: a chevron; with Ctrl held, a ring with a plus, as a zoom.
+// Drawn above and left of the pointer, clear of a click's ring there.
 function wheelMark(canvas, { x, y, keys }, scale) {
-  const [cx, cy] = [x * scale, y * scale];
+  const [cx, cy] = [x * scale - 22, y * scale - 22];
   if (keys.includes('ctrl')) {
     canvas.ring(cx, cy, 14, 3, [80, 220, 240]);
     canvas.line(cx - 7, cy, cx + 7, cy, 3, [80, 220, 240]);
@@ -256,7 +257,7 @@ function pathPicture(points, clicks, wheels) {
   }
   for (const spot of spots.values()) {
     canvas.ring(spot.x * scale, spot.y * scale, 9, 2.5, [255, 80, 80]);
-    if (spot.count > 1) canvas.digits(String(spot.count), spot.x * scale + 26, spot.y * scale - 8, 16, [255, 80, 80]);
+    if (spot.count > 1) canvas.digits(String(spot.count), spot.x * scale + 28, spot.y * scale - 8, 16, [255, 80, 80]);
   }
   for (const wheel of wheels) wheelMark(canvas, wheel, scale);
   if (points.length) {
@@ -323,12 +324,19 @@ async function main() {
       const input = describeInput(events);
       const moved = before.x !== after.x || before.y !== after.y ? `pointer (${before.x}, ${before.y}) -> (${after.x}, ${after.y})` : `pointer stays at (${after.x}, ${after.y})`;
       const steps = moves.length > 1 && key.holdMs ? `, ${moves.length} steps while held ${key.holdMs} ms` : '';
-      const gaps = pressGaps(events);
-      const rate = gaps.length > 2 && key.settings.my_mouse_event.startsWith('MOUSE_AUTOCLICK')
-        ? `; ${gaps.length + 1} clicks ${Math.min(...gaps)} to ${Math.max(...gaps)} ms apart (my_sleep ${key.settings.my_sleep})` : '';
+      // An autoclick's rate against its interval; a sequence's clicks, where and how far apart against its waits.
+      const gaps = pressGaps(events).map((gap) => gap.toFixed(1));
+      let timing = '';
+      if (gaps.length > 1 && key.settings.my_mouse_event.startsWith('MOUSE_AUTOCLICK')) {
+        timing = `; ${gaps.length + 1} clicks ${Math.min(...gaps)} to ${Math.max(...gaps)} ms apart (my_sleep ${key.settings.my_sleep})`;
+      }
+      if (key.settings.my_mouse_event === 'MOUSE_SEQUENCE') {
+        const waits = [...key.settings.my_steps.matchAll(/wait (\d+)/g)].map((m) => m[1]);
+        timing = `; clicks at ${marks.clicks.map(({ x, y }) => `(${x}, ${y})`).join(', ')}, ${gaps.join(' and ')} ms apart (waits ${waits.join(', ')} ms)`;
+      }
       const modifiers = key.settings.my_modifiers ? ` with ${key.settings.my_modifiers}` : '';
       console.log(`key ${number} ${key.title} [${key.settings.my_mouse_event}${modifiers}]`);
-      console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}${rate}`);
+      console.log(`    ${moved}${steps}${input ? `; input: ${input}` : ''}${timing}`);
     };
     for (const [index, key] of KEYS.entries()) if (!key.pick) await press(key, index + 1);
 
