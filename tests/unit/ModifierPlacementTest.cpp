@@ -42,14 +42,6 @@ ActionSettings With(ActionSettings settings, std::string ActionSettings::*member
 Injected Batch(std::vector<InputEvent> events) { return {"SendInput", {}, std::move(events)}; }
 Injected Event(std::uint32_t flags, std::int32_t data = 0) { return {"mouse_event", {flags, data}}; }
 
-const InputEvent PressCtrl = InputEvent::Press(ModifierKey::Ctrl);
-const InputEvent ReleaseCtrl = InputEvent::Release(ModifierKey::Ctrl);
-const InputEvent PressShift = InputEvent::Press(ModifierKey::Shift);
-const InputEvent ReleaseShift = InputEvent::Release(ModifierKey::Shift);
-const InputEvent PressAlt = InputEvent::Press(ModifierKey::Alt);
-const InputEvent ReleaseAlt = InputEvent::Release(ModifierKey::Alt);
-const InputEvent PressMeta = InputEvent::Press(ModifierKey::Meta);
-const InputEvent ReleaseMeta = InputEvent::Release(ModifierKey::Meta);
 const MouseButton L = MouseButton::Left;
 
 // Key presses as the key-command thread performs them, with the owner of
@@ -91,36 +83,36 @@ TEST_F(ModifierPlacementTest, ModifiersFrameEachKindOfCommand) {
     const auto clickAt = Settings("MOUSE_CLICK_AT", "CTRL");
     const PlacementCase cases[] = {
         {"click", Settings("MOUSE_LEFT_CLICK", "CTRL"),
-         {Batch({PressCtrl}), Event(MOUSEEVENTF_LEFTDOWN), Event(MOUSEEVENTF_LEFTUP), Batch({ReleaseCtrl})}},
+         {Batch({kCtrl}), Event(MOUSEEVENTF_LEFTDOWN), Event(MOUSEEVENTF_LEFTUP), Batch({kCtrlUp})}},
         {"x2 click, two keys", Settings("MOUSE_X2_CLICK", "SHIFT+CTRL"),
-         {Batch({PressCtrl, PressShift}), Event(MOUSEEVENTF_XDOWN, XBUTTON2), Event(MOUSEEVENTF_XUP, XBUTTON2),
-          Batch({ReleaseShift, ReleaseCtrl})}},
+         {Batch({kCtrl, kShift}), Event(MOUSEEVENTF_XDOWN, XBUTTON2), Event(MOUSEEVENTF_XUP, XBUTTON2),
+          Batch({kShiftUp, kCtrlUp})}},
         {"repeated click: once around all passes",
          With(Settings("MOUSE_RIGHT_CLICK", "ALT"), &ActionSettings::my_repeat_loops, "1"),
-         {Batch({PressAlt}), Event(MOUSEEVENTF_RIGHTDOWN), Event(MOUSEEVENTF_RIGHTUP), Event(MOUSEEVENTF_RIGHTDOWN),
-          Event(MOUSEEVENTF_RIGHTUP), Batch({ReleaseAlt})}},
+         {Batch({kAlt}), Event(MOUSEEVENTF_RIGHTDOWN), Event(MOUSEEVENTF_RIGHTUP), Event(MOUSEEVENTF_RIGHTDOWN),
+          Event(MOUSEEVENTF_RIGHTUP), Batch({kAltUp})}},
         {"wheel", Settings("MOUSE_WHEEL_UP", "CTRL"),
-         {Batch({PressCtrl}), Event(MOUSEEVENTF_WHEEL, 120), Batch({ReleaseCtrl})}},
+         {Batch({kCtrl}), Event(MOUSEEVENTF_WHEEL, 120), Batch({kCtrlUp})}},
         {"horizontal wheel", With(Settings("MOUSE_HWHEEL_DOWN", "SHIFT"), &ActionSettings::my_wheel, "-240"),
-         {Batch({PressShift}), Event(MOUSEEVENTF_HWHEEL, -240), Batch({ReleaseShift})}},
+         {Batch({kShift}), Event(MOUSEEVENTF_HWHEEL, -240), Batch({kShiftUp})}},
         {"double click", Settings("MOUSE_LEFT_DOUBLE_CLICK", "CTRL"),
-         {Batch({PressCtrl, InputEvent::Down(L)}), Batch({InputEvent::Up(L)}), Batch({InputEvent::Down(L)}),
-          Batch({InputEvent::Up(L), ReleaseCtrl})}},
+         {Batch({kCtrl, InputEvent::Down(L)}), Batch({InputEvent::Up(L)}), Batch({InputEvent::Down(L)}),
+          Batch({InputEvent::Up(L), kCtrlUp})}},
         {"click at", clickAt,
-         {Batch({PressCtrl, InputEvent::MoveTo(10, 20), InputEvent::Down(L), InputEvent::Up(L), ReleaseCtrl})}},
+         {Batch({kCtrl, InputEvent::MoveTo(10, 20), InputEvent::Down(L), InputEvent::Up(L), kCtrlUp})}},
         {"click at and back", With(clickAt, &ActionSettings::my_return, "1"),
-         {Batch({PressCtrl, InputEvent::MoveTo(10, 20), InputEvent::Down(L), InputEvent::Up(L),
-                 InputEvent::MoveTo(0, 0), ReleaseCtrl})}},
+         {Batch({kCtrl, InputEvent::MoveTo(10, 20), InputEvent::Down(L), InputEvent::Up(L),
+                 InputEvent::MoveTo(0, 0), kCtrlUp})}},
         {"nudge", Settings("MOUSE_CURSOR_NUDGE", "ALT+SHIFT"),
-         {Batch({PressShift, PressAlt, InputEvent::MoveBy(10, 20), ReleaseAlt, ReleaseShift})}},
+         {Batch({kShift, kAlt, InputEvent::MoveBy(10, 20), kAltUp, kShiftUp})}},
         {"place", Settings("MOUSE_CURSOR_POS", "META"),
-         {Batch({PressMeta}), {"SetCursorPos", {10, 20}}, Batch({ReleaseMeta})}},
+         {Batch({kMeta}), {"SetCursorPos", {10, 20}}, Batch({kMetaUp})}},
         {"place on a monitor", With(Settings("MOUSE_CURSOR_POS", "META"), &ActionSettings::my_monitor, "1"),
-         {Batch({PressMeta, InputEvent::MoveTo(10, 20), ReleaseMeta})}},
+         {Batch({kMeta, InputEvent::MoveTo(10, 20), kMetaUp})}},
         {"centre", Settings("MOUSE_CURSOR_RESET", "CTRL"),
-         {Batch({PressCtrl}), {"SetCursorPos", {960, 540}}, Batch({ReleaseCtrl})}},
+         {Batch({kCtrl}), {"SetCursorPos", {960, 540}}, Batch({kCtrlUp})}},
         {"centre of a monitor", With(Settings("MOUSE_CURSOR_RESET", "CTRL"), &ActionSettings::my_monitor, "1"),
-         {Batch({PressCtrl, InputEvent::MoveTo(960, 540), ReleaseCtrl})}},
+         {Batch({kCtrl, InputEvent::MoveTo(960, 540), kCtrlUp})}},
         // Absent or empty: exactly the input of a key set up before modifiers.
         {"click, none", Settings("MOUSE_LEFT_CLICK", ""), {Event(MOUSEEVENTF_LEFTDOWN), Event(MOUSEEVENTF_LEFTUP)}},
         {"click at, only pluses", Settings("MOUSE_CLICK_AT", "+"),
@@ -147,11 +139,11 @@ TEST_F(ModifierPlacementTest, ModifiersComeUpBeforeThePassWait) {
 // A drag lock holds its keys with its button, and they come up with it.
 TEST_F(ModifierPlacementTest, ToggleKeepsItsModifiersWithTheLock) {
     const auto lock = Settings("MOUSE_LEFT_TOGGLE", "SHIFT");
-    EXPECT_EQ(Press(lock), (std::vector<Injected>{Batch({PressShift, InputEvent::Down(L)})}));
+    EXPECT_EQ(Press(lock), (std::vector<Injected>{Batch({kShift, InputEvent::Down(L)})}));
     EXPECT_EQ(Press(Settings("MOUSE_RIGHT_CLICK", "SHIFT"), "other"),
               (std::vector<Injected>{Event(MOUSEEVENTF_RIGHTDOWN), Event(MOUSEEVENTF_RIGHTUP)}))
         << "another key's Shift+click under the lock neither presses nor lets go of Shift";
-    EXPECT_EQ(Press(lock), (std::vector<Injected>{Batch({InputEvent::Up(L), ReleaseShift})}));
+    EXPECT_EQ(Press(lock), (std::vector<Injected>{Batch({InputEvent::Up(L), kShiftUp})}));
     EXPECT_EQ(feedback.Take(), (std::vector<std::string>{"held key", "own key"}));
 }
 
@@ -159,12 +151,12 @@ TEST_F(ModifierPlacementTest, ToggleKeepsItsModifiersWithTheLock) {
 // come up with the last; an up command's own keys do nothing.
 TEST_F(ModifierPlacementTest, DownCommandsHoldTheirModifiersUntilTheLastUp) {
     EXPECT_EQ(Press(Settings("MOUSE_LEFT_DOWN", "CTRL"), "a"),
-              (std::vector<Injected>{Batch({PressCtrl}), Event(MOUSEEVENTF_LEFTDOWN)}));
+              (std::vector<Injected>{Batch({kCtrl}), Event(MOUSEEVENTF_LEFTDOWN)}));
     EXPECT_EQ(Press(Settings("MOUSE_RIGHT_DOWN", "CTRL+SHIFT"), "b"),
-              (std::vector<Injected>{Batch({PressShift}), Event(MOUSEEVENTF_RIGHTDOWN)}));
+              (std::vector<Injected>{Batch({kShift}), Event(MOUSEEVENTF_RIGHTDOWN)}));
     EXPECT_EQ(Press(Settings("MOUSE_LEFT_UP", "ALT"), "c"), (std::vector<Injected>{Event(MOUSEEVENTF_LEFTUP)}));
     EXPECT_EQ(Press(Settings("MOUSE_RIGHT_UP", ""), "d"),
-              (std::vector<Injected>{Event(MOUSEEVENTF_RIGHTUP), Batch({ReleaseShift, ReleaseCtrl})}));
+              (std::vector<Injected>{Event(MOUSEEVENTF_RIGHTUP), Batch({kShiftUp, kCtrlUp})}));
     EXPECT_EQ(Press(Settings("MOUSE_RIGHT_UP", "META"), "d"), (std::vector<Injected>{Event(MOUSEEVENTF_RIGHTUP)}))
         << "an up with nothing held sends its up alone, as before";
 }
@@ -174,11 +166,11 @@ TEST_F(ModifierPlacementTest, DownCommandsHoldTheirModifiersUntilTheLastUp) {
 TEST_F(ModifierPlacementTest, AStopLetsGoOfTheKeysAtOnce) {
     const PlacementCase cases[] = {
         {"click", With(Settings("MOUSE_LEFT_CLICK", "CTRL"), &ActionSettings::my_sleep, "60000"),
-         {Batch({PressCtrl}), Event(MOUSEEVENTF_LEFTDOWN), Event(MOUSEEVENTF_LEFTUP), Batch({ReleaseCtrl})}},
+         {Batch({kCtrl}), Event(MOUSEEVENTF_LEFTDOWN), Event(MOUSEEVENTF_LEFTUP), Batch({kCtrlUp})}},
         {"repeated wheel", With(Settings("MOUSE_WHEEL_DOWN", "CTRL"), &ActionSettings::my_repeat_loops, "5"),
-         {Batch({PressCtrl}), Event(MOUSEEVENTF_WHEEL, 120), Batch({ReleaseCtrl})}},
+         {Batch({kCtrl}), Event(MOUSEEVENTF_WHEEL, 120), Batch({kCtrlUp})}},
         {"double click", With(Settings("MOUSE_LEFT_DOUBLE_CLICK", "CTRL"), &ActionSettings::my_sleep, "60000"),
-         {Batch({PressCtrl, InputEvent::Down(L)}), Batch({InputEvent::Up(L), ReleaseCtrl})}},
+         {Batch({kCtrl, InputEvent::Down(L)}), Batch({InputEvent::Up(L), kCtrlUp})}},
     };
     stop.Request();
     for (const PlacementCase& c : cases) {

@@ -45,15 +45,6 @@ struct EndCase {
     std::vector<Injected> atEnd;
 };
 
-const InputEvent kCtrl = InputEvent::Press(ModifierKey::Ctrl);
-const InputEvent kShift = InputEvent::Press(ModifierKey::Shift);
-const InputEvent kAlt = InputEvent::Press(ModifierKey::Alt);
-const InputEvent kMeta = InputEvent::Press(ModifierKey::Meta);
-const InputEvent kCtrlUp = InputEvent::Release(ModifierKey::Ctrl);
-const InputEvent kShiftUp = InputEvent::Release(ModifierKey::Shift);
-const InputEvent kAltUp = InputEvent::Release(ModifierKey::Alt);
-const InputEvent kMetaUp = InputEvent::Release(ModifierKey::Meta);
-
 const EndCase kEndCases[] = {
     {"a Ctrl+Shift drag lock: the button, then the keys",
      {{kCtrl, kShift, InputEvent::Down(MouseButton::Left)}},

@@ -41,10 +41,6 @@ json Appearance(const std::string& command, const std::string& modifiers, const 
     return appearance;
 }
 
-const InputEvent PressCtrl = InputEvent::Press(ModifierKey::Ctrl);
-const InputEvent ReleaseCtrl = InputEvent::Release(ModifierKey::Ctrl);
-const InputEvent PressShift = InputEvent::Press(ModifierKey::Shift);
-const InputEvent ReleaseShift = InputEvent::Release(ModifierKey::Shift);
 
 bool IsKey(const InputEvent& event) {
     return event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::KeyUp;
@@ -262,13 +258,13 @@ TEST_F(PluginModifiersTest, HeldCommandsKeepTheirKeysUntilTheHoldEnds) {
                 return std::count(events.begin(), events.end(), command.step) >= 2;
             });
             ASSERT_GE(steps.size(), 3u);
-            EXPECT_EQ(steps[0], PressCtrl);
-            EXPECT_EQ(KeyEventsOf(steps), std::vector<InputEvent>{PressCtrl}) << "let go of while held";
+            EXPECT_EQ(steps[0], kCtrl);
+            EXPECT_EQ(KeyEventsOf(steps), std::vector<InputEvent>{kCtrl}) << "let go of while held";
             ending.end(plugin, "held");
-            const auto rest = EventsUntilSeen(ReleaseCtrl);
+            const auto rest = EventsUntilSeen(kCtrlUp);
             ASSERT_FALSE(rest.empty());
-            EXPECT_EQ(KeyEventsOf(rest), std::vector<InputEvent>{ReleaseCtrl});
-            EXPECT_EQ(rest.back(), ReleaseCtrl) << "a step after the release";
+            EXPECT_EQ(KeyEventsOf(rest), std::vector<InputEvent>{kCtrlUp});
+            EXPECT_EQ(rest.back(), kCtrlUp) << "a step after the release";
             EXPECT_FALSE(HeldInput().Holds(HeldCommandHolder("held")));
         }
     }
@@ -287,10 +283,10 @@ TEST_F(PluginModifiersTest, ALocksKeysGoWithItsButtonEveryWayOut) {
         Appear("lock", Appearance("MOUSE_LEFT_TOGGLE", "SHIFT"));
         Down("lock");
         plugin.WaitForKeyCommands();
-        EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{PressShift, InputEvent::Down(MouseButton::Left)}));
+        EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{kShift, InputEvent::Down(MouseButton::Left)}));
         endings[i]();
         plugin.WaitForKeyCommands();
-        EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{InputEvent::Up(MouseButton::Left), ReleaseShift}));
+        EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{InputEvent::Up(MouseButton::Left), kShiftUp}));
         plugin.OnWillDisappear("", "lock", json(), "deck 1");
     }
 }
@@ -302,7 +298,7 @@ TEST_F(PluginModifiersTest, AClickCutShortLetsGoOfItsKeys) {
     EventsUntilSeen(InputEvent::Press(ModifierKey::Ctrl));
     plugin.OnWillDisappear("", "slow", json(), "deck 1");
     plugin.WaitForKeyCommands();
-    EXPECT_EQ(KeyEventsOf(EventsOf(TakeInputCalls())), std::vector<InputEvent>{ReleaseCtrl});
+    EXPECT_EQ(KeyEventsOf(EventsOf(TakeInputCalls())), std::vector<InputEvent>{kCtrlUp});
 }
 
 // Two keys hold Ctrl: a lock and a held wheel. The wheel's end leaves Ctrl
@@ -314,13 +310,13 @@ TEST_F(PluginModifiersTest, TwoHoldersOfCtrlKeepItDownUntilTheLast) {
     Down("lock");
     Down("wheel");
     const auto held = EventsUntilSeen(InputEvent::Wheel(120));
-    EXPECT_EQ(KeyEventsOf(held), (std::vector<InputEvent>{PressCtrl, PressShift}));
+    EXPECT_EQ(KeyEventsOf(held), (std::vector<InputEvent>{kCtrl, kShift}));
     plugin.OnKeyUp("", "wheel", json(), "deck 1");
-    const auto afterWheel = EventsUntilSeen(ReleaseShift);
-    EXPECT_EQ(KeyEventsOf(afterWheel), std::vector<InputEvent>{ReleaseShift});
+    const auto afterWheel = EventsUntilSeen(kShiftUp);
+    EXPECT_EQ(KeyEventsOf(afterWheel), std::vector<InputEvent>{kShiftUp});
     plugin.OnWillDisappear("", "lock", json(), "deck 1");
     plugin.WaitForKeyCommands();
-    EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{InputEvent::Up(MouseButton::Right), ReleaseCtrl}));
+    EXPECT_EQ(EventsOf(TakeInputCalls()), (std::vector<InputEvent>{InputEvent::Up(MouseButton::Right), kCtrlUp}));
 }
 
 // A word that names no key: the press sends nothing and says why, once a

@@ -32,6 +32,16 @@ inline std::ostream& operator<<(std::ostream& out, const Injected& injected) {
     return out;
 }
 
+// The modifier keys' presses and releases, as batches carry them.
+inline const platform::InputEvent kCtrl = platform::InputEvent::Press(platform::ModifierKey::Ctrl);
+inline const platform::InputEvent kShift = platform::InputEvent::Press(platform::ModifierKey::Shift);
+inline const platform::InputEvent kAlt = platform::InputEvent::Press(platform::ModifierKey::Alt);
+inline const platform::InputEvent kMeta = platform::InputEvent::Press(platform::ModifierKey::Meta);
+inline const platform::InputEvent kCtrlUp = platform::InputEvent::Release(platform::ModifierKey::Ctrl);
+inline const platform::InputEvent kShiftUp = platform::InputEvent::Release(platform::ModifierKey::Shift);
+inline const platform::InputEvent kAltUp = platform::InputEvent::Release(platform::ModifierKey::Alt);
+inline const platform::InputEvent kMetaUp = platform::InputEvent::Release(platform::ModifierKey::Meta);
+
 inline bool IsInput(const platform::recording::Call& call) {
     return call.what == "mouse_event" || call.what == "SetCursorPos" || call.what == "SendInput";
 }

@@ -2,8 +2,9 @@
 // stack itself: the X11 recorder's raw key and button events, or the low-level
 // keyboard and mouse hooks under Wine, in the order they reached it. A
 // Ctrl+click, Shift held through a drag lock and let go of with it, Ctrl+wheel
-// in whole notches, a Ctrl+click-at sent as one batch, and a word that names
-// no key, which sends nothing.
+// in whole notches, a Ctrl+click-at sent as one batch, a word that names no
+// key, which sends nothing, Ctrl kept down through a held wheel, and the keys
+// let go of when the host goes.
 import { describe, it, before, after, beforeEach, afterEach } from 'node:test';
 import assert from 'node:assert/strict';
 import { isButtonWheelOrKey, releaseButton, COMMAND_QUIET_MS } from '../lib/index.js';
@@ -105,5 +106,35 @@ describe(`${build.name} build: modifier keys around mouse commands`, { skip: bui
 
   it('a word that names no key sends nothing at all', async () => {
     await press(key({ my_mouse_event: 'MOUSE_LEFT_CLICK', my_modifiers: 'CTRL+HYPER' }), []);
+  });
+
+  it('a Ctrl held wheel keeps Ctrl down while its key is held and lets go of it at the release', async () => {
+    const { host, recorder } = session;
+    const wheel = key({ my_mouse_event: 'MOUSE_WHEEL_HOLD', my_sleep: '50', my_modifiers: 'CTRL' });
+    const mark = recorder.mark();
+    host.keyDown(wheel);
+    await recorder.waitForEvents(mark, (events) => events.filter((e) => e.kind === 'wheel').length >= 3,
+      { filter: isButtonWheelOrKey, timeoutMs: SOON_MS, what: 'three notches' });
+    host.keyUp(wheel);
+    await recorder.waitForEvents(mark, (events) => events.some((e) => e.kind === 'key' && !e.down),
+      { filter: isButtonWheelOrKey, timeoutMs: SOON_MS, what: 'ctrl up' });
+    await recorder.settle(COMMAND_QUIET_MS);
+    const seen = recorder.since(mark, isButtonWheelOrKey).map(inputText);
+    assert.equal(seen[0], 'ctrl down');
+    assert.equal(seen.at(-1), 'ctrl up', 'a notch after Ctrl came up');
+    assert.ok(seen.slice(1, -1).every((text) => text === 'wheel vertical +120'), seen.join(', '));
+  });
+
+  it('the host goes while a Shift drag lock holds: the plugin lets go of the button, then Shift', async () => {
+    const { host, recorder } = session;
+    await press(key({ my_mouse_event: 'MOUSE_LEFT_TOGGLE', my_modifiers: 'SHIFT' }), ['shift down', 'left down']);
+    const mark = recorder.mark();
+    const { code } = await host.closeConnection({ timeoutMs: 10000 });
+    assert.equal(code, 0);
+    await recorder.waitForEvents(mark, (events) => events.length >= 2,
+      { filter: isButtonWheelOrKey, timeoutMs: SOON_MS, what: 'left up, shift up' });
+    await recorder.settle(COMMAND_QUIET_MS);
+    assert.deepEqual(recorder.since(mark, isButtonWheelOrKey).map(inputText), ['left up', 'shift up']);
+    await session.restartPlugin();
   });
 });
