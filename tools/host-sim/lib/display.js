@@ -82,3 +82,12 @@ const X_BUTTONS = { left: 1, middle: 2, right: 3, x1: 8, x2: 9 };
 export async function releaseButton(display, button) {
   await run('xdotool', ['mouseup', String(X_BUTTONS[button])], { env: { ...process.env, DISPLAY: display } });
 }
+
+// The keysyms of the modifier keys the recorder names.
+const KEYSYMS = { ctrl: 'Control_L', shift: 'Shift_L', alt: 'Alt_L', meta: 'Super_L' };
+
+// Lets go of a modifier key that a failed test left down, which X would keep
+// down for the tests after it.
+export async function releaseKey(display, key) {
+  await run('xdotool', ['keyup', KEYSYMS[key] ?? key], { env: { ...process.env, DISPLAY: display } });
+}

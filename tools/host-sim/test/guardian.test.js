@@ -1,6 +1,7 @@
 // The guardian seen from outside: the plugin killed outright (SIGKILL, as
-// OpenDeck does on every reload and update) while it holds buttons down,
-// and the input stack must see every one of them released soon after, by
+// OpenDeck does on every reload and update) while it holds buttons and
+// modifier keys down, and the input stack must see every one of them
+// released soon after, by
 // the guardian process the plugin started; a plugin that ends cleanly
 // leaves no guardian behind.
 import { describe, it, before, after } from 'node:test';
@@ -8,8 +9,8 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { StreamDeckHost, isButtonOrWheel, releaseButton, startSway, waitFor } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, heldButtons, report } from './support/e2e.js';
+import { StreamDeckHost, isButtonOrWheel, isButtonWheelOrKey, releaseButton, releaseKey, startSway, waitFor } from '../lib/index.js';
+import { buildUnderTest, startSession, settings, inputText, heldButtons, heldKeys, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -65,10 +66,10 @@ const press = (host, context) => {
   host.keyUp(context);
 };
 
-// hold: makes the plugin hold buttons; holding: the buttons it holds then
-// (what the input stack saw pressed and not released); released: the
-// buttons the guardian must release after the kill, in the order in which
-// it releases them.
+// hold: makes the plugin hold buttons and keys; holding: the buttons and
+// keys it holds then (what the input stack saw pressed and not released);
+// released: those the guardian must release after the kill, in the order in
+// which it releases them.
 const CASES = [
   {
     name: 'a drag lock of the left button',
@@ -113,7 +114,20 @@ const CASES = [
     holding: ['right'],
     released: ['right up'],
   },
+  {
+    // The keys after the button, the last pressed first, as the plugin
+    // itself would let go of them.
+    name: 'a Ctrl+Shift drag lock of the left button',
+    hold: (host) => {
+      host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE', my_modifiers: 'CTRL+SHIFT' }) });
+      press(host, 'lock');
+    },
+    holding: ['left', 'ctrl', 'shift'],
+    released: ['left up', 'shift up', 'ctrl up'],
+  },
 ];
+
+const heldInput = (events) => [...heldButtons(events), ...heldKeys(events)].sort().join();
 
 // Starts a plugin, makes it hold the buttons of `row`, kills it and asserts
 // that the input stack saw every release within RELEASE_MS of the kill and
@@ -123,15 +137,15 @@ async function killWhileHolding(t, session, row) {
   const { host, recorder } = session;
   const start = recorder.mark();
   row.hold(host);
-  await recorder.waitForEvents(start, (events) => heldButtons(events).sort().join() === [...row.holding].sort().join(),
-    { filter: isButtonOrWheel, what: `${row.holding.join(' and ')} held` });
+  await recorder.waitForEvents(start, (events) => heldInput(events) === [...row.holding].sort().join(),
+    { filter: isButtonWheelOrKey, what: `${row.holding.join(' and ')} held` });
   await session.barrier();
   const guardian = started.current();
   const killed = recorder.mark();
   const killedAt = host.origin + host.now();
   host.plugin.child.kill('SIGKILL');
   const releases = await recorder.waitForEvents(killed, (events) => events.length >= row.released.length,
-    { filter: isButtonOrWheel, what: row.released.join(', '), timeoutMs: 3000 })
+    { filter: isButtonWheelOrKey, what: row.released.join(', '), timeoutMs: 3000 })
     .catch((error) => assert.fail(`after the kill: ${error.message}`));
   const latencies = releases.map((event) => recorder.hostTimeOf(event) - killedAt);
   report(t, `${session.wine ? 'windows' : 'linux'}: SIGKILL with ${row.name}: ${releases.map((e, i) => `${inputText(e)} after ${latencies[i].toFixed(1)} ms`).join(', ')}`);
@@ -139,8 +153,8 @@ async function killWhileHolding(t, session, row) {
   for (const ms of latencies) assert.ok(ms <= RELEASE_MS, `a release came ${ms.toFixed(1)} ms after the kill`);
   assert.ok(guardian, 'no guardian process ran at the kill');
   await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end after its releases` });
-  // A button released twice, or a release too many, would show here.
-  assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonOrWheel).map(inputText), []);
+  // A button or key released twice, or a release too many, would show here.
+  assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonWheelOrKey).map(inputText), []);
 }
 
 describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () => {
@@ -160,6 +174,7 @@ describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () 
       } finally {
         if (!session.wine) {
           for (const button of heldButtons(session.recorder.since(start))) await releaseButton(session.display, button);
+          for (const key of heldKeys(session.recorder.since(start))) await releaseKey(session.display, key);
         }
       }
     });
@@ -170,22 +185,30 @@ describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () 
     { name: 'the host closes the connection', end: (host) => host.closeConnection({ timeoutMs: 3000 }) },
     { name: 'SIGTERM', posixOnly: true, end: (host) => { host.plugin.child.kill('SIGTERM'); return host.plugin.waitForExit(3000); } },
   ];
+  // The locks held at those ends, and all the input stack sees of them: the
+  // keys come up after the button, the last pressed first.
+  const LOCKS = [
+    { name: 'a drag lock', members: {}, seen: ['left down', 'left up'] },
+    { name: 'a Ctrl+Shift drag lock', members: { my_modifiers: 'CTRL+SHIFT' }, seen: ['ctrl down', 'shift down', 'left down', 'left up', 'shift up', 'ctrl up'] },
+  ];
   for (const row of CLEAN_ENDS) {
-    it(`${row.name} with a drag lock held: the plugin releases it itself and leaves no guardian behind`,
-      { skip: row.posixOnly && build.wine && 'Wine: a POSIX signal does not reach a Windows program as such' }, async (t) => {
-        const guardian = await (await restartPlugin(session)).guardian();
-        const { host, recorder } = session;
-        const start = recorder.mark();
-        host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE' }) });
-        press(host, 'lock');
-        await recorder.waitForEvents(start, (events) => heldButtons(events).includes('left'), { filter: isButtonOrWheel, what: 'left held' });
-        await row.end(host);
-        const exitedAt = host.origin + host.pluginExitTime();
-        await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end with the plugin` });
-        report(t, `${build.name}: ${row.name}: guardian gone at most ${(performance.now() - exitedAt).toFixed(1)} ms after the plugin's exit`);
-        await recorder.waitForQuiet(150);
-        assert.deepEqual(recorder.since(start, isButtonOrWheel).map(inputText), ['left down', 'left up'], 'the plugin\'s own release, once');
-      });
+    for (const lock of LOCKS) {
+      it(`${row.name} with ${lock.name} held: the plugin releases it itself and leaves no guardian behind`,
+        { skip: row.posixOnly && build.wine && 'Wine: a POSIX signal does not reach a Windows program as such' }, async (t) => {
+          const guardian = await (await restartPlugin(session)).guardian();
+          const { host, recorder } = session;
+          const start = recorder.mark();
+          host.willAppear('lock', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_TOGGLE', ...lock.members }) });
+          press(host, 'lock');
+          await recorder.waitForEvents(start, (events) => heldButtons(events).includes('left'), { filter: isButtonOrWheel, what: 'left held' });
+          await row.end(host);
+          const exitedAt = host.origin + host.pluginExitTime();
+          await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end with the plugin` });
+          report(t, `${build.name}: ${row.name} with ${lock.name}: guardian gone at most ${(performance.now() - exitedAt).toFixed(1)} ms after the plugin's exit`);
+          await recorder.waitForQuiet(150);
+          assert.deepEqual(recorder.since(start, isButtonWheelOrKey).map(inputText), lock.seen, 'the plugin\'s own release, once');
+        });
+    }
   }
 });
 

@@ -98,16 +98,21 @@ export function inputText(event) {
   return `wheel ${event.axis} ${event.amount > 0 ? '+' : ''}${event.amount}`;
 }
 
-// The buttons that a sequence of recorder events leaves down.
-export function heldButtons(events) {
+// What a sequence of recorder events leaves down of one kind: the buttons
+// ('button', by their names) or the modifier keys ('key': ctrl, shift, ...).
+function heldOfKind(events, kind) {
   const held = new Set();
   for (const event of events) {
-    if (event.kind !== 'button') continue;
-    if (event.down) held.add(event.button);
-    else held.delete(event.button);
+    if (event.kind !== kind) continue;
+    const name = event.button ?? event.key;
+    if (event.down) held.add(name);
+    else held.delete(name);
   }
   return [...held];
 }
+
+export const heldButtons = (events) => heldOfKind(events, 'button');
+export const heldKeys = (events) => heldOfKind(events, 'key');
 
 // How the input stack reports one wheel event of `amount`: X delivers one
 // event per notch, a Windows hook one event with the whole amount.
