@@ -69,5 +69,5 @@ echo "== end to end, Linux on ARM64 under emulation"
 started=$SECONDS
 DECKMOUSE_LINUX_RECORDER="$PWD/build/linux/tools/deckmouse_x11_recorder" tools/host-sim/run-e2e.sh \
   --linux "$PWD/build/linux-aarch64/deckmouse" --windows "" --emulator "qemu-aarch64-static -L /" \
-  --scenarios "commands connection cursor dial hostile-host icons new-commands picker"
+  --scenarios "commands connection cursor dial hostile-host icons modifiers new-commands picker"
 echo "== end to end, Linux on ARM64: $((SECONDS - started)) s"

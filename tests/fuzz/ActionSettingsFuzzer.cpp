@@ -34,6 +34,8 @@ const Member kMembers[] = {
     {"my_button", &ActionSettings::my_button},             {"my_return", &ActionSettings::my_return},
     {"my_accel", &ActionSettings::my_accel},               {"my_relative", &ActionSettings::my_relative},
     {"my_monitor", &ActionSettings::my_monitor},           {"my_icon_color_id", &ActionSettings::my_icon_color_id},
+    {"my_steps", &ActionSettings::my_steps},               {"my_slot", &ActionSettings::my_slot},
+    {"my_modifiers", &ActionSettings::my_modifiers},
 };
 
 const json kNoMembers = json::object();
