@@ -133,11 +133,15 @@ TEST_F(AutoclickJiggleTest, EachCommandStepsAtOnceThenAtItsRate) {
         ASSERT_EQ(calls.size(), 20u);
         for (const auto& call : calls) EXPECT_EQ(call.events, c.step);
         EXPECT_LT(MillisecondsBetween(pressedAt, calls.front().time), 100) << "the first click waited";
+        // Each step is timed from the start of the one before, so a step that
+        // came late (a loaded or emulated machine) shortens the next gap by as
+        // much: half a period still catches a wait that was skipped.
         for (std::size_t i = 1; i < calls.size(); ++i) {
-            EXPECT_GE(MillisecondsBetween(calls[i - 1].time, calls[i].time), c.periodMs - 1) << "click " << i;
+            EXPECT_GE(MillisecondsBetween(calls[i - 1].time, calls[i].time), c.periodMs / 2) << "click " << i;
         }
+        // Over the run, no faster than asked: only the first step's lateness counts, spread over 19 gaps.
         const double mean = MeanPeriodMs(calls);
-        EXPECT_GE(mean, c.periodMs - 0.5);
+        EXPECT_GE(mean, c.periodMs - 1.0);
         EXPECT_LE(mean, c.periodMs * 2.5) << "far slower than asked";
         // A click in progress completes; after it, none.
         WaitForInput(1, std::chrono::milliseconds(c.periodMs * 3));
