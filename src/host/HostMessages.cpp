@@ -1,7 +1,7 @@
 #include "host/HostMessages.h"
 
 #include "host/ESDBasePlugin.h"
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 #include "support/FileLoading.h"
 
 namespace {

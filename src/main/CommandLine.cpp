@@ -1,6 +1,6 @@
 #include "main/CommandLine.h"
 
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 
 #include <cstdlib>
 

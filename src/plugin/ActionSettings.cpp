@@ -1,6 +1,6 @@
 #include "plugin/ActionSettings.h"
 
-#include "plugin/key/StepParser.h"
+#include "plugin/key/commands/StepParser.h"
 #include "support/AsciiText.h"
 
 #include <iterator>

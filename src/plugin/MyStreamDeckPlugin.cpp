@@ -1,12 +1,12 @@
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include "host/ESDConnectionManager.h"
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyPress.h"
-#include "plugin/key/KeyPressCommands.h"
-#include "plugin/key/StepParser.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/commands/KeyPressCommands.h"
+#include "plugin/key/commands/StepParser.h"
 #include "plugin/StopSignal.h"
 
 #include <mutex>

@@ -5,11 +5,11 @@
 #include "plugin/HeldButtons.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/dial/DialAction.h"
-#include "plugin/key/KeyCommandThread.h"
-#include "plugin/key/KeyFeedback.h"
-#include "plugin/key/OngoingCommands.h"
+#include "plugin/key/runs/KeyCommandThread.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/runs/OngoingCommands.h"
 #include "plugin/page/SettingsPageFeed.h"
-#include "plugin/key/ToggleLocks.h"
+#include "plugin/key/runs/ToggleLocks.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "support/Localizer.h"
 
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 #include "platform/Platform.h"
 #include "support/PluginPaths.h"
 

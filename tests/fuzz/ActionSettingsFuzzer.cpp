@@ -2,7 +2,7 @@
 // "settings" object) and the update form (its own members), then every
 // resulting field converted as a key press converts it. Each step is checked
 // against what it promises, not only run.
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 #include "plugin/ActionSettings.h"
 
 #include <cerrno>

@@ -6,7 +6,7 @@
 #include "host/ESDConnectionManager.h"
 #include "host/HostMessages.h"
 #include "platform/recording/RecordingPlatform.h"
-#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include <cstddef>

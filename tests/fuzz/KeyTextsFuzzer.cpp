@@ -3,7 +3,7 @@
 // it promises (bounds, counts, lines, codes), and the step check must always
 // make a message the host can be sent.
 #include "plugin/ModifierSetting.h"
-#include "plugin/key/StepParser.h"
+#include "plugin/key/commands/StepParser.h"
 #include "support/AsciiText.h"
 
 #include <nlohmann/json.hpp>

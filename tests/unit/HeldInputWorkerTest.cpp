@@ -1,6 +1,6 @@
-#include "plugin/key/AcceleratedStep.h"
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/HeldInputWorker.h"
+#include "plugin/key/commands/AcceleratedStep.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/runs/HeldInputWorker.h"
 #include "KeySettings.h"
 #include "RecordedInput.h"
 

@@ -1,5 +1,5 @@
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/HeldInputWorker.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/runs/HeldInputWorker.h"
 #include "RecordedInput.h"
 
 #include <gtest/gtest.h>

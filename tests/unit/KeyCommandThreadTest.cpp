@@ -1,4 +1,4 @@
-#include "plugin/key/KeyCommandThread.h"
+#include "plugin/key/runs/KeyCommandThread.h"
 
 #include <gtest/gtest.h>
 

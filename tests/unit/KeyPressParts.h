@@ -3,11 +3,11 @@
 #include "plugin/HeldButtons.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/StopSignal.h"
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyPress.h"
-#include "plugin/key/KeyPressCommands.h"
-#include "plugin/key/OngoingCommands.h"
-#include "plugin/key/ToggleLocks.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/commands/KeyPressCommands.h"
+#include "plugin/key/runs/OngoingCommands.h"
+#include "plugin/key/runs/ToggleLocks.h"
 #include "RecordedFeedback.h"
 
 #include <nlohmann/json.hpp>

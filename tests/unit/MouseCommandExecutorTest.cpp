@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/MouseCommandExecutor.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/MouseCommandExecutor.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "RecordedInput.h"

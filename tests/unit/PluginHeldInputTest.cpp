@@ -1,7 +1,7 @@
 #include "host/ESDConnectionManager.h"
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "ConsoleCapture.h"

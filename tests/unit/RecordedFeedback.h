@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/key/KeyFeedback.h"
+#include "plugin/key/runs/KeyFeedback.h"
 
 #include <mutex>
 #include <string>

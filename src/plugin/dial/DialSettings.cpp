@@ -1,6 +1,6 @@
 #include "plugin/dial/DialSettings.h"
 
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 #include "plugin/ActionSettings.h"
 
 #include <algorithm>

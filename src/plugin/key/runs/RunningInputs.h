@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/key/RepeatingInput.h"
+#include "plugin/key/runs/RepeatingInput.h"
 
 #include <functional>
 #include <map>

@@ -1,4 +1,4 @@
-#include "plugin/key/AcceleratedStep.h"
+#include "plugin/key/commands/AcceleratedStep.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "plugin/key/OngoingCommands.h"
+#include "plugin/key/runs/OngoingCommands.h"
 
-#include "plugin/key/ToggleLocks.h"
+#include "plugin/key/runs/ToggleLocks.h"
 
 OngoingCommands::OngoingCommands(ToggleLocks& locks) : locks(locks) {}
 

@@ -1,11 +1,11 @@
-#include "plugin/key/MouseCommandExecutor.h"
+#include "plugin/key/commands/MouseCommandExecutor.h"
 
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
 #include "plugin/ModifierScope.h"
 #include "plugin/MouseInjection.h"
-#include "plugin/key/PointerCommands.h"
+#include "plugin/key/commands/PointerCommands.h"
 #include "plugin/StopSignal.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "plugin/key/Autoclick.h"
+#include "plugin/key/commands/Autoclick.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/PointerCommands.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/PointerCommands.h"
 #include "plugin/ModifierScope.h"
 #include "support/Log.h"
 

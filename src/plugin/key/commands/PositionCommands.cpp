@@ -1,8 +1,8 @@
-#include "plugin/key/PositionCommands.h"
+#include "plugin/key/commands/PositionCommands.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyFeedback.h"
-#include "plugin/key/KeyPress.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/commands/KeyPress.h"
 #include "plugin/ModifierScope.h"
 #include "plugin/SavedPositions.h"
 #include "support/Log.h"

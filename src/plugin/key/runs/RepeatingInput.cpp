@@ -1,4 +1,4 @@
-#include "plugin/key/RepeatingInput.h"
+#include "plugin/key/runs/RepeatingInput.h"
 
 #include "support/TimeLeft.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/key/StepParser.h"
+#include "plugin/key/commands/StepParser.h"
 
 #include "support/AsciiText.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/key/RunningInputs.h"
+#include "plugin/key/runs/RunningInputs.h"
 
 #include <string>
 

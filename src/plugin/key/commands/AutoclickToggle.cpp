@@ -1,10 +1,10 @@
-#include "plugin/key/AutoclickToggle.h"
+#include "plugin/key/commands/AutoclickToggle.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/Autoclick.h"
-#include "plugin/key/KeyFeedback.h"
-#include "plugin/key/KeyPress.h"
-#include "plugin/key/OngoingCommands.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/Autoclick.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/runs/OngoingCommands.h"
 
 void AutoclickToggle(const KeyPress& press, platform::MouseButton) {
     RunningInputs& autoclicks = press.ongoing.autoclicks;

@@ -1,7 +1,7 @@
-#include "plugin/key/PointerCommands.h"
+#include "plugin/key/commands/PointerCommands.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyPress.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/KeyPress.h"
 #include "plugin/ModifierScope.h"
 #include "plugin/MonitorChoice.h"
 #include "support/Log.h"

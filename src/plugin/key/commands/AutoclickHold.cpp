@@ -1,9 +1,9 @@
-#include "plugin/key/AutoclickHold.h"
+#include "plugin/key/commands/AutoclickHold.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/Autoclick.h"
-#include "plugin/key/KeyPress.h"
-#include "plugin/key/PointerCommands.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/Autoclick.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/commands/PointerCommands.h"
 
 void CheckAutoclickHold(const KeyPress& press, platform::MouseButton) { AutoclickRateOf(press.active); }
 

@@ -1,8 +1,8 @@
-#include "plugin/key/DoubleClick.h"
+#include "plugin/key/commands/DoubleClick.h"
 
 #include "plugin/HeldButtons.h"
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyPress.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/KeyPress.h"
 #include "plugin/StopSignal.h"
 
 #include <algorithm>

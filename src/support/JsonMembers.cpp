@@ -1,4 +1,4 @@
-#include "host/JsonMembers.h"
+#include "support/JsonMembers.h"
 
 #include <stdexcept>
 

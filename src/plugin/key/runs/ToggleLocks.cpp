@@ -1,7 +1,7 @@
-#include "plugin/key/ToggleLocks.h"
+#include "plugin/key/runs/ToggleLocks.h"
 
 #include "plugin/HeldButtons.h"
-#include "plugin/key/KeyFeedback.h"
+#include "plugin/key/runs/KeyFeedback.h"
 
 ToggleLocks::ToggleLocks(HeldButtons& held) : held(held) {}
 

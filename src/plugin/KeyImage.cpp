@@ -1,5 +1,5 @@
 #include "host/ESDConnectionManager.h"
-#include "plugin/key/HeldInputWorker.h"
+#include "plugin/key/runs/HeldInputWorker.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/FileLoading.h"
 

@@ -1,11 +1,11 @@
-#include "plugin/key/HeldInputWorker.h"
+#include "plugin/key/runs/HeldInputWorker.h"
 
 #include "platform/Platform.h"
-#include "plugin/key/AcceleratedStep.h"
+#include "plugin/key/commands/AcceleratedStep.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/Autoclick.h"
-#include "plugin/key/AutoclickHold.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/commands/Autoclick.h"
+#include "plugin/key/commands/AutoclickHold.h"
 #include "plugin/MouseInjection.h"
 #include "support/TimeLeft.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/key/RunningInputs.h"
+#include "plugin/key/runs/RunningInputs.h"
 
 bool RunningInputs::Toggle(const std::string& context, const std::string& device, int periodMs,
                            std::function<void()> step) {

@@ -1,8 +1,8 @@
-#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
 
-#include "plugin/key/HeldInputWorker.h"
-#include "plugin/key/JiggleToggle.h"
-#include "plugin/key/KeyPressCommands.h"
+#include "plugin/key/runs/HeldInputWorker.h"
+#include "plugin/key/commands/JiggleToggle.h"
+#include "plugin/key/commands/KeyPressCommands.h"
 #include "support/Log.h"
 
 #include <algorithm>

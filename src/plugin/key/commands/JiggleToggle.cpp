@@ -1,9 +1,9 @@
-#include "plugin/key/JiggleToggle.h"
+#include "plugin/key/commands/JiggleToggle.h"
 
-#include "plugin/key/ActiveMouseCommand.h"
-#include "plugin/key/KeyFeedback.h"
-#include "plugin/key/KeyPress.h"
-#include "plugin/key/OngoingCommands.h"
+#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/runs/OngoingCommands.h"
 #include "plugin/MouseInjection.h"
 
 #include <algorithm>
