@@ -2,6 +2,7 @@
 
 #include "plugin/MouseInjection.h"
 
+#include <algorithm>
 #include <iterator>
 
 using platform::InputEvent;
@@ -113,10 +114,15 @@ bool HeldButtons::InjectAmid(const Modifiers& modifiers, const std::vector<Input
     std::lock_guard<std::mutex> guard(mutex);
     const Modifiers free = NotHeldLocked(modifiers);
     std::vector<InputEvent> batch = Presses(free);
-    batch.insert(batch.end(), events.begin(), events.end());
+    // A click of a button a holder keeps down (a drag lock's) would let go
+    // of it: the button stays as it is, as for a click that holds it.
+    std::copy_if(events.begin(), events.end(), std::back_inserter(batch), [this](const InputEvent& event) {
+        const bool button = event.kind == InputEvent::Kind::ButtonDown || event.kind == InputEvent::Kind::ButtonUp;
+        return !button || !HeldByAnyLocked(event.button);
+    });
     const std::vector<InputEvent> releases = Releases(free);
     batch.insert(batch.end(), releases.begin(), releases.end());
-    return InjectInputBatch(batch);
+    return SendEvents(batch);
 }
 
 Modifiers HeldButtons::NotHeldLocked(const Modifiers& modifiers) const {

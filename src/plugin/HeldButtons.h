@@ -57,7 +57,8 @@ public:
     void ReleaseModifiers(const std::string& holder);
 
     // One batch: `events` amid `modifiers`, the presses of those no holder
-    // holds before and their releases after, no holder keeping them. What
+    // holds before and their releases after, no holder keeping them; the
+    // presses and releases of buttons a holder keeps down are left out. What
     // InjectInputBatch says. (Keys always come up the last pressed first.)
     bool InjectAmid(const Modifiers& modifiers, const std::vector<platform::InputEvent>& events);
 

@@ -1,5 +1,4 @@
 #include "host/ESDConnectionManager.h"
-#include "plugin/key/runs/HeldInputWorker.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/FileLoading.h"
 
@@ -33,7 +32,6 @@ void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
         SendImageFromFile(ongoing.ShowsHeld(context) ? ComposeHeldIconPath(settings) : ComposeIconPath(settings),
                           context);
     }
-    StartHeldInputWorker();
 }
 
 void MyStreamDeckPlugin::ShowImageOrHeldVariant(const std::string& path, const std::string& context) {

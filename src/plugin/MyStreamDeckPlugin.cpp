@@ -3,7 +3,8 @@
 #include "host/ESDConnectionManager.h"
 #include "support/JsonMembers.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/runs/KeyRuns.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/KeyPressCommands.h"
 #include "plugin/key/commands/StepParser.h"
@@ -17,10 +18,13 @@ void MyStreamDeckPlugin::OnKeyDown(const std::string&, const std::string& contex
     // the press arrives.
     if (!table.Find(context)) return;
     const ActionSettings& settings = table.At(context);
-    KeyWentDown(context, device);
+    ongoing.runs.KeyWentDown(context, device);
+    // What the key's last press keeps on ends at once, whatever is queued.
+    if (ongoing.EndedByPress(context)) return UpdateKeyImage(context);
     keyCommands.Post(context, device, [this, settings, context, device](const StopSignal& stop) {
-        LoadAndStartHold(settings, context);
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles, ongoing, positions});
+        LoadActiveMouseCommand(settings, context);
+        ongoing.KeyPressed(context);
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, *this, toggles, ongoing.runs, positions});
     });
 }
 
@@ -34,7 +38,7 @@ void MyStreamDeckPlugin::StopKeyCommands() {
 void MyStreamDeckPlugin::OnKeyUp(const std::string&, const std::string& context, const nlohmann::json&,
                                  const std::string&) {
     // At once, whatever is queued: a held command ends with its key's release.
-    KeyWentUp(context);
+    ongoing.runs.KeyWentUp(context);
 }
 
 void MyStreamDeckPlugin::OnWillAppear(const std::string& action, const std::string& context,
@@ -59,7 +63,7 @@ void MyStreamDeckPlugin::OnWillDisappear(const std::string& action, const std::s
     // this a held move would go on for ever. Its queued presses go too, and
     // only then its lock and autoclick, so that no press of it can start
     // them again.
-    KeyWentUp(context);
+    ongoing.runs.KeyWentUp(context);
     keyCommands.EndKey(context);
     ongoing.KeyGone(context);
     pages.KeyGone(context);
@@ -70,7 +74,7 @@ void MyStreamDeckPlugin::OnDeviceDidConnect(const std::string&, const nlohmann::
 void MyStreamDeckPlugin::OnDeviceDidDisconnect(const std::string& device) {
     dials.DeviceGone(device);
     // A device unplugged while a key is held never sends that key's release.
-    DeviceKeysWentUp(device);
+    ongoing.runs.DeviceKeysWentUp(device);
     keyCommands.EndDevice(device);
     ongoing.DeviceGone(device);
 }
@@ -103,6 +107,7 @@ void MyStreamDeckPlugin::UpdateKeySettings(const std::string& context, const nlo
         const bool ended =
             updated.my_mouse_event != table.At(context).my_mouse_event && ongoing.CommandChanged(context);
         table.At(context) = updated;
+        UpdateRun(context);
         if (ended) {
             UpdateKeyImage(context);
         } else if (imagePath) {
@@ -110,6 +115,14 @@ void MyStreamDeckPlugin::UpdateKeySettings(const std::string& context, const nlo
         }
     }
     SendStepCheck(context);
+}
+
+void MyStreamDeckPlugin::UpdateRun(const std::string& context) {
+    try {
+        ongoing.runs.Update(context, ConvertActiveMouseCommand(table.At(context), context));
+    } catch (const std::exception&) {
+        // Settings that cannot run leave the run with those it had.
+    }
 }
 
 void MyStreamDeckPlugin::SendStepCheck(const std::string& context) {

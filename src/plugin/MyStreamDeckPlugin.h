@@ -15,7 +15,10 @@
 
 // The mouse action: keeps each key's settings, performs a key's mouse command
 // when it is pressed and shows its icon when it appears. Presses take
-// effect on the key-command thread, in the order they arrived; releases,
+// effect on the key-command thread, in the order they arrived; what goes on
+// after a press (a held command, an autoclick, a sequence, the jiggler) runs
+// beside them, owned by its key (KeyRuns). A key's next press that ends what
+// its last one keeps on, releases,
 // disappearances, unplugged devices and everything else at once, ending
 // what they concern without waiting for queued presses. Events of the
 // dial action go to the dials instead, told apart by the action's UUID.
@@ -50,8 +53,8 @@ public:
     void OnDidReceiveGlobalSettings(const nlohmann::json& settings) override;
 
     // Sends the icon that the key's settings name, its held variant while
-    // the key keeps something on (OngoingCommands::ShowsHeld), then makes
-    // sure the held-input worker runs. The key must be in the table.
+    // the key keeps something on (OngoingCommands::ShowsHeld). The key must
+    // be in the table.
     void UpdateKeyImage(const std::string& context);
 
     // Returns once the key events received so far have taken effect.
@@ -91,6 +94,9 @@ private:
     // a settings page sends them; a command other than the key's ends its lock.
     void UpdateKeySettings(const std::string& context, const nlohmann::json& update);
 
+    // A run of the key's takes its settings as they stand now.
+    void UpdateRun(const std::string& context);
+
     // A sequence key's settings page hears which of its steps do not parse.
     void SendStepCheck(const std::string& context);
 
@@ -98,10 +104,10 @@ private:
 
     ContextTable table;
     ToggleLocks toggles{HeldInput()};
-    OngoingCommands ongoing{toggles};
     SettingsPageFeed pages{PageChannel()};
     SavedPositions positions{[this](const nlohmann::json& settings) { StoreGlobalSettings(settings); }};
     // The dials' events, told apart from the keys' by their action.
     DialAction dials{[this](const std::string& text) { SendToHost(text); }};
-    KeyCommandThread keyCommands;  // last: its work ends before the rest goes
+    OngoingCommands ongoing{toggles};  // its runs end before what they use goes
+    KeyCommandThread keyCommands;      // last: its work ends before the rest goes
 };

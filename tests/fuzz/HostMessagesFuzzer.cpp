@@ -6,7 +6,7 @@
 #include "host/ESDConnectionManager.h"
 #include "host/HostMessages.h"
 #include "platform/recording/RecordingPlatform.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MyStreamDeckPlugin.h"
 
 #include <cstddef>
@@ -40,9 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A command still running may hand an image to the connection: it ends while the connection is there.
         plugin.StopKeyCommands();
     }
-    // The held key and the recorded input are process-wide: a hold left by
-    // one input would keep the held-input worker stepping into the next.
-    SetKeyHeld(false);
+    // The recorded input is process-wide.
     platform::recording::TakeCalls();
     return 0;
 }

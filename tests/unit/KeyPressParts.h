@@ -3,7 +3,7 @@
 #include "plugin/HeldButtons.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/StopSignal.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/KeyPressCommands.h"
 #include "plugin/key/runs/OngoingCommands.h"
@@ -12,7 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What a key press hands its command, each part recorded or fresh: the
@@ -24,14 +26,23 @@ struct KeyPressParts {
 
     // Performs the command loaded last, as the key-command thread does.
     void Perform(const std::string& context, const std::string& device) {
-        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing, positions});
+        PerformKeyPress(KeyPress{context, device, GetActiveMouseCommand(), stop, feedback, toggles, ongoing.runs, positions});
+    }
+
+    // Returns once the key's sequence, which runs on a thread of its own, has
+    // run to its end.
+    void WaitForSequence(const std::string& context) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (ongoing.runs.IsRunning(context, RunKind::Sequence) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
     StopSignal stop;
     RecordedFeedback feedback;
     HeldButtons held;
     ToggleLocks toggles{held};
-    OngoingCommands ongoing{toggles};
     std::vector<nlohmann::json> stored;  // what the saves handed to the host
     SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
+    OngoingCommands ongoing{toggles};  // last: its runs end before the parts they use go
 };

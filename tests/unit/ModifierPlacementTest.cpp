@@ -3,7 +3,7 @@
 #include "plugin/ModifierScope.h"
 #include "plugin/SavedPositions.h"
 #include "plugin/StopSignal.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/KeyPressCommands.h"
 #include "plugin/key/commands/MouseCommandExecutor.h"
@@ -52,12 +52,10 @@ protected:
 protected:
     void SetUp() override {
         recording::Reset();
-        SetKeyHeld(false);
     }
 
     std::vector<recording::Call> PressCalls(const ActionSettings& settings, const std::string& context = "key") {
         LoadActiveMouseCommand(settings, context);
-        SetKeyHeld(true);
         Perform(context, "deck");
         finished = Clock::now();
         return TakeInputCalls();

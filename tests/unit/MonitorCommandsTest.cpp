@@ -1,5 +1,5 @@
 #include "platform/Platform.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/KeyPressCommands.h"
 #include "plugin/key/commands/MouseCommandExecutor.h"
@@ -52,7 +52,6 @@ protected:
         settings.my_repeat_loops = "0";
         settings.my_monitor = c.monitor;
         LoadActiveMouseCommand(settings);
-        SetKeyHeld(true);
         Perform("key", "deck");
         return Describe(TakeInputCalls());
     }

@@ -1,7 +1,8 @@
 #include "host/ESDConnectionManager.h"
 #include "platform/Platform.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/MouseCommandExecutor.h"
+#include "KeySettings.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "ConsoleCapture.h"
 #include "RecordedInput.h"
@@ -28,7 +29,6 @@ class PluginTest : public testing::Test {
 protected:
     void SetUp() override {
         recording::Reset();
-        SetKeyHeld(false);
         plugin.SetConnectionManager(&connection);
     }
 
@@ -36,11 +36,6 @@ protected:
         plugin.OnKeyDown("org.deckmouse.mouse", context, json(), "device");
         plugin.WaitForKeyCommands();
         return Describe(TakeInputCalls());
-    }
-
-    void Release(const std::string& context) {
-        plugin.OnKeyUp("", context, json(), "");
-        plugin.WaitForKeyCommands();
     }
 
     MyStreamDeckPlugin plugin;
@@ -52,11 +47,6 @@ const std::vector<Injected> kPlacedAt12 = {{"SetCursorPos", {1, 2}}};
 TEST_F(PluginTest, PressPerformsTheSettingsStoredAtAppearance) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     EXPECT_EQ(Press("key"), kPlacedAt12);
-    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "held until the key's release";
-    Release("another key");
-    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "another key's release ends nothing of this one";
-    Release("key");
-    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
 }
 
 // The connection goes on while a press waits out its passes, and what came
@@ -77,7 +67,6 @@ TEST_F(PluginTest, PressReturnsAtOnceAndLaterPressesTakeEffectInArrivalOrder) {
                                                       {"mouse_event", {MOUSEEVENTF_LEFTUP, 0}},
                                                       {"SetCursorPos", {1, 2}}}));
     EXPECT_GE(MillisecondsBetween(calls[1].time, calls[2].time), 2 * kPassWaitMs) << "the passes overlapped";
-    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "the place key's release has not come";
 }
 
 // What ends a key does not wait behind the presses queued before it: its own
@@ -97,9 +86,9 @@ TEST_F(PluginTest, DisappearanceDropsTheKeysQueuedPressesOnly) {
 }
 
 TEST_F(PluginTest, PressOfAnUnknownKeyDoesNothing) {
-    SetKeyHeld(true);
+    LoadActiveMouseCommand(KeySettings("MOUSE_WHEEL_UP", "7"), "shown");
     EXPECT_TRUE(Press("never shown").empty());
-    EXPECT_TRUE(GetActiveMouseCommand().keyHeld);
+    EXPECT_EQ(GetActiveMouseCommand().context, "shown");
 }
 
 TEST_F(PluginTest, SecondAppearanceKeepsTheFirstSettings) {
@@ -130,16 +119,14 @@ TEST_F(PluginTest, PressWhoseNumbersDoNotConvertRaisesAndSetsNothing) {
     plugin.OnWillAppear("", "key", Appearance(settings), "");
     // Raised on the key-command thread, where it drops that one press.
     EXPECT_TRUE(Press("key").empty());
-    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
     EXPECT_TRUE(TakeInputCalls().empty());
 }
 
-TEST_F(PluginTest, DisappearanceForgetsTheKeyAndEndsAHold) {
+TEST_F(PluginTest, DisappearanceForgetsTheKey) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnWillDisappear("", "key", json(), "");
     plugin.WaitForKeyCommands();
-    EXPECT_FALSE(GetActiveMouseCommand().keyHeld);
     EXPECT_TRUE(Press("key").empty());
     plugin.OnWillDisappear("", "not shown", json(), "");  // no error
 }
@@ -148,10 +135,8 @@ TEST_F(PluginTest, DeviceEvents) {
     plugin.OnWillAppear("", "key", Appearance(Settings("MOUSE_CURSOR_POS", "1", "2")), "");
     EXPECT_EQ(Press("key"), kPlacedAt12);
     plugin.OnDeviceDidConnect("device", json{{"size", {{"columns", 5}}}});
-    EXPECT_TRUE(GetActiveMouseCommand().keyHeld) << "a connecting device changes nothing";
     plugin.OnDeviceDidDisconnect("device");
     plugin.WaitForKeyCommands();
-    EXPECT_FALSE(GetActiveMouseCommand().keyHeld) << "a disconnected device sends no release";
     EXPECT_EQ(Press("key"), kPlacedAt12);
 }
 
@@ -227,7 +212,10 @@ TEST_F(PluginTest, StepsArriveWithTheSettingsTheHostReports) {
     sequence["my_steps"] = "move 1 1";
     plugin.OnWillAppear("", "seq", Appearance(sequence), "");
     plugin.OnDidReceiveSettings("", "seq", {{"settings", {{"my_steps", "move +2 +3"}}}}, "");
-    EXPECT_EQ(Press("seq"), (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveBy(2, 3)}}}));
+    plugin.OnKeyDown("", "seq", json(), "device");
+    // The sequence runs beside the key-command thread.
+    EXPECT_EQ(Describe(WaitForInput(1, std::chrono::seconds(30))),
+              (std::vector<Injected>{{"SendInput", {}, {InputEvent::MoveBy(2, 3)}}}));
 }
 
 }  // namespace

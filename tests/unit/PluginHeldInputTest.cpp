@@ -1,7 +1,7 @@
 #include "host/ESDConnectionManager.h"
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "ConsoleCapture.h"
@@ -65,7 +65,6 @@ class PluginHeldInputTest : public testing::Test {
 protected:
     void SetUp() override {
         recording::Reset();
-        SetKeyHeld(false);
         plugin.SetConnectionManager(&connection);
     }
 
@@ -141,7 +140,6 @@ TEST_F(PluginHeldInputTest, LocksAndDialPushesShareTheButton) {
 
 TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
     Appear("wheel", "MOUSE_WHEEL_HOLD");
-    plugin.UpdateKeyImage("wheel");  // starts the worker, as an appearance does
     const std::function<void()> ends[] = {
         [&] { plugin.OnKeyUp("", "wheel", json(), "deck 1"); },
         [&] { plugin.OnDeviceDidDisconnect("deck 1"); },
@@ -150,12 +148,11 @@ TEST_F(PluginHeldInputTest, HeldWheelStopsAtReleaseDisappearanceAndUnplugging) {
     for (std::size_t i = 0; i < std::size(ends); ++i) {
         SCOPED_TRACE("end " + std::to_string(i));
         plugin.OnKeyDown("", "wheel", json(), "deck 1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        auto steps = WaitForInput(2, std::chrono::seconds(30));
         ends[i]();
-        plugin.WaitForKeyCommands();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const auto steps = TakeInputCalls();
-        EXPECT_GE(steps.size(), 2u);
+        ASSERT_GE(steps.size(), 2u);
+        // The end returns once the step in progress is made: what came before it.
+        for (auto& step : TakeInputCalls()) steps.push_back(std::move(step));
         for (const auto& step : steps) EXPECT_EQ(step.events, std::vector<InputEvent>{InputEvent::Wheel(120)});
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         EXPECT_TRUE(TakeInputCalls().empty()) << "the wheel kept turning";
@@ -251,7 +248,6 @@ TEST_F(PluginModifiersTest, HeldCommandsKeepTheirKeysUntilTheHoldEnds) {
         for (const Ending& ending : endings) {
             SCOPED_TRACE(std::string(command.command) + ", " + ending.name);
             Appear("held", Appearance(command.command, "CTRL"));
-            plugin.UpdateKeyImage("held");  // starts the worker, as an appearance does
             Down("held");
             // Two steps: the keys stay down between them.
             const auto steps = EventsUntil([&](const std::vector<InputEvent>& events) {
@@ -306,7 +302,6 @@ TEST_F(PluginModifiersTest, AClickCutShortLetsGoOfItsKeys) {
 TEST_F(PluginModifiersTest, TwoHoldersOfCtrlKeepItDownUntilTheLast) {
     Appear("lock", Appearance("MOUSE_RIGHT_TOGGLE", "CTRL"));
     Appear("wheel", Appearance("MOUSE_WHEEL_HOLD", "CTRL+SHIFT"));
-    plugin.UpdateKeyImage("wheel");
     Down("lock");
     Down("wheel");
     const auto held = EventsUntilSeen(InputEvent::Wheel(120));
@@ -351,15 +346,15 @@ json Autoclick(const std::string& command, const std::string& sleep) {
 
 const std::vector<InputEvent> kRightClick = {InputEvent::Down(MouseButton::Right), InputEvent::Up(MouseButton::Right)};
 
-// Nothing more comes within three periods: a click in progress has ended by then.
+// Called once the end returned, which waits for a click in progress: what
+// came before it goes, and nothing more comes within three periods.
 void ExpectNoMoreClicks(int periodMs) {
-    WaitForInput(1, std::chrono::milliseconds(periodMs * 3));
+    TakeInputCalls();
     EXPECT_TRUE(WaitForInput(1, std::chrono::milliseconds(periodMs * 3)).empty()) << "clicks after the end";
 }
 
 TEST_F(PluginHeldInputTest, AutoclickHoldStopsAtReleaseDisappearanceAndUnplugging) {
     plugin.OnWillAppear("", "auto", Autoclick("MOUSE_AUTOCLICK_HOLD", "10"), "deck 1");
-    plugin.UpdateKeyImage("auto");  // starts the worker, as an appearance does
     const std::function<void()> ends[] = {
         [&] { plugin.OnKeyUp("", "auto", json(), "deck 1"); },
         [&] { plugin.OnDeviceDidDisconnect("deck 1"); },
@@ -368,9 +363,9 @@ TEST_F(PluginHeldInputTest, AutoclickHoldStopsAtReleaseDisappearanceAndUnpluggin
     for (std::size_t i = 0; i < std::size(ends); ++i) {
         SCOPED_TRACE("end " + std::to_string(i));
         plugin.OnKeyDown("", "auto", json(), "deck 1");
-        const auto clicks = WaitForInput(3, std::chrono::seconds(5));
+        const auto clicks = WaitForInput(3, std::chrono::seconds(30));
         ends[i]();
-        ASSERT_EQ(clicks.size(), 3u);
+        ASSERT_GE(clicks.size(), 3u);
         for (const auto& click : clicks) EXPECT_EQ(click.events, kRightClick);
         ExpectNoMoreClicks(10);
     }
@@ -391,7 +386,7 @@ TEST_F(PluginHeldInputTest, AutoclickToggleRunsBesideOtherKeysUntilItsKeyDeviceO
         plugin.OnWillAppear("", "auto", Autoclick("MOUSE_AUTOCLICK_TOGGLE", "20"), "deck 1");
         plugin.OnKeyDown("", "auto", json(), "deck 1");
         plugin.OnKeyUp("", "auto", json(), "deck 1");
-        ASSERT_EQ(WaitForInput(1, std::chrono::seconds(5)).size(), 1u);
+        ASSERT_GE(WaitForInput(1, std::chrono::seconds(30)).size(), 1u);
         if (i == 0) {
             plugin.OnKeyDown("", "click", json(), "deck 1");
             plugin.WaitForKeyCommands();
@@ -401,9 +396,9 @@ TEST_F(PluginHeldInputTest, AutoclickToggleRunsBesideOtherKeysUntilItsKeyDeviceO
             });
             EXPECT_TRUE(clicked) << "the other key's press waited";
         }
-        EXPECT_GE(WaitForInput(2, std::chrono::seconds(5)).size(), 2u) << "stopped too early";
+        EXPECT_GE(WaitForInput(2, std::chrono::seconds(30)).size(), 2u) << "stopped too early";
         ends[i]();
-        EXPECT_TRUE(TakeInputCalls().empty()) << "a click after the end";
+        ExpectNoMoreClicks(20);
     }
 }
 
@@ -435,9 +430,9 @@ TEST_F(PluginHeldInputTest, AutoclickToggleWithAnUnreadablePeriodOrAChangedComma
     EXPECT_TRUE(Settle().empty());
     plugin.OnSendToPlugin("", "auto", json{{"my_sleep", "20"}}, "deck 1");
     plugin.OnKeyDown("", "auto", json(), "deck 1");
-    EXPECT_EQ(WaitForInput(1, std::chrono::seconds(5)).size(), 1u);
+    EXPECT_GE(WaitForInput(1, std::chrono::seconds(30)).size(), 1u);
     plugin.OnSendToPlugin("", "auto", json{{"my_mouse_event", "MOUSE_LEFT_CLICK"}}, "deck 1");
-    EXPECT_TRUE(TakeInputCalls().empty()) << "a click after the command changed";
+    ExpectNoMoreClicks(20);
 }
 
 }  // namespace

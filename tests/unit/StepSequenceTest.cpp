@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/KeyPressCommands.h"
 #include "plugin/key/runs/ToggleLocks.h"
@@ -32,7 +32,6 @@ class SequenceTest : public testing::Test, protected KeyPressParts {
 protected:
     void SetUp() override {
         recording::Reset();
-        SetKeyHeld(false);
     }
 
     // Presses a MOUSE_SEQUENCE key, its settings arriving as the host hands them.
@@ -49,8 +48,8 @@ protected:
                                           {"my_modifiers", modifiers},
                                           {"my_steps", steps}}}};
         LoadActiveMouseCommand(ParseActionSettings(payload), "key");
-        SetKeyHeld(true);
         Perform("key", "deck");
+        WaitForSequence("key");
         return recording::TakeCalls();
     }
 
@@ -172,7 +171,7 @@ TEST_F(SequenceTest, AStopEndsItAtItsWaitAndLetsGoOfWhatItHeld) {
         // Once the sequence holds its button, it is in its long wait.
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (!HeldInput().IsDown(MouseButton::Left) && Clock::now() < deadline) std::this_thread::yield();
-        stop.Request();
+        ongoing.EndedByPress("key");  // the key's next press
     });
     const auto started = Clock::now();
     const auto input = RunInput("down left; wait 60000; click right");

@@ -2,7 +2,7 @@
 // screen): what it injects must arrive as X input, seen by a second client
 // through XInput2 raw events, and the pointer must end where it was put.
 #include "platform/Platform.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/MouseCommandExecutor.h"
 #include "plugin/StopSignal.h"
 

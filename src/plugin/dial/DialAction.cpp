@@ -3,6 +3,7 @@
 #include "host/HostMessages.h"
 #include "plugin/dial/DialStrip.h"
 #include "plugin/HeldButtons.h"
+#include "plugin/ModifierScope.h"
 #include "plugin/MouseInjection.h"
 
 #include <algorithm>
@@ -67,7 +68,8 @@ void InjectTurn(const std::string& context, DialAxis axis, std::int64_t amount) 
     MoveCursorTo(horizontal ? ClampToInt32(at.x + amount) : at.x, horizontal ? at.y : ClampToInt32(at.y + amount));
 }
 
-void InjectClick(MouseButton button) { InjectInputBatch({InputEvent::Down(button), InputEvent::Up(button)}); }
+// Through the owner of held input, so that it leaves a button a lock keeps down as it is.
+void InjectClick(MouseButton button) { InjectWithModifiers({}, {InputEvent::Down(button), InputEvent::Up(button)}); }
 
 }  // namespace
 

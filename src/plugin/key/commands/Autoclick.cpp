@@ -1,8 +1,8 @@
 #include "plugin/key/commands/Autoclick.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
-#include "plugin/key/commands/PointerCommands.h"
 #include "plugin/ModifierScope.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/commands/PointerCommands.h"
 #include "support/Log.h"
 
 #include <algorithm>
@@ -14,9 +14,13 @@ std::optional<AutoclickRate> AutoclickRateOf(const ActiveMouseCommand& active) {
                 " does nothing");
         return std::nullopt;
     }
-    return AutoclickRate{*button, std::max(active.pauseMs, kShortestAutoclickPeriodMs)};
+    return AutoclickRate{*button, AutoclickPeriodMs(active)};
 }
 
-void Autoclick(platform::MouseButton button, const Modifiers& modifiers) {
-    InjectWithModifiers(modifiers, {platform::InputEvent::Down(button), platform::InputEvent::Up(button)});
+int AutoclickPeriodMs(const ActiveMouseCommand& active) { return std::max(active.pauseMs, kShortestAutoclickPeriodMs); }
+
+void ClickOnce(const ActiveMouseCommand& active) {
+    const std::optional<platform::MouseButton> button = ParseButtonSetting(active.button);
+    if (!button) return;
+    InjectWithModifiers(active.modifiers, {platform::InputEvent::Down(*button), platform::InputEvent::Up(*button)});
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "plugin/ModifierSetting.h"
 
 #include <optional>
 
@@ -20,10 +19,13 @@ struct AutoclickRate {
 // Nothing, and a line in the log, when "my_button" names no button.
 std::optional<AutoclickRate> AutoclickRateOf(const ActiveMouseCommand& active);
 
-// One click of `button` where the pointer is: its press and release in one
-// batch, so that no click is ever cut in half, with the key's modifiers
-// around it in that batch (InjectWithModifiers). They are held around each
-// click rather than for the whole run: between clicks, which may be seconds
-// apart and go on while the user works, the keyboard types as usual, and
-// nothing is left down whenever the clicking stops.
-void Autoclick(platform::MouseButton button, const Modifiers& modifiers);
+int AutoclickPeriodMs(const ActiveMouseCommand& active);
+
+// One click of the key's button where the pointer is, none when it names no
+// button: its press and release in one batch, so that no click is ever cut
+// in half, with the key's modifiers around it in that batch
+// (InjectWithModifiers). They are held around each click rather than for
+// the whole run: between clicks, which may be seconds apart and go on while
+// the user works, the keyboard types as usual, and nothing is left down
+// whenever the clicking stops.
+void ClickOnce(const ActiveMouseCommand& active);

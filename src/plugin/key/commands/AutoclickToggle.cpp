@@ -1,22 +1,23 @@
 #include "plugin/key/commands/AutoclickToggle.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/Autoclick.h"
-#include "plugin/key/runs/KeyFeedback.h"
 #include "plugin/key/commands/KeyPress.h"
-#include "plugin/key/runs/OngoingCommands.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/runs/KeyRuns.h"
+#include "plugin/key/runs/RepeatedSteps.h"
 
 void AutoclickToggle(const KeyPress& press, platform::MouseButton) {
-    RunningInputs& autoclicks = press.ongoing.autoclicks;
-    if (autoclicks.StopKey(press.context)) {
+    if (press.runs.StopKey(press.context)) {
         press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Own);
         return;
     }
-    const std::optional<AutoclickRate> rate = AutoclickRateOf(press.active);
-    if (!rate) return;
-    const platform::MouseButton button = rate->button;
-    const Modifiers modifiers = press.active.modifiers;
-    autoclicks.Toggle(press.context, press.device, rate->periodMs,
-                      [button, modifiers] { Autoclick(button, modifiers); });
+    if (!AutoclickRateOf(press.active)) return;
+    press.runs.Start(press.context, press.device, RunKind::AutoclickToggle, press.active, [](KeyRun& run) {
+        RepeatSteps(run, [](const ActiveMouseCommand& active, std::int64_t) {
+            ClickOnce(active);
+            return Pause{AutoclickPeriodMs(active), true};
+        });
+    });
     press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Held);
 }

@@ -1,7 +1,7 @@
 #include "plugin/key/commands/DoubleClick.h"
 
 #include "plugin/HeldButtons.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/StopSignal.h"
 

@@ -1,21 +1,16 @@
 #include "plugin/key/commands/JiggleToggle.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
-#include "plugin/key/runs/KeyFeedback.h"
-#include "plugin/key/commands/KeyPress.h"
-#include "plugin/key/runs/OngoingCommands.h"
 #include "plugin/MouseInjection.h"
+#include "plugin/key/ActiveMouseCommand.h"
+#include "plugin/key/commands/KeyPress.h"
+#include "plugin/key/runs/KeyFeedback.h"
+#include "plugin/key/runs/KeyRuns.h"
+#include "plugin/key/runs/RepeatedSteps.h"
 
 #include <algorithm>
 #include <limits>
 
 using platform::InputEvent;
-
-namespace {
-
-void Jiggle() { InjectInputBatch({InputEvent::MoveBy(1, 0), InputEvent::MoveBy(-1, 0)}); }
-
-}  // namespace
 
 int JigglePeriodMs(std::int32_t seconds) {
     constexpr std::int32_t kLongest = std::numeric_limits<int>::max() / 1000;
@@ -23,10 +18,18 @@ int JigglePeriodMs(std::int32_t seconds) {
 }
 
 void JiggleToggle(const KeyPress& press, platform::MouseButton) {
-    RunningInputs& jiggler = press.ongoing.jiggler;
-    const auto others = jiggler.StopWhere(
-        [&](const std::string& context, const std::string&) { return context != press.context; });
+    const auto others = press.runs.StopWhere(
+        [&](const KeyRun& run) { return run.Kind() == RunKind::Jiggler && run.Context() != press.context; });
     for (const std::string& other : others) press.feedback.ShowKeyImage(other, KeyFeedback::Image::Own);
-    const bool on = jiggler.Toggle(press.context, press.device, JigglePeriodMs(press.active.pauseMs), Jiggle);
-    press.feedback.ShowKeyImage(press.context, on ? KeyFeedback::Image::Held : KeyFeedback::Image::Own);
+    if (press.runs.StopKey(press.context)) {
+        press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Own);
+        return;
+    }
+    press.runs.Start(press.context, press.device, RunKind::Jiggler, press.active, [](KeyRun& run) {
+        RepeatSteps(run, [](const ActiveMouseCommand& active, std::int64_t) {
+            InjectInputBatch({InputEvent::MoveBy(1, 0), InputEvent::MoveBy(-1, 0)});
+            return Pause{JigglePeriodMs(active.pauseMs), true};
+        });
+    });
+    press.feedback.ShowKeyImage(press.context, KeyFeedback::Image::Held);
 }

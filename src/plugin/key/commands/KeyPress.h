@@ -4,7 +4,7 @@
 
 struct ActiveMouseCommand;
 class KeyFeedback;
-class OngoingCommands;
+class KeyRuns;
 class SavedPositions;
 class StopSignal;
 class ToggleLocks;
@@ -18,6 +18,6 @@ struct KeyPress {
     const StopSignal& stop;
     KeyFeedback& feedback;
     ToggleLocks& toggles;
-    OngoingCommands& ongoing;  // the autoclick toggles and the jiggler
+    KeyRuns& runs;  // what goes on after the press: held commands, autoclicks, sequences, the jiggler
     SavedPositions& positions;
 };

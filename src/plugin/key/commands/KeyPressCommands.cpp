@@ -1,10 +1,10 @@
 #include "plugin/key/commands/KeyPressCommands.h"
 
 #include "platform/Platform.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
-#include "plugin/key/commands/AutoclickHold.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/AutoclickToggle.h"
 #include "plugin/key/commands/DoubleClick.h"
+#include "plugin/key/commands/HeldCommands.h"
 #include "plugin/key/runs/KeyFeedback.h"
 #include "plugin/key/commands/JiggleToggle.h"
 #include "plugin/key/commands/KeyPress.h"
@@ -22,12 +22,12 @@ using platform::MouseButton;
 namespace {
 
 void Toggle(const KeyPress& press, MouseButton button) {
-    press.toggles.Press(press.context, press.device, button, press.active.modifiers, press.feedback);
+    const bool locked = press.toggles.Press(press.context, press.device, button, press.active.modifiers);
+    press.feedback.ShowKeyImage(press.context, locked ? KeyFeedback::Image::Held : KeyFeedback::Image::Own);
 }
 
 struct ImmediateCommand {
     const char* name;
-    // Null: the held-input worker acts while the key is held.
     void (*perform)(const KeyPress&, MouseButton);
     MouseButton button;  // the button of a double-click or toggle
 };
@@ -44,10 +44,10 @@ const ImmediateCommand kImmediateCommands[] = {
     {"MOUSE_SEQUENCE", RunSequence, MouseButton::Left},
     {"MOUSE_POS_SAVE", SavePosition, MouseButton::Left},
     {"MOUSE_POS_RESTORE", RestorePosition, MouseButton::Left},
-    {"MOUSE_CURSOR_MOVE", nullptr, MouseButton::Left},
-    {"MOUSE_WHEEL_HOLD", nullptr, MouseButton::Left},
-    {"MOUSE_HWHEEL_HOLD", nullptr, MouseButton::Left},
-    {"MOUSE_AUTOCLICK_HOLD", CheckAutoclickHold, MouseButton::Left},
+    {"MOUSE_CURSOR_MOVE", StartHeldCommand, MouseButton::Left},
+    {"MOUSE_WHEEL_HOLD", StartHeldCommand, MouseButton::Left},
+    {"MOUSE_HWHEEL_HOLD", StartHeldCommand, MouseButton::Left},
+    {"MOUSE_AUTOCLICK_HOLD", StartHeldCommand, MouseButton::Left},
     {"MOUSE_AUTOCLICK_TOGGLE", AutoclickToggle, MouseButton::Left},
     {kJiggleCommand, JiggleToggle, MouseButton::Left},
 };
@@ -78,7 +78,7 @@ void PerformKeyPress(const KeyPress& press) {
     const ImmediateCommand* command = FindImmediateCommand(press.active.commandName);
     if (command == nullptr) {
         ExecuteMouseCommand(press.stop);
-    } else if (command->perform != nullptr) {
+    } else {
         command->perform(press, command->button);
     }
 }

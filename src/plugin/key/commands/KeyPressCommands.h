@@ -5,7 +5,7 @@
 struct KeyPress;
 
 // Performs the command of a key press, once the active command holds the
-// key's settings and keyHeld is set. The 22 commands that came first go
+// key's settings. The 22 commands that came first go
 // through ExecuteMouseCommand with their passes. The later ones act at once,
 // without passes ("my_repeat_loops" does not apply):
 //   "MOUSE_{LEFT,MIDDLE,RIGHT}_DOUBLE_CLICK"  DoubleClick
@@ -14,7 +14,7 @@ struct KeyPress;
 //   "MOUSE_SEQUENCE"                          StepSequence
 //   "MOUSE_POS_SAVE", "MOUSE_POS_RESTORE"     PositionCommands
 //   "MOUSE_CURSOR_MOVE", "MOUSE_WHEEL_HOLD",
-//   "MOUSE_HWHEEL_HOLD", "MOUSE_AUTOCLICK_HOLD" the held-input worker, while the key is held
+//   "MOUSE_HWHEEL_HOLD", "MOUSE_AUTOCLICK_HOLD" HeldCommands, while the key is held
 //   "MOUSE_AUTOCLICK_TOGGLE"                  AutoclickToggle
 //   "MOUSE_JIGGLE_TOGGLE"                     JiggleToggle
 // Whatever the command, when the foreground window is out of reach of

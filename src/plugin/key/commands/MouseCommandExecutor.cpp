@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "plugin/HeldButtons.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/ModifierScope.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/key/commands/PointerCommands.h"

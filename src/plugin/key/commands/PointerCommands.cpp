@@ -1,6 +1,6 @@
 #include "plugin/key/commands/PointerCommands.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/ModifierScope.h"
 #include "plugin/MonitorChoice.h"

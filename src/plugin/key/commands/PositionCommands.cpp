@@ -1,6 +1,6 @@
 #include "plugin/key/commands/PositionCommands.h"
 
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/runs/KeyFeedback.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/ModifierScope.h"

@@ -2,11 +2,12 @@
 
 #include "plugin/HeldButtons.h"
 #include "plugin/ModifierScope.h"
-#include "plugin/key/runs/ActiveMouseCommand.h"
+#include "plugin/key/ActiveMouseCommand.h"
 #include "plugin/key/commands/DoubleClick.h"
 #include "plugin/key/commands/KeyPress.h"
 #include "plugin/key/commands/PointerCommands.h"
 #include "plugin/key/commands/StepParser.h"
+#include "plugin/key/runs/KeyRuns.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/StopSignal.h"
 #include "support/Log.h"
@@ -134,9 +135,22 @@ bool Returns(const ParsedSteps& parsed) {
     return false;
 }
 
+// The steps in order, until a stop.
+void PerformSteps(const KeyPress& press) {
+    const ParsedSteps& parsed = *press.active.steps;
+    SequenceRun run(press);
+    if (Returns(parsed)) run.RememberStart();
+    for (const Step& step : parsed.steps) {
+        if (press.stop.Requested() || !run.Perform(step)) return;
+    }
+}
+
 }  // namespace
 
 void RunSequence(const KeyPress& press, platform::MouseButton) {
+    // A press queued while the key's run went on ends it, as a press does
+    // that comes while it runs.
+    if (press.runs.StopKey(press.context)) return;
     const ParsedSteps* parsed = press.active.steps.get();
     if (parsed == nullptr) return;
     if (!parsed->problems.empty()) {
@@ -145,9 +159,11 @@ void RunSequence(const KeyPress& press, platform::MouseButton) {
                 " problem(s), the first on line " + std::to_string(first.line) + ": " + first.problem + ")");
         return;
     }
-    SequenceRun run(press);
-    if (Returns(*parsed)) run.RememberStart();
-    for (const Step& step : parsed->steps) {
-        if (press.stop.Requested() || !run.Perform(step)) return;
-    }
+    press.runs.Start(press.context, press.device, RunKind::Sequence, press.active,
+                     // The steps as they stood at the press, whatever the page sends meanwhile.
+                     [active = press.active, &feedback = press.feedback, &toggles = press.toggles,
+                      &runs = press.runs, &positions = press.positions](KeyRun& run) {
+                         PerformSteps(KeyPress{run.Context(), run.Device(), active, run.Stop(), feedback, toggles,
+                                               runs, positions});
+                     });
 }

@@ -5,8 +5,9 @@
 struct KeyPress;
 
 // "MOUSE_SEQUENCE": performs the key's parsed "my_steps" (StepParser.h) in
-// order, on the key-command thread. A stop ends it at its next step or
-// wait. A `double` is the double-click commands' (DoubleClick), its presses
+// order, as a run of its key's (KeyRuns), beside other keys' presses. Its
+// key's next press, its willDisappear, its device's end and the plugin's
+// stop it at its next step or wait. A `double` is the double-click commands' (DoubleClick), its presses
 // as long as "my_sleep" and the system's double-click time allow. The key's
 // modifiers are down for the whole run. Buttons go down and up under the
 // key's SequenceHolder, and whatever it left down goes up at its end, then

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "plugin/key/runs/RunningInputs.h"
+#include "plugin/key/runs/KeyRuns.h"
 
 #include <string>
 
 class ToggleLocks;
 
 // What key commands keep doing after their press: the drag locks of the
-// toggles, the running autoclick toggles and the jiggler. A key that has one
-// of them on shows its held image. Safe from any thread.
+// toggles and the runs of the keys (KeyRuns). A key that has a lock, a
+// running autoclick toggle or the jiggler on shows its held image. Safe from
+// any thread but the runs'.
 class OngoingCommands {
 public:
     explicit OngoingCommands(ToggleLocks& locks);
@@ -16,7 +17,16 @@ public:
     // The one question the key's image asks.
     bool ShowsHeld(const std::string& context) const;
 
-    // The key is gone (willDisappear): its lock and its autoclick end; the
+    // The key was pressed again while something of its own goes on that its
+    // next press ends (a lock, an autoclick toggle, the jiggler, a
+    // sequence): it ends at once, ahead of the presses queued before, and
+    // the press does nothing else. True then.
+    bool EndedByPress(const std::string& context);
+
+    // A press of the key took effect: a held move or scroll of any other key ends.
+    void KeyPressed(const std::string& context);
+
+    // The key is gone (willDisappear): its lock and its runs end; the
     // jiggler goes on, as the host cannot tell a page switch from a key
     // removed. No image: the key is not shown.
     void KeyGone(const std::string& context);
@@ -28,11 +38,10 @@ public:
     // The device is gone (deviceDidDisconnect): everything its keys keep on ends.
     void DeviceGone(const std::string& device);
 
-    // The plugin ends: the autoclicks and the jiggler stop. (The input gate
-    // lets go of the locks' buttons.)
+    // The plugin ends: every run stops. (The input gate lets go of the
+    // locks' buttons.)
     void EndAll();
 
     ToggleLocks& locks;
-    RunningInputs autoclicks;  // "MOUSE_AUTOCLICK_TOGGLE", any number of keys
-    RunningInputs jiggler;     // "MOUSE_JIGGLE_TOGGLE", one key at most
+    KeyRuns runs;
 };

@@ -6,7 +6,6 @@
 #include <string>
 
 class HeldButtons;
-class KeyFeedback;
 
 // The buttons that toggle keys keep down (drag lock), each held in the
 // owner of held buttons under its key's lock holder. Safe from any thread:
@@ -17,11 +16,11 @@ public:
     explicit ToggleLocks(HeldButtons& held);
 
     // The key's first press holds `button` down, with `modifiers` pressed
-    // before it, and shows the key's held image; the next lets go of the
-    // button and keys it held (the button first) and shows the key's own icon
-    // again. Whatever ends the lock lets go of its keys with its button.
-    void Press(const std::string& context, const std::string& device, platform::MouseButton button,
-               const Modifiers& modifiers, KeyFeedback& feedback);
+    // before it; the next lets go of the button and keys it held (the button
+    // first). True when the key holds its lock now: its image shows held.
+    // Whatever ends the lock lets go of its keys with its button.
+    bool Press(const std::string& context, const std::string& device, platform::MouseButton button,
+               const Modifiers& modifiers);
 
     // The key is gone (willDisappear) or its command changed: its lock ends.
     // True when it had one. No image: the caller knows whether the key is shown.
