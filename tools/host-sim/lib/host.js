@@ -338,6 +338,14 @@ export class StreamDeckHost extends EventEmitter {
     return this.keyEvent('keyUp', context, { settings: key.settings, coordinates: key.coordinates, isInMultiAction: false });
   }
 
+  // The key's settings as the host hands them back after a settings page
+  // stored them; kept for the key's next willAppear too.
+  didReceiveSettings(context, settings) {
+    const key = this.#key(context);
+    key.settings = settings;
+    return this.keyEvent('didReceiveSettings', context, { settings, coordinates: key.coordinates, isInMultiAction: false });
+  }
+
   sendToPlugin(context, payload) {
     return this.send({ event: 'sendToPlugin', action: this.#actionOf(context), context, payload });
   }

@@ -10,7 +10,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { Session, isButtonOrWheel, COMMAND_QUIET_MS } from '../../lib/index.js';
+import { Session, isButtonOrWheel, releaseButton, releaseKey, COMMAND_QUIET_MS } from '../../lib/index.js';
 import { run } from '../../lib/process.js';
 
 const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
@@ -113,6 +113,15 @@ function heldOfKind(events, kind) {
 
 export const heldButtons = (events) => heldOfKind(events, 'button');
 export const heldKeys = (events) => heldOfKind(events, 'key');
+
+// Lets go, on X, of the buttons and modifier keys that `events` leave down:
+// X keeps what a faulty plugin left pressed after the plugin is gone, and the
+// next scenario would start with it.
+export async function releaseLeftDown(session, events) {
+  if (session.wine) return;
+  for (const button of heldButtons(events)) await releaseButton(session.display, button).catch(() => {});
+  for (const key of heldKeys(events)) await releaseKey(session.display, key).catch(() => {});
+}
 
 // How the input stack reports one wheel event of `amount`: X delivers one
 // event per notch, a Windows hook one event with the whole amount.
