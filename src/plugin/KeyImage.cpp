@@ -1,4 +1,5 @@
 #include "host/ESDConnectionManager.h"
+#include "plugin/InputReadiness.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/FileLoading.h"
 
@@ -32,6 +33,7 @@ void MyStreamDeckPlugin::UpdateKeyImage(const std::string& context) {
         SendImageFromFile(ongoing.ShowsHeld(context) ? ComposeHeldIconPath(settings) : ComposeIconPath(settings),
                           context);
     }
+    PrepareInputOnce();
 }
 
 void MyStreamDeckPlugin::ShowImageOrHeldVariant(const std::string& path, const std::string& context) {

@@ -53,8 +53,9 @@ public:
     void OnDidReceiveGlobalSettings(const nlohmann::json& settings) override;
 
     // Sends the icon that the key's settings name, its held variant while
-    // the key keeps something on (OngoingCommands::ShowsHeld). The key must
-    // be in the table.
+    // the key keeps something on (OngoingCommands::ShowsHeld), and has the
+    // system get its input ready (PrepareInputOnce). The key must be in the
+    // table.
     void UpdateKeyImage(const std::string& context);
 
     // Returns once the key events received so far have taken effect.
