@@ -91,7 +91,8 @@ describe(`${build.name} build: each run belongs to its key`, { skip: build.needs
   const startSequence = () => startRun(LONG_SEQUENCE, (events) => events.some((event) => event.kind === 'wheel'), 'the sequence\'s notch');
 
   describe('a held move with Ctrl lets go of Ctrl with the end of its hold, every time', () => {
-    const MOVE = { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '1', my_sleep: '0', my_modifiers: 'CTRL' };
+    // Relative steps, which every recorder sees (a placement under Wine is not input).
+    const MOVE = { my_mouse_event: 'MOUSE_CURSOR_MOVE', my_offset_x: '1', my_relative: '1', my_sleep: '0', my_modifiers: 'CTRL' };
     const HOLD_MS = 200;
     const REPEATS = 10;
     const HOLD_ENDS = [
