@@ -33,5 +33,8 @@ struct KeyPressParts {
     ToggleLocks toggles{held};
     OngoingCommands ongoing{toggles};
     std::vector<nlohmann::json> stored;  // what the saves handed to the host
-    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
+    // No host answers here: a save before Receive gives up soon.
+    static constexpr int kFirstAnswerWaitMs = 20;
+    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); },
+                             kFirstAnswerWaitMs};
 };
