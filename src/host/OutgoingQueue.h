@@ -11,9 +11,10 @@
 // newest image of a key is kept (ImageOutbox): an older one is not worth
 // showing. Every other message goes at once, however much is unsent: it
 // carries the user's data or state (settings, titles, alerts, what a
-// settings page is told) and must not be lost. They are small and made one
-// for each host event or user action, so what they hold grows only with
-// what the host sends while not reading.
+// settings page is told) and must not be lost. They are small, one for a
+// host event or a key press, or one of an open settings page's pointer
+// readout (ten a second at most), so what they hold grows only with what the
+// host sends and the user does while the host does not read.
 class OutgoingQueue {
 public:
     struct Wire {
@@ -37,7 +38,8 @@ public:
     // Sends waiting images while there is room; true when some still wait.
     bool SendWaitingImages();
 
-    // Whether a message the host did not ask for (a pong) may go.
+    // Whether less than kUnsentLimit is unsent: the host's pings are
+    // answered only then.
     bool HasRoom() const;
 
     // The connection is gone: the waiting images with it.
