@@ -48,7 +48,8 @@ public:
                                       const nlohmann::json& /*payload*/, const std::string& /*device*/) {}
 
     // The plugin's global settings ("settings" of the payload; null when it
-    // is not an object), in answer to getGlobalSettings.
+    // is not an object, or the message could not be read at all), in answer
+    // to getGlobalSettings.
     virtual void OnDidReceiveGlobalSettings(const nlohmann::json& /*settings*/) {}
 
     void SetConnectionManager(ESDConnectionManager* manager) { connectionManager = manager; }

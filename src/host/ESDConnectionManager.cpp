@@ -2,7 +2,7 @@
 
 #include "host/ESDBasePlugin.h"
 #include "host/HostMessages.h"
-#include "host/ImageOutbox.h"
+#include "host/OutgoingQueue.h"
 #include "host/WebSocketMasking.h"
 #include "support/Log.h"
 
@@ -24,12 +24,6 @@ struct ClientConfig : websocketpp::config::asio_client {
 };
 
 using Client = websocketpp::client<ClientConfig>;
-
-// Images go out while less than this waits unsent in the library's queue:
-// enough for a page of icons at once, little enough to hold for a host that
-// does not read. (The library hands the queue to the socket whole, so the
-// messages held are at most twice this plus two images.)
-constexpr std::size_t kUnsentLimit = 4 * 1024 * 1024;
 
 // How often a full queue is looked at again while images wait for room.
 constexpr long kRetryMilliseconds = 5;
@@ -58,7 +52,21 @@ struct ESDConnectionManager::Endpoint {
     Client client;
     websocketpp::connection_hdl connectionHandle;
     std::random_device maskingKeys;  // a client's masking keys must be unpredictable
-    ImageOutbox outbox;
+    // What is unsent is what the library holds in its queue.
+    OutgoingQueue outgoing{{[this] {
+                                const Client::connection_ptr connection = OpenConnection();
+                                return connection ? connection->get_buffered_amount() : std::size_t{0};
+                            },
+                            [this](const std::string& text) {
+                                if (const Client::connection_ptr connection = OpenConnection()) {
+                                    connection->send(text, websocketpp::frame::opcode::text);
+                                }
+                            },
+                            [this](const ImageOutbox::Image& image) {
+                                if (const Client::connection_ptr connection = OpenConnection()) {
+                                    WriteImage(connection, image.context, image.path);
+                                }
+                            }}};
     bool retryScheduled = false;
     // The timers of RunAfter still to go off: cancelled when the connection
     // ends, so that none keeps the loop, and the process, waiting.
@@ -72,15 +80,6 @@ struct ESDConnectionManager::Endpoint {
         loopRunning = running;
     }
 
-    // The host's ping and the plugin's small messages wait behind what is
-    // unsent; a host that does not read gets none rather than a queue that
-    // grows for ever.
-    Client::connection_ptr ConnectionWithRoom() {
-        Client::connection_ptr connection = OpenConnection();
-        if (!connection || connection->get_buffered_amount() >= kUnsentLimit) return nullptr;
-        return connection;
-    }
-
     Client::connection_ptr OpenConnection() {
         websocketpp::lib::error_code ignored;
         Client::connection_ptr connection = client.get_con_from_hdl(connectionHandle, ignored);
@@ -91,16 +90,11 @@ struct ESDConnectionManager::Endpoint {
     // Sends waiting images while the queue has room; when it has none, looks
     // again shortly, and only then: nothing runs while nothing waits.
     void SendWaitingImages() {
-        Client::connection_ptr connection = OpenConnection();
-        if (!connection) {
-            outbox.Clear();
+        if (!OpenConnection()) {
+            outgoing.Clear();
             return;
         }
-        while (!outbox.Empty() && connection->get_buffered_amount() < kUnsentLimit) {
-            const ImageOutbox::Image image = *outbox.Take();
-            SendImage(connection, image.context, image.path);
-        }
-        if (outbox.Empty() || retryScheduled) return;
+        if (!outgoing.SendWaitingImages() || retryScheduled) return;
         retryScheduled = true;
         client.set_timer(kRetryMilliseconds, [this](const websocketpp::lib::error_code& error) {
             retryScheduled = false;
@@ -113,7 +107,7 @@ struct ESDConnectionManager::Endpoint {
         for (const Client::timer_ptr& timer : timers) timer->cancel();
     }
 
-    void SendImage(const Client::connection_ptr& connection, const std::string& context, const std::string& path) {
+    void WriteImage(const Client::connection_ptr& connection, const std::string& context, const std::string& path) {
         // The message is written straight into the library's buffer and framed
         // here: the library would copy a megabyte of Base64 into a second buffer
         // and mask it byte by byte, where masking in place, a word at a time,
@@ -175,8 +169,9 @@ void ESDConnectionManager::Run() {
         };
         client.set_close_handler(ended);
         client.set_fail_handler(ended);
+        // A host that does not read gets no pong rather than a queue that grows for it.
         client.set_ping_handler(
-            [this](websocketpp::connection_hdl, std::string) { return endpoint->ConnectionWithRoom() != nullptr; });
+            [this](websocketpp::connection_hdl, std::string) { return endpoint->outgoing.HasRoom(); });
 
         websocketpp::lib::error_code error;
         Client::connection_ptr connection = client.get_connection("ws://127.0.0.1:" + std::to_string(port), error);
@@ -198,10 +193,7 @@ void ESDConnectionManager::SendGlobalSettings(const nlohmann::json& settings) {
     SendText(BuildContextMessage("setGlobalSettings", pluginUuid, settings));
 }
 
-void ESDConnectionManager::SendText(const std::string& text) {
-    const Client::connection_ptr connection = endpoint->ConnectionWithRoom();
-    if (connection) connection->send(text, websocketpp::frame::opcode::text);
-}
+void ESDConnectionManager::SendText(const std::string& text) { endpoint->outgoing.SendText(text); }
 
 void ESDConnectionManager::RunAfter(int milliseconds, std::function<void()> work) {
     if (!endpoint->OpenConnection()) return;
@@ -232,6 +224,6 @@ void ESDConnectionManager::RunOnConnectionThread(std::function<void()> work) {
 }
 
 void ESDConnectionManager::SendImageFile(const std::string& path, const std::string& context) {
-    endpoint->outbox.Put(context, path);
+    endpoint->outgoing.QueueImage(context, path);
     endpoint->SendWaitingImages();
 }

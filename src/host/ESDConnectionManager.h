@@ -12,8 +12,9 @@ class ESDBasePlugin;
 // ws://127.0.0.1:<port>. It registers on open, hands each text message to the
 // plugin and sends the key images. Once registered, it asks for the plugin's
 // global settings. Only its own source file sees the
-// WebSocket library. What it holds for a host that stops reading is bounded:
-// a few megabytes of unsent messages, one waiting image path per key.
+// WebSocket library. For a host that stops reading it holds a few megabytes
+// of images, one waiting image path per key, and every other message
+// (OutgoingQueue).
 class ESDConnectionManager {
 public:
     ESDConnectionManager(int port, const std::string& pluginUuid, const std::string& registerEvent,
@@ -33,9 +34,9 @@ public:
     // connection's thread, from a plugin operation.
     void SendImageFile(const std::string& path, const std::string& context);
 
-    // Sends a "showAlert" message for `context`; dropped when no connection is
-    // open or the host has not taken what was sent before. Call it on the
-    // connection's thread.
+    // Sends a "showAlert" message for `context`, at once however much the
+    // host has not taken yet; lost only when no connection is open. Call it
+    // on the connection's thread.
     void SendShowAlert(const std::string& context);
 
     // Sends a small text message, with the same rule as SendShowAlert.

@@ -1,5 +1,6 @@
 #include "host/HostMessages.h"
 
+#include "host/BrokenMessage.h"
 #include "host/ESDBasePlugin.h"
 #include "support/JsonMembers.h"
 #include "support/FileLoading.h"
@@ -87,9 +88,21 @@ bool AppendSetImageMessage(std::string& out, const std::string& context, const s
 }
 
 void DispatchHostMessage(ESDBasePlugin& plugin, const std::string& text) {
+    // The host is never answered; a message that cannot be handled is dropped.
+    nlohmann::json document;
     try {
-        DispatchEnvelope(plugin, ParseJsonDocument(text));
+        document = ParseJsonDocument(text);
     } catch (...) {
-        // The host is never answered; a message that cannot be handled is dropped.
+        // Except an answer with the global settings: it says the host holds
+        // settings the plugin could not read, which a save must not overwrite.
+        try {
+            if (EventOfBrokenMessage(text) == "didReceiveGlobalSettings") plugin.OnDidReceiveGlobalSettings(nullptr);
+        } catch (...) {
+        }
+        return;
+    }
+    try {
+        DispatchEnvelope(plugin, document);
+    } catch (...) {
     }
 }

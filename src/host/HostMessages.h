@@ -30,5 +30,7 @@ bool AppendSetImageMessage(std::string& out, const std::string& context, const s
 
 // Decodes one text message and calls the matching operation of the plugin.
 // Never raises: a message that cannot be handled, or whose operation raises,
-// is dropped.
+// is dropped. A didReceiveGlobalSettings that is no JSON document but names
+// its event before its fault (EventOfBrokenMessage) reaches the plugin with
+// null settings, as one whose settings are not an object does.
 void DispatchHostMessage(ESDBasePlugin& plugin, const std::string& text);

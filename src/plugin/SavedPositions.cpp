@@ -1,5 +1,7 @@
 #include "plugin/SavedPositions.h"
 
+#include "plugin/StopSignal.h"
+
 #include <limits>
 
 namespace {
@@ -22,11 +24,16 @@ std::optional<std::int32_t> Coordinate(const nlohmann::json& position, const cha
 
 }  // namespace
 
-SavedPositions::SavedPositions(Store store) : store(std::move(store)) {}
+SavedPositions::SavedPositions(Store store, int firstAnswerWaitMs)
+    : store(std::move(store)), firstAnswerWaitMs(firstAnswerWaitMs) {}
 
 void SavedPositions::Receive(const nlohmann::json& globalSettings) {
     std::lock_guard<std::mutex> guard(mutex);
-    settings = globalSettings.is_object() ? globalSettings : nlohmann::json::object();
+    readable = globalSettings.is_object();
+    settings = readable ? globalSettings : nlohmann::json::object();
+    answered = true;
+    // Under the lock: a waiting save's signal lives while it is in the set.
+    for (const StopSignal* stop : waiting) stop->Notify();
 }
 
 std::optional<platform::Point> SavedPositions::Slot(const std::string& slot) const {
@@ -41,13 +48,29 @@ std::optional<platform::Point> SavedPositions::Slot(const std::string& slot) con
     return platform::Point{*x, *y};
 }
 
-void SavedPositions::Save(const std::string& slot, platform::Point position) {
+bool SavedPositions::AwaitFirstAnswer(const StopSignal& stop) {
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (answered) return true;
+        waiting.insert(&stop);
+    }
+    const bool came = stop.WaitFor(firstAnswerWaitMs, [this] { return answered.load(); });
     std::lock_guard<std::mutex> guard(mutex);
+    waiting.erase(&stop);
+    return came;
+}
+
+SavedPositions::SaveOutcome SavedPositions::Save(const std::string& slot, platform::Point position,
+                                                 const StopSignal& stop) {
+    if (!AwaitFirstAnswer(stop)) return stop.Requested() ? SaveOutcome::kStopped : SaveOutcome::kNoAnswer;
+    std::lock_guard<std::mutex> guard(mutex);
+    if (!readable) return SaveOutcome::kUnreadable;
     nlohmann::json& slots = settings["slots"];
     if (!slots.is_object()) slots = nlohmann::json::object();
     slots[slot] = {{"x", position.x}, {"y", position.y}};
     // Under the lock: two saves reach the host in the order they were made.
     store(settings);
+    return SaveOutcome::kStored;
 }
 
 std::optional<std::string> ParseSlotSetting(const std::string& text) {

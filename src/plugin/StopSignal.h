@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 // Lets a long key command be cut short: its waits end at once, and report
@@ -17,6 +18,13 @@ public:
     // Waits `milliseconds` (none when zero or less); false, at once, when a
     // stop is or was requested.
     bool Wait(int milliseconds) const;
+
+    // Waits up to `milliseconds` for `ready` to hold: true when it does,
+    // false at the deadline or, at once, when a stop is requested. `ready`
+    // is looked at under the signal's lock, at the start and whenever the
+    // signal is woken, so the thread that makes it true calls Notify after.
+    bool WaitFor(int milliseconds, const std::function<bool()>& ready) const;
+    void Notify() const;
 
 private:
     mutable std::mutex mutex;

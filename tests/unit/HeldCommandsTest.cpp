@@ -164,7 +164,9 @@ TEST_F(HeldCommandsTest, AcceleratedWheelGrowsWithTheTimeHeldUpToTenTimes) {
         const long long sincePress = MillisecondsBetween(pressedAt, steps[i].time);
         EXPECT_GE(steps[i].events[0].amount, AcceleratedStep(-10, 1000, sincePress + 1));
         EXPECT_GE(steps[i].events[0].amount, -100) << "more than ten times";
-        if (i > 0) EXPECT_LE(steps[i].events[0].amount, steps[i - 1].events[0].amount);
+        if (i > 0) {
+            EXPECT_LE(steps[i].events[0].amount, steps[i - 1].events[0].amount);
+        }
     }
 }
 
@@ -232,7 +234,9 @@ TEST_F(HeldCommandsTest, HeldMoveStepsFromTheRealCursorAtThePauseCadence) {
         SCOPED_TRACE("step " + std::to_string(i));
         const long n = static_cast<long>(i) + 1;
         EXPECT_EQ(steps[i].args, (std::vector<std::int64_t>{100 + 5 * n, 50 - n}));
-        if (i > 0) EXPECT_GE(MillisecondsBetween(steps[i - 1].time, steps[i].time), 10);
+        if (i > 0) {
+            EXPECT_GE(MillisecondsBetween(steps[i - 1].time, steps[i].time), 10);
+        }
     }
     ExpectNothingMore();
 }

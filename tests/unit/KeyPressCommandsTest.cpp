@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -315,6 +316,7 @@ ActionSettings SlotSettings(const std::string& command, const std::string& slot,
 
 TEST_F(KeyPressTest, PositionSaveStoresWhereThePointerIsAndRestorePutsItBack) {
     using nlohmann::json;
+    positions.Receive(json::object());
     recording::SetCursor(120, 45);
     EXPECT_EQ(Press(SlotSettings("MOUSE_POS_SAVE", "4")), std::vector<Injected>{});
     ASSERT_EQ(stored.size(), 1u);
@@ -339,7 +341,29 @@ TEST_F(KeyPressTest, RestoringAnEmptySlotShowsTheAlert) {
     EXPECT_EQ(feedback.Take(), std::vector<std::string>{"alert key"});
 }
 
+TEST_F(KeyPressTest, ASaveThatWouldOverwriteGlobalSettingsUnseenShowsTheAlertAndSaysWhy) {
+    const struct {
+        const char* name;
+        std::optional<nlohmann::json> answer;  // what the host answers before the press; nothing: no answer yet
+        const char* why;
+    } cases[] = {
+        {"no answer yet", std::nullopt, "did not send the plugin's global settings within"},
+        {"settings that are no object", nlohmann::json::array(), "global settings could not be read"},
+        {"a message that could not be read", nlohmann::json(nullptr), "global settings could not be read"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.answer) positions.Receive(*c.answer);
+        const std::string log = ConsoleOutputOf([&] { Press(SlotSettings("MOUSE_POS_SAVE", "1")); });
+        EXPECT_TRUE(stored.empty());
+        EXPECT_EQ(feedback.Take(), std::vector<std::string>{"alert key"});
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_NE(log.find(c.why), std::string::npos) << log;
+    }
+}
+
 TEST_F(KeyPressTest, SavingWhereThePointerCannotBeReadShowsTheAlertAndStoresNothing) {
+    positions.Receive(nlohmann::json::object());
     recording::SetCursorPosUnreadable(true);
     const std::string log = ConsoleOutputOf([&] { Press(SlotSettings("MOUSE_POS_SAVE", "1")); });
     EXPECT_TRUE(stored.empty());

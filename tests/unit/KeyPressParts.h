@@ -43,6 +43,9 @@ struct KeyPressParts {
     HeldButtons held;
     ToggleLocks toggles{held};
     std::vector<nlohmann::json> stored;  // what the saves handed to the host
-    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); }};
+    // No host answers here: a save before Receive gives up soon.
+    static constexpr int kFirstAnswerWaitMs = 20;
+    SavedPositions positions{[this](const nlohmann::json& settings) { stored.push_back(settings); },
+                             kFirstAnswerWaitMs};
     OngoingCommands ongoing{toggles};  // last: its runs end before the parts they use go
 };

@@ -36,10 +36,14 @@ function hostUuid() {
 
 export class StreamDeckHost extends EventEmitter {
   // `globalSettings`: a GlobalSettingsStore to share with later hosts, so
-  // that what the plugin stores outlives this host.
-  constructor({ outDir, language = 'en', action = ACTION, device = DEVICE, pluginUuid = hostUuid(), globalSettings = new GlobalSettingsStore() } = {}) {
+  // that what the plugin stores outlives this host. `holdGlobalSettings`:
+  // the plugin's getGlobalSettings go unanswered until
+  // answerGlobalSettings(), as from a host slow to answer.
+  constructor({ outDir, language = 'en', action = ACTION, device = DEVICE, pluginUuid = hostUuid(), globalSettings = new GlobalSettingsStore(), holdGlobalSettings = false } = {}) {
     super();
     this.globalSettings = globalSettings;
+    // The contexts of the getGlobalSettings held, while answers are held.
+    this.heldGlobalSettings = holdGlobalSettings ? [] : undefined;
     this.outDir = outDir;
     this.language = language;
     this.action = action;
@@ -200,13 +204,25 @@ export class StreamDeckHost extends EventEmitter {
   }
 
   // The plugin asks with its own UUID as the context and is answered
-  // with the whole object.
+  // with the whole object, unless answers are held.
   #answerGlobalSettings({ context }) {
     if (context !== this.pluginUuid) {
       this.protocolErrors.push(`getGlobalSettings named ${JSON.stringify(context)}, not the plugin's UUID`);
       return;
     }
-    this.send({ event: 'didReceiveGlobalSettings', context, payload: { settings: this.globalSettings.get(PLUGIN_ID) } });
+    if (this.heldGlobalSettings) this.heldGlobalSettings.push(context);
+    else this.send({ event: 'didReceiveGlobalSettings', context, payload: { settings: this.globalSettings.get(PLUGIN_ID) } });
+  }
+
+  // Answers the held getGlobalSettings (one answer when none was held yet)
+  // and answers at once from then on. The answer's "settings" is
+  // `settings`, of any kind, without storing it: an array, or an object
+  // with a lone surrogate ('\ud800', which JSON.stringify escapes as such),
+  // is an answer the plugin cannot read. By default, the stored object.
+  answerGlobalSettings(settings = this.globalSettings.get(PLUGIN_ID)) {
+    const held = this.heldGlobalSettings?.length ? this.heldGlobalSettings : [this.pluginUuid];
+    this.heldGlobalSettings = undefined;
+    for (const context of held) this.send({ event: 'didReceiveGlobalSettings', context, payload: { settings } });
   }
 
   // What the plugin stores replaces the object whole; the open settings

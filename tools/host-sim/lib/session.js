@@ -22,8 +22,9 @@ export const COMMAND_QUIET_MS = PASS_WAIT_MS + 150;
 export class Session {
   // `globalSettingsFile`: where the hosts keep the plugin's global settings,
   // read at the start when it exists; without it they live as long as the
-  // session, across restartPlugin.
-  static async start({ plugin, wine = false, emulator = [], recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {}, globalSettingsFile } = {}) {
+  // session, across restartPlugin. `holdGlobalSettings` as for
+  // StreamDeckHost, for the first host.
+  static async start({ plugin, wine = false, emulator = [], recorder, cwd, language = 'en', outDir, log = () => {}, registrationTimeoutMs, stdout, env: extraEnv = {}, globalSettingsFile, holdGlobalSettings } = {}) {
     const session = new Session();
     session.globalSettings = new GlobalSettingsStore({ file: globalSettingsFile });
     session.log = log;
@@ -42,7 +43,7 @@ export class Session {
         session.recorder = await InputRecorder.start({ recorder, wine: wine && recorder !== 'xinput', env });
       }
       session.launchOptions = { plugin, emulator, cwd, language, outDir, registrationTimeoutMs };
-      await session.#launch({ stdout });
+      await session.#launch({ stdout, holdGlobalSettings });
     } catch (error) {
       await session.stop();
       throw error;
@@ -52,15 +53,15 @@ export class Session {
 
   // Ends the plugin and its host and starts a new pair on the same display,
   // Wine prefix and recorder, which are slow to start; `stdout` as in
-  // StreamDeckHost.launch.
-  async restartPlugin({ stdout } = {}) {
+  // StreamDeckHost.launch, `holdGlobalSettings` as for StreamDeckHost.
+  async restartPlugin({ stdout, holdGlobalSettings } = {}) {
     await this.host?.stop();
-    await this.#launch({ stdout });
+    await this.#launch({ stdout, holdGlobalSettings });
   }
 
-  async #launch({ stdout }) {
+  async #launch({ stdout, holdGlobalSettings }) {
     const { plugin, emulator, cwd, language, outDir, registrationTimeoutMs } = this.launchOptions;
-    this.host = new StreamDeckHost({ outDir: outDir ?? path.join(this.scratch, 'images'), language, globalSettings: this.globalSettings });
+    this.host = new StreamDeckHost({ outDir: outDir ?? path.join(this.scratch, 'images'), language, globalSettings: this.globalSettings, holdGlobalSettings });
     await this.host.listen();
     this.host.launch({ exe: plugin, wine: this.wine, emulator, cwd: cwd ?? path.dirname(plugin), env: this.env, stdout });
     // A Windows build's first start in a prefix loads Wine's libraries.

@@ -236,6 +236,42 @@ describe(`${build.name} build: a host that stops reading`, { skip: build.skip },
       assert.ok(peak < PEAK_MEMORY_LIMIT, `peak resident memory ${(peak / MIB).toFixed(1)} MiB`);
     }
   });
+
+  it(`a save and an alert made while ${POOL + KEYS} images of 1 MiB wait reach the host once it reads again`, async () => {
+    const { session } = suite;
+    const { host } = session;
+    const keys = { save: 'save-while-full', restore: 'restore-while-full', last: 'no-slot-while-full' };
+    host.willAppear(keys.save, { settings: settings({ my_mouse_event: 'MOUSE_POS_SAVE', my_slot: '4' }) });
+    host.willAppear(keys.restore, { settings: settings({ my_mouse_event: 'MOUSE_POS_RESTORE', my_slot: '9' }) });
+    host.willAppear(keys.last, { settings: settings({ my_mouse_event: 'MOUSE_POS_RESTORE', my_slot: '10' }) });
+    await session.setCursor(321, 123);
+    await session.barrier();
+    const after = host.now();
+    host.pauseReading();
+    const waiting = pool.map((picture, i) => {
+      const context = `waiting-${i}`;
+      host.unsavedContexts.add(context);
+      host.willAppear(context, { settings: settings({ my_mouse_event: 'MOUSE_LEFT_CLICK', ...picture.icon }) });
+      return { context, picture };
+    });
+    await session.outputBarrier(20000);
+    // The keys' commands run in order: the last one's line comes once the
+    // save and the alert were handed to the connection.
+    for (const context of Object.values(keys)) {
+      host.keyDown(context);
+      host.keyUp(context);
+    }
+    await host.waitForStdout('No slot "10"');
+    await session.outputBarrier(20000);
+
+    host.resumeReading();
+    const [stored] = await host.waitForMessages('setGlobalSettings', { after, timeoutMs: 20000 });
+    assert.deepEqual(stored.json.payload.slots['4'], { x: 321, y: 123 });
+    await host.waitForMessages('showAlert', { context: keys.restore, after, timeoutMs: 20000 });
+    const last = (context) => host.images.filter((image) => image.context === context).at(-1);
+    await waitFor(() => waiting.every(({ context, picture }) => last(context)?.bytes.equals(picture.bytes)),
+      { timeoutMs: 20000, what: 'every waiting key to show its image' });
+  });
 });
 
 describe(`${build.name} build: image files that must not be read`, { skip: build.skip }, () => {

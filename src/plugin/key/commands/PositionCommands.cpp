@@ -32,7 +32,22 @@ void SavePosition(const KeyPress& press, platform::MouseButton) {
         LogLine("The system does not tell where the pointer is: MOUSE_POS_SAVE saves nothing");
         return;
     }
-    press.positions.Save(*slot, position);
+    switch (press.positions.Save(*slot, position, press.stop)) {
+        case SavedPositions::SaveOutcome::kStored:
+        case SavedPositions::SaveOutcome::kStopped:  // the key or the plugin is going: nobody to tell
+            return;
+        case SavedPositions::SaveOutcome::kNoAnswer:
+            press.feedback.ShowAlert(press.context);
+            LogLine("The host did not send the plugin's global settings within " +
+                    std::to_string(SavedPositions::kFirstAnswerWaitMs) +
+                    " ms: MOUSE_POS_SAVE saves nothing rather than overwrite them");
+            return;
+        case SavedPositions::SaveOutcome::kUnreadable:
+            press.feedback.ShowAlert(press.context);
+            LogLine("The host's global settings could not be read: MOUSE_POS_SAVE saves nothing rather than "
+                    "overwrite them");
+            return;
+    }
 }
 
 void RestorePosition(const KeyPress& press, platform::MouseButton) {
