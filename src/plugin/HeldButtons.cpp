@@ -193,7 +193,7 @@ HeldButtons::Holders::iterator HeldButtons::LetGoLocked(Holders::iterator holdin
 }
 
 HeldButtons& HeldInput() {
-    // Never destroyed: a worker may still let go while the process exits.
+    // Never destroyed: a key's thread may still let go while the process exits.
     static HeldButtons* held = new HeldButtons();
     return *held;
 }

@@ -14,7 +14,7 @@ namespace {
 using linux_input::ChosenInputPath;
 using linux_input::PathKind;
 
-// Never destroyed: a worker may still be injecting while the process exits.
+// Never destroyed: a key's thread may still be injecting while the process exits.
 ChosenInputPath& Chosen() {
     static ChosenInputPath* chosen = new ChosenInputPath(linux_input::OpenChosenInputPath());
     return *chosen;

@@ -11,7 +11,7 @@
 namespace platform {
 namespace {
 
-// Never destroyed: a worker may still be injecting while the process exits.
+// Never destroyed: a key's thread may still be injecting while the process exits.
 // Loaded at the first call, never earlier: the guardian is forked without
 // exec, which macOS allows only for what the child inherits safely. At the
 // fork the plugin has one thread and has loaded nothing beyond libSystem, so

@@ -17,7 +17,7 @@ const DOUBLE_CLICK = build.wine
   ? { ms: 500, measure: ([down1, , down2]) => down2 - down1 }
   : { ms: 100, measure: ([, up1, down2]) => down2 - up1 };
 const HOLD_MS = 1000;
-// How late input may still come after keyUp: the worker's wait ends with
+// How late input may still come after keyUp: the run's wait ends with
 // the release, and the recorder's pipe adds its own delay.
 const STOP_MARGIN_MS = 80;
 

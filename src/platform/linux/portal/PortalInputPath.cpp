@@ -126,7 +126,7 @@ private:
         LogNote("Portal input failed: " + failure);
     }
 
-    std::mutex mutex;  // the event thread and the cursor worker both send
+    std::mutex mutex;  // the event thread and the keys' threads all send
     const std::unique_ptr<PortalBus> bus;
     const std::string session;
     const bool hasKeyboard;

@@ -74,7 +74,7 @@ private:
     bool Inject(const InputEvent& event, std::uint32_t time);
     void Scroll(long long& remainder, std::int32_t amount, std::uint32_t axis, double sign, std::uint32_t time);
 
-    std::mutex mutex;  // the event thread and the cursor worker both inject
+    std::mutex mutex;  // the event thread and the keys' threads all inject
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;

@@ -33,7 +33,7 @@ public:
     // none, or it lacks XTest.
     static Session& Get();
 
-    std::mutex mutex;  // Xlib is used from the event thread and the cursor worker
+    std::mutex mutex;  // Xlib is used from the event thread and the keys' threads
     Display* display = nullptr;
     WheelRemainders remainders;
     // One per ModifierKey, in its order: whether the log has said that the
