@@ -5,11 +5,11 @@
 
 int RunGuardian() {
     GuardedInput held;
-    std::uint8_t messages[64];
+    std::uint8_t bytes[64];
     while (!held.SaidGoodbye()) {
-        const std::size_t count = platform::ReadFromPlugin(messages, sizeof messages);
+        const std::size_t count = platform::ReadFromPlugin(bytes, sizeof bytes);
         if (count == 0) break;
-        for (std::size_t i = 0; i < count; ++i) held.Read(messages[i]);
+        for (std::size_t i = 0; i < count; ++i) held.Read(bytes[i]);
     }
     if (held.SaidGoodbye()) return 0;
     const std::vector<platform::InputEvent> releases = held.Releases();

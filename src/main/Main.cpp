@@ -9,6 +9,7 @@
 #include "main/Guardian.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
+#include "plugin/GuardianLink.h"
 #include "plugin/MouseInjection.h"
 #include "plugin/MyStreamDeckPlugin.h"
 #include "support/Localizer.h"
@@ -22,7 +23,7 @@ int main(int argc, const char* argv[]) {
     // A "MOUSE_LEFT_DOWN" whose "MOUSE_LEFT_UP" never came must not outlive
     // us, however we are ended: asked to end, we release it ourselves;
     // killed, the guardian does. It starts before any thread exists.
-    const bool guarded = platform::StartGuardian(RunGuardian);
+    const bool guarded = StartGuardianLink(RunGuardian);
     platform::CallBeforeTermination([] { EndInput(); });
     platform::SetLogSink([](const std::string& line) { LogLine(EscapeControlCharacters(line)); });
     if (!guarded) LogLine("The guardian did not start: buttons held when the plugin is killed will stay down");

@@ -169,10 +169,10 @@ bool WriteStandardOutput(const char* data, std::size_t size);
 void SleepMilliseconds(int milliseconds);
 
 // The guardian: a second process of this executable, in a process group of
-// its own, that the plugin tells of every button and modifier key it presses
-// and releases. When the plugin ends without saying goodbye (killed,
-// crashed), the guardian releases what was still held, through a display
-// connection of its own.
+// its own, that the plugin tells of the buttons and modifier keys it holds.
+// When the plugin ends without saying goodbye (killed, crashed), the
+// guardian releases what was still held, through a display connection of
+// its own.
 
 // In the plugin, before any other thread exists: starts the guardian with a
 // pipe to it, in which `runGuardian` runs and returns its exit code. POSIX
@@ -182,13 +182,28 @@ void SleepMilliseconds(int milliseconds);
 // not be started.
 bool StartGuardian(int (*runGuardian)());
 
-// Hands all `size` bytes to the guardian; false when there is none or it is
-// gone (from then on every call is false).
-bool TellGuardian(const std::uint8_t* bytes, std::size_t size);
+// Once threads exist, after TellGuardian found the guardian gone: starts a
+// new one with a new pipe, as this executable started again with a command
+// line of its own (OpenGuardianPipe), on every system. False when it could
+// not be started.
+bool StartGuardianAgain();
+
+// What became of a record handed to the guardian.
+enum class GuardianWrite {
+    Taken,  // in the pipe, whole
+    // The pipe takes nothing now: the guardian is not reading. The record
+    // has not gone in, or waits to go in whole; call again, with what
+    // should follow it, once the guardian reads again.
+    Full,
+    Gone,  // there is no guardian, or it has ended: nothing reaches it
+};
+
+// Hands the guardian one record of at most 16 bytes without waiting for it
+// to read. Calls must not overlap.
+GuardianWrite TellGuardian(const std::uint8_t* bytes, std::size_t size);
 
 // True when this process was started as the guardian (the command line says
-// so, in a form no host passes) and its pipe from the plugin is open. Always
-// false where the guardian is a fork.
+// so, in a form no host passes) and its pipe from the plugin is open.
 bool OpenGuardianPipe(int argc, const char* const argv[]);
 
 // In the guardian: waits for bytes from the plugin, puts up to `capacity` of

@@ -1,36 +1,46 @@
 #include "plugin/GuardianMessages.h"
 
-static_assert(static_cast<int>(platform::MouseButton::X2) == 4 && static_cast<int>(platform::ModifierKey::Meta) == 3,
-              "a message's low half names every button and key");
+namespace {
 
-std::uint8_t GuardianButtonMessage(platform::MouseButton button, bool down) {
-    return static_cast<std::uint8_t>((down ? kGuardianPressed : kGuardianReleased) | static_cast<std::uint8_t>(button));
+constexpr std::uint8_t kFirstByte = 0x80;
+constexpr std::uint8_t kGoodbye = 0x40;
+// What a first byte may carry beside its mark, and a second byte at all.
+constexpr std::uint8_t kButtonBits = (1u << HeldSet::kButtonCount) - 1;
+constexpr std::uint8_t kKeyBits = (1u << HeldSet::kKeyCount) - 1;
+
+}  // namespace
+
+GuardianRecord HeldRecord(const HeldSet& held) {
+    return {static_cast<std::uint8_t>(kFirstByte | held.ButtonBits()), held.KeyBits()};
 }
 
-std::uint8_t GuardianKeyMessage(platform::ModifierKey key, bool down) {
-    return static_cast<std::uint8_t>((down ? kGuardianKeyPressed : kGuardianKeyReleased) | static_cast<std::uint8_t>(key));
-}
+GuardianRecord GoodbyeRecord() { return {kFirstByte | kGoodbye, 0}; }
 
-void GuardedInput::Read(std::uint8_t message) {
+void GuardedInput::Read(std::uint8_t byte) {
     if (goodbye) return;
-    const std::uint8_t what = message & 0xF0;
-    const int which = message & 0x0F;
-    if (message == kGuardianGoodbye) {
+    if ((byte & kFirstByte) != 0) {
+        first = byte;
+        return;
+    }
+    const std::optional<std::uint8_t> started = first;
+    first.reset();
+    if (!started || (byte & ~kKeyBits) != 0) return;
+    if (*started == (kFirstByte | kGoodbye) && byte == 0) {
         goodbye = true;
-    } else if ((what == kGuardianPressed || what == kGuardianReleased) && which < kButtonCount) {
-        buttonDown[which] = what == kGuardianPressed;
-    } else if ((what == kGuardianKeyPressed || what == kGuardianKeyReleased) && which < kKeyCount) {
-        keyDown[which] = what == kGuardianKeyPressed;
+    } else if ((*started & ~(kFirstByte | kButtonBits)) == 0) {
+        held = HeldSet(*started & kButtonBits, byte);
     }
 }
 
 std::vector<platform::InputEvent> GuardedInput::Releases() const {
     std::vector<platform::InputEvent> releases;
-    for (int button = 0; button < kButtonCount; ++button) {
-        if (buttonDown[button]) releases.push_back(platform::InputEvent::Up(static_cast<platform::MouseButton>(button)));
+    for (int button = 0; button < HeldSet::kButtonCount; ++button) {
+        const auto which = static_cast<platform::MouseButton>(button);
+        if (held.Holds(which)) releases.push_back(platform::InputEvent::Up(which));
     }
-    for (int key = kKeyCount - 1; key >= 0; --key) {
-        if (keyDown[key]) releases.push_back(platform::InputEvent::Release(static_cast<platform::ModifierKey>(key)));
+    for (int key = HeldSet::kKeyCount - 1; key >= 0; --key) {
+        const auto which = static_cast<platform::ModifierKey>(key);
+        if (held.Holds(which)) releases.push_back(platform::InputEvent::Release(which));
     }
     return releases;
 }

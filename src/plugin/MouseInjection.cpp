@@ -2,7 +2,8 @@
 
 #include "platform/MouseEventFlags.h"
 #include "platform/Platform.h"
-#include "plugin/GuardianMessages.h"
+#include "plugin/GuardianLink.h"
+#include "plugin/HeldSet.h"
 #include "support/DeadlineLock.h"
 
 #include <algorithm>
@@ -35,19 +36,6 @@ const Button kButtons[] = {
 const platform::ModifierKey kKeys[] = {platform::ModifierKey::Ctrl, platform::ModifierKey::Shift,
                                        platform::ModifierKey::Alt, platform::ModifierKey::Meta};
 
-// What the gate keeps track of: each button of kButtons, then each key of
-// kKeys, by its place in that list.
-constexpr std::size_t kHoldables = std::size(kButtons) + std::size(kKeys);
-
-bool IsKey(std::size_t holdable) { return holdable >= std::size(kButtons); }
-
-platform::ModifierKey KeyOf(std::size_t holdable) { return kKeys[holdable - std::size(kButtons)]; }
-
-std::uint8_t GuardianMessageOf(std::size_t holdable, bool down) {
-    return IsKey(holdable) ? GuardianKeyMessage(KeyOf(holdable), down)
-                           : GuardianButtonMessage(kButtons[holdable].button, down);
-}
-
 // Key commands, the held-move worker and the end of the process (a signal
 // among them) all inject: one lock orders them, so that nothing slips in
 // after the final releases. The lock is held while the system injects, which
@@ -55,7 +43,7 @@ std::uint8_t GuardianMessageOf(std::size_t holdable, bool down) {
 // it only until its deadline.
 struct InputState {
     DeadlineLock mutex;
-    bool pressed[kHoldables] = {};
+    HeldSet held;  // what this process pressed and has not released
     std::atomic<bool> ended{false};
     bool released = false;  // what the end found, for later calls
     // Whose part of a notch the system carries: a dial's context, or empty
@@ -69,59 +57,18 @@ InputState& State() {
     return *state;
 }
 
-// The buttons and keys an injection presses or releases, in order.
-struct Change {
-    std::size_t holdable;
-    bool down;
-};
-
-// The button or key an event presses or releases, by its place among the
-// holdables; kHoldables for any other event.
-std::size_t HoldableOf(const platform::InputEvent& event) {
-    using Kind = platform::InputEvent::Kind;
-    const bool button = event.kind == Kind::ButtonDown || event.kind == Kind::ButtonUp;
-    const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp;
-    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (button && kButtons[i].button == event.button) return i;
-    }
-    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-        if (key && kKeys[i] == event.key) return std::size(kButtons) + i;
-    }
-    return kHoldables;
-}
-
-std::vector<Change> ChangesOf(const std::vector<platform::InputEvent>& events) {
-    std::vector<Change> changes;
-    for (const platform::InputEvent& event : events) {
-        const std::size_t holdable = HoldableOf(event);
-        const bool down = event.kind == platform::InputEvent::Kind::ButtonDown ||
-                          event.kind == platform::InputEvent::Kind::KeyDown;
-        if (holdable < kHoldables) changes.push_back({holdable, down});
-    }
-    return changes;
-}
-
-void TellGuardian(std::uint8_t message) { platform::TellGuardian(&message, 1); }
-
-// Runs `inject`, which makes `changes`, and keeps the record of what is down.
+// Runs `inject`, which makes `events`, and keeps the record of what is down.
 // The guardian hears of a press before it happens and of a release after, so
 // that a kill in between leaves nothing down that it does not know of. The
-// changes count also when the system refused part of them: a release too
+// events count also when the system refused part of them: a release too
 // many is harmless, a button or key left down is not.
 template <typename Injecting>
-auto InjectLocked(InputState& state, const std::vector<Change>& changes, Injecting inject) {
-    for (const Change& change : changes) {
-        if (change.down) TellGuardian(GuardianMessageOf(change.holdable, true));
-    }
+auto InjectLocked(InputState& state, const std::vector<platform::InputEvent>& events, Injecting inject) {
+    const HeldSet during = state.held.During(events);
+    if (during != state.held) TellGuardianHeld(during);
     const auto result = inject();
-    bool touched[kHoldables] = {};
-    for (const Change& change : changes) {
-        state.pressed[change.holdable] = change.down;
-        touched[change.holdable] = true;
-    }
-    for (std::size_t i = 0; i < kHoldables; ++i) {
-        if (touched[i] && !state.pressed[i]) TellGuardian(GuardianMessageOf(i, false));
-    }
+    state.held = state.held.After(events);
+    if (state.held != during) TellGuardianHeld(state.held);
     return result;
 }
 
@@ -141,7 +88,7 @@ void TakeWheelLocked(InputState& state, const std::string& owner) {
 template <typename Injecting>
 auto InjectEventsLocked(InputState& state, const std::vector<platform::InputEvent>& events, Injecting inject) {
     if (std::any_of(events.begin(), events.end(), IsWheel)) TakeWheelLocked(state, "");
-    return InjectLocked(state, ChangesOf(events), inject);
+    return InjectLocked(state, events, inject);
 }
 
 }  // namespace
@@ -195,30 +142,32 @@ bool EndInput() {
     if (!lock.owns_lock()) return false;
     if (!first) return state.released;
     std::vector<const Button*> buttons;
-    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        if (state.pressed[i]) buttons.push_back(&kButtons[i]);
+    for (const Button& button : kButtons) {
+        if (state.held.Holds(button.button)) buttons.push_back(&button);
     }
     // After the buttons, so that they come up still modified, and in one
     // batch, the last pressed first.
     std::vector<platform::InputEvent> keys;
-    for (std::size_t i = kHoldables; i-- > std::size(kButtons);) {
-        if (state.pressed[i]) keys.push_back(platform::InputEvent::Release(KeyOf(i)));
+    for (auto key = std::rbegin(kKeys); key != std::rend(kKeys); ++key) {
+        if (state.held.Holds(*key)) keys.push_back(platform::InputEvent::Release(*key));
     }
-    std::fill(std::begin(state.pressed), std::end(state.pressed), false);
+    HeldSet left = state.held;
+    state.held = HeldSet();
     // On a thread of its own, so that a system that never answers keeps
     // that thread, not the end of the process. The guardian hears of each
     // release once it is made, and says goodbye only when all are: a release
     // cut short is still its to make.
-    std::packaged_task<void()> release([buttons, keys] {
+    std::packaged_task<void()> release([buttons, keys, left]() mutable {
         for (const Button* button : buttons) {
             platform::mouse_event(button->upFlag, 0, 0, button->data, 0);
-            TellGuardian(GuardianButtonMessage(button->button, false));
+            left.Set(button->button, false);
+            TellGuardianHeld(left);
         }
         if (!keys.empty()) {
             platform::SendInputBatch(keys);
-            for (const platform::InputEvent& key : keys) TellGuardian(GuardianKeyMessage(key.key, false));
+            TellGuardianHeld(left.After(keys));
         }
-        TellGuardian(kGuardianGoodbye);
+        SayGoodbyeToGuardian();
     });
     std::future<void> done = release.get_future();
     std::thread(std::move(release)).detach();

@@ -306,14 +306,15 @@ Schedule ReadSchedule(pid_t pid) {
     return schedule;
 }
 
-TEST_F(ConnectionTest, OneWorkerHoweverManyKeysAppearAndNoWakeUpsWhileIdle) {
+TEST_F(ConnectionTest, NoThreadPerKeyHoweverManyAppearAndNoWakeUpsWhileIdle) {
     auto plugin = Start(DECKMOUSE_RECORDING_EXE);
     host.Send(Appear("first", "MOUSE_CURSOR_MOVE").dump());
     ASSERT_TRUE(host.NextMessage(kDeadline));
     const std::size_t threadsWithOneKey = ReadSchedule(plugin->Pid()).threads;
     for (int i = 0; i < 1000; ++i) host.Send(Appear("key" + std::to_string(i), "MOUSE_CURSOR_MOVE").dump());
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(host.NextMessage(kDeadline)) << i;
-    EXPECT_EQ(ReadSchedule(plugin->Pid()).threads, threadsWithOneKey);
+    // Fewer when the first key's short-lived thread, which gets input ready, has ended since.
+    EXPECT_LE(ReadSchedule(plugin->Pid()).threads, threadsWithOneKey);
 
     const Schedule before = ReadSchedule(plugin->Pid());
     std::this_thread::sleep_for(500ms);
@@ -331,8 +332,9 @@ TEST_F(ConnectionTest, HeldMoveStopsWhenItsKeyDisappears) {
     host.Send(Event("keyDown", "move").dump());
     ASSERT_TRUE(WaitForCalls(log, "SetCursorPos", 10));
     host.Send(Event("willDisappear", "move").dump());
-    // The press blocks the plugin for one pass, then the disappearance is handled.
-    std::this_thread::sleep_for(300ms);
+    // Handled in order: once another key's image comes, the move has ended.
+    host.Send(Appear("after", "MOUSE_CURSOR_MOVE").dump());
+    ASSERT_TRUE(host.NextMessage(kDeadline));
     const std::size_t steps = RecordedCalls(log, "SetCursorPos").size();
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(RecordedCalls(log, "SetCursorPos").size(), steps) << "the cursor kept moving";

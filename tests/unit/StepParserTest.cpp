@@ -143,6 +143,23 @@ TEST(StepParser, StepsSplitAtSemicolonsAndLinesWhichCountFromOne) {
     EXPECT_EQ(parsed.problems, (std::vector<StepProblem>{{4, "jump", "unknown-step"}, {5, "bad 1", "unknown-step"}}));
 }
 
+TEST(StepParser, ALineEndsAtLfCrlfOrALoneCr) {
+    struct LineEnds {
+        const char* text;
+        int badLine;  // the line that "bad" is read on
+    };
+    const LineEnds cases[] = {
+        {"click left\nbad", 2},       {"click left\r\nbad", 2},     {"click left\rbad", 2},
+        {"click left\r\r\nbad", 3},   {"click left\n\rbad", 3},     {"click left\n\r\n\rbad", 4},
+    };
+    for (const LineEnds& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ParsedSteps parsed = ParseSteps(c.text);
+        EXPECT_EQ(parsed.steps, std::vector<Step>{Button(Kind::Click, MouseButton::Left)});
+        EXPECT_EQ(parsed.problems, (std::vector<StepProblem>{{c.badLine, "bad", "unknown-step"}}));
+    }
+}
+
 TEST(StepParser, NothingButSpaceAndSeparatorsIsNoStepAndNoProblem) {
     for (const char* text : {"", " ", ";;;", "\n\n", " ; \r\n ;"}) {
         SCOPED_TRACE(text);

@@ -31,7 +31,8 @@ struct ScreenState {
     bool cursorPosUnreadable = false;
     bool sendInputFails = false;
     bool startGuardianFails = false;
-    bool guardianStarted = false;
+    bool guardianRunning = false;
+    bool guardianPipeFull = false;
     std::deque<std::vector<std::uint8_t>> pluginReads;
 };
 
@@ -163,6 +164,14 @@ void SetStartGuardianFails(bool fails) {
     Change([&](Screen& screen) { screen.startGuardianFails = fails; });
 }
 
+void SetGuardianPipeFull(bool full) {
+    Change([&](Screen& screen) { screen.guardianPipeFull = full; });
+}
+
+void EndGuardian() {
+    Change([](Screen& screen) { screen.guardianRunning = false; });
+}
+
 void SetPluginReads(const std::vector<std::vector<std::uint8_t>>& reads) {
     Change([&](Screen& screen) { screen.pluginReads.assign(reads.begin(), reads.end()); });
 }
@@ -258,21 +267,31 @@ std::string GetExecutablePath() {
     return screen.executablePath;
 }
 
+namespace {
+
 // Starts nothing: the tests run the guardian's loop themselves.
-bool StartGuardian(int (*)()) {
+bool StartRecordedGuardian(const char* what) {
     auto& screen = TheScreen();
     std::lock_guard<std::mutex> guard(screen.mutex);
-    recording::Record(screen, "StartGuardian", {});
-    screen.guardianStarted = !screen.startGuardianFails;
-    return screen.guardianStarted;
+    recording::Record(screen, what, {});
+    screen.guardianRunning = !screen.startGuardianFails;
+    return screen.guardianRunning;
 }
 
-bool TellGuardian(const std::uint8_t* bytes, std::size_t size) {
+}  // namespace
+
+bool StartGuardian(int (*)()) { return StartRecordedGuardian("StartGuardian"); }
+
+bool StartGuardianAgain() { return StartRecordedGuardian("StartGuardianAgain"); }
+
+// Only what the pipe takes is recorded.
+GuardianWrite TellGuardian(const std::uint8_t* bytes, std::size_t size) {
     auto& screen = TheScreen();
     std::lock_guard<std::mutex> guard(screen.mutex);
-    if (!screen.guardianStarted) return false;
+    if (!screen.guardianRunning) return GuardianWrite::Gone;
+    if (screen.guardianPipeFull) return GuardianWrite::Full;
     recording::Record(screen, "TellGuardian", std::vector<std::int64_t>(bytes, bytes + size));
-    return true;
+    return GuardianWrite::Taken;
 }
 
 // The recording executable is never started as a guardian.

@@ -18,8 +18,9 @@ struct Call {
     // "mouse_event", "SetCursorPos" and "SendInput" inject; "EndWheelInput"
     // ends a command's wheel input; "GetCursorPos",
     // "GetSystemMetrics", "GetMonitors", "GetDoubleClickTime" and
-    // "IsForegroundWindowElevated" read; "TellGuardian" carries bytes to a
-    // guardian that StartGuardian started.
+    // "IsForegroundWindowElevated" read; "StartGuardian" and
+    // "StartGuardianAgain" start a guardian; "TellGuardian" is a record that
+    // the guardian's pipe took.
     std::string what;
     // mouse_event: flags, data; SetCursorPos: x, y; GetSystemMetrics: index;
     // TellGuardian: the bytes
@@ -31,8 +32,8 @@ struct Call {
 // Clears the recorded calls and restores the defaults: cursor (0, 0), a
 // 1920x1080 screen that is the only monitor, a 500 ms double-click time, a
 // foreground window within reach, an empty executable path, GetCursorPos and
-// SendInput succeeding, the cursor position readable, no guardian started
-// and nothing for the guardian to read.
+// SendInput succeeding, the cursor position readable, no guardian started,
+// its pipe taking what it is told, and nothing for the guardian to read.
 void Reset();
 
 // The calls recorded since the last Reset or TakeCalls, oldest first; clears them.
@@ -50,8 +51,13 @@ void SetGetCursorPosFails(bool fails);
 void SetCursorPosUnreadable(bool unreadable);
 // The batch is recorded all the same, but the cursor stays.
 void SetSendInputFails(bool fails);
-// StartGuardian fails, as when the executable cannot be started again.
+// StartGuardian and StartGuardianAgain fail, as when the executable cannot
+// be started again.
 void SetStartGuardianFails(bool fails);
+// The guardian's pipe takes nothing, as when the guardian has stopped reading.
+void SetGuardianPipeFull(bool full);
+// The guardian ends: TellGuardian finds it gone until one is started again.
+void EndGuardian();
 // What ReadFromPlugin hands out, one read per element, before it says that
 // the plugin has ended.
 void SetPluginReads(const std::vector<std::vector<std::uint8_t>>& reads);

@@ -5,11 +5,9 @@
 // process, and waits on both: the pipe says what is held, the process handle
 // says for certain that the plugin has ended.
 #include "platform/Platform.h"
-#include "platform/PlatformLog.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,7 +20,19 @@ namespace {
 // named pairs and nothing else, so it can never start a guardian by accident.
 constexpr const char* kGuardianSwitch = "--deckmouse-guardian";
 
-std::atomic<HANDLE> gToGuardian{nullptr};
+// The plugin's end, opened for overlapped writes: a write the pipe cannot
+// take waits in the system, not in the plugin, and the next call finds it
+// still waiting. Only TellGuardian and StartGuardianAgain touch it, never at
+// once.
+struct PipeToGuardian {
+    HANDLE pipe = nullptr;
+    HANDLE written = nullptr;  // the event of the write in flight
+    OVERLAPPED write{};
+    std::uint8_t bytes[16] = {};  // what it writes, kept until it is done
+    bool inFlight = false;
+};
+
+PipeToGuardian gToGuardian;
 
 // The guardian's ends: the pipe, the plugin's process and the read's event.
 HANDLE gFromPlugin = nullptr;
@@ -74,10 +84,9 @@ bool CreateGuardianProcess(std::string commandLine, HANDLE (&handles)[2]) {
     return true;
 }
 
-}  // namespace
-
-// `runGuardian` runs in the new process, called by its main.
-bool StartGuardian(int (*)()) {
+// This executable again, with the read end of a new pipe and a handle to
+// this process; on success the pipe's write end is this process's way to it.
+bool StartGuardianProcess() {
     const std::string exe = GetExecutablePath();
     if (exe.empty()) return false;
     const std::string name = "\\\\.\\pipe\\deckmouse-guardian-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -89,40 +98,63 @@ bool StartGuardian(int (*)()) {
                                          1, 0, 4096, 0, &inherited)};
     if (readEnd.handle == INVALID_HANDLE_VALUE) return false;
     // Not inherited: only this process may hold the write end.
-    OwnedHandle writeEnd{CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+    OwnedHandle writeEnd{
+        CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr)};
     OwnedHandle self;
     if (writeEnd.handle == INVALID_HANDLE_VALUE ||
         !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self.handle, SYNCHRONIZE,
                          TRUE, 0)) {
         return false;
     }
+    if (gToGuardian.written == nullptr) gToGuardian.written = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const std::string commandLine = "\"" + exe + "\" " + kGuardianSwitch + " " + HandleText(readEnd.handle) + " " +
                                     HandleText(self.handle);
     HANDLE inheritedHandles[] = {readEnd.handle, self.handle};
-    if (!CreateGuardianProcess(commandLine, inheritedHandles)) return false;
-    gToGuardian = writeEnd.handle;
+    if (gToGuardian.written == nullptr || !CreateGuardianProcess(commandLine, inheritedHandles)) return false;
+    gToGuardian.pipe = writeEnd.handle;
+    gToGuardian.inFlight = false;
     writeEnd.handle = nullptr;
     return true;
 }
 
-bool TellGuardian(const std::uint8_t* bytes, std::size_t size) {
-    const HANDLE pipe = gToGuardian.load();
-    if (pipe == nullptr) return false;
-    while (size > 0) {
+// The guardian has ended: a write of ours still waiting goes with the pipe.
+void CloseToGuardian() {
+    CloseHandle(gToGuardian.pipe);
+    gToGuardian.pipe = nullptr;
+    gToGuardian.inFlight = false;
+}
+
+}  // namespace
+
+// `runGuardian` runs in the new process, called by its main.
+bool StartGuardian(int (*)()) { return StartGuardianProcess(); }
+
+bool StartGuardianAgain() { return StartGuardianProcess(); }
+
+GuardianWrite TellGuardian(const std::uint8_t* bytes, std::size_t size) {
+    PipeToGuardian& to = gToGuardian;
+    if (to.pipe == nullptr) return GuardianWrite::Gone;
+    if (to.inFlight) {
         DWORD written = 0;
-        if (!WriteFile(pipe, bytes, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
-            const DWORD error = GetLastError();
-            if (gToGuardian.exchange(nullptr) == pipe) {
-                CloseHandle(pipe);
-                LogNote("The guardian is gone (error " + std::to_string(error) +
-                        "): buttons and keys held when the plugin is killed will stay down");
-            }
-            return false;
+        if (!GetOverlappedResult(to.pipe, &to.write, &written, FALSE)) {
+            if (GetLastError() == ERROR_IO_INCOMPLETE) return GuardianWrite::Full;
+            CloseToGuardian();
+            return GuardianWrite::Gone;
         }
-        bytes += written;
-        size -= written;
+        to.inFlight = false;
     }
-    return true;
+    if (size > sizeof to.bytes) size = sizeof to.bytes;
+    std::memcpy(to.bytes, bytes, size);
+    to.write = OVERLAPPED{};
+    to.write.hEvent = to.written;
+    if (WriteFile(to.pipe, to.bytes, static_cast<DWORD>(size), nullptr, &to.write)) return GuardianWrite::Taken;
+    if (GetLastError() == ERROR_IO_PENDING) {
+        to.inFlight = true;
+        return GuardianWrite::Full;
+    }
+    // ERROR_NO_DATA: the guardian's end is closed.
+    CloseToGuardian();
+    return GuardianWrite::Gone;
 }
 
 bool OpenGuardianPipe(int argc, const char* const argv[]) {

@@ -1,7 +1,8 @@
 // Input that stays within its bounds, seen from outside: a part of a wheel
 // notch that ends with the command that made it, positions and steps kept on
 // the screen, a plugin that ends within a second of the host or a signal
-// while the X server is frozen, and a log that says why the connection ended.
+// while the X server is frozen, one whose X server ends, and a log that says
+// why the connection ended.
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -180,6 +181,32 @@ describe(`${build.name} build: the X server stops answering while a drag lock ho
         .finally(() => releaseButton(x.display, 'left').catch(() => {}));
     });
   }
+});
+
+describe(`${build.name} build: the X server ends under a running plugin`, { skip: build.skip || (build.wine && 'the Windows build holds no X connection of its own') }, () => {
+  it('the plugin ends with 1, and the log says the display is gone', async () => {
+    const x = await startXvfb();
+    const host = new StreamDeckHost({ outDir: undefined });
+    try {
+      await host.listen();
+      host.launch({ exe: build.plugin, env: { ...process.env, DISPLAY: x.display, WAYLAND_DISPLAY: '' } });
+      await host.waitForRegistration();
+      host.willAppear('place', { settings: settings({ my_mouse_event: 'MOUSE_CURSOR_POS', my_offset_x: '40', my_offset_y: '30' }) });
+      host.keyDown('place');
+      host.keyUp('place');
+      await waitFor(async () => (await getCursor(x.display)).x === 40, { timeoutMs: HANG_MS, what: 'the cursor placed' });
+      await x.stop();
+      // The next placement finds the connection broken.
+      host.keyDown('place');
+      host.keyUp('place');
+      const exit = await host.plugin.waitForExit(HANG_MS);
+      assert.equal(exit.code, 1);
+      assert.match(host.plugin.stdout, new RegExp(`The X display ${x.display} is gone`));
+    } finally {
+      await host.stop();
+      await x.stop();
+    }
+  });
 });
 
 describe(`${build.name} build: the log says why the connection ended`, { skip: build.skip }, () => {

@@ -1,16 +1,16 @@
 // The guardian seen from outside: the plugin killed outright (SIGKILL, as
 // OpenDeck does on every reload and update) while it holds buttons and
 // modifier keys down, and the input stack must see every one of them
-// released soon after, by
-// the guardian process the plugin started; a plugin that ends cleanly
-// leaves no guardian behind.
+// released soon after, by the guardian process the plugin started, even
+// one that stopped reading for a while or one started after the first
+// ended; a plugin that ends cleanly leaves no guardian behind.
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { StreamDeckHost, isButtonOrWheel, isButtonWheelOrKey, releaseButton, releaseKey, startSway, waitFor } from '../lib/index.js';
-import { buildUnderTest, startSession, settings, inputText, heldButtons, heldKeys, report } from './support/e2e.js';
+import { StreamDeckHost, isButtonOrWheel, isButtonWheelOrKey, releaseButton, releaseKey, solidPng, startSway, waitFor } from '../lib/index.js';
+import { buildUnderTest, startSession, startBundleSession, settings, inputText, heldButtons, heldKeys, report } from './support/e2e.js';
 
 const build = buildUnderTest();
 
@@ -129,9 +129,28 @@ const CASES = [
 
 const heldInput = (events) => [...heldButtons(events), ...heldKeys(events)].sort().join();
 
+// Kills the plugin and asserts that the input stack saw `released` within
+// RELEASE_MS of the kill and nothing more, and that `guardian` ended.
+async function killAndExpect(t, session, guardian, released, name) {
+  const { host, recorder } = session;
+  const killed = recorder.mark();
+  const killedAt = host.origin + host.now();
+  host.plugin.child.kill('SIGKILL');
+  const releases = await recorder.waitForEvents(killed, (events) => events.length >= released.length,
+    { filter: isButtonWheelOrKey, what: released.join(', '), timeoutMs: 3000 })
+    .catch((error) => assert.fail(`after the kill: ${error.message}`));
+  const latencies = releases.map((event) => recorder.hostTimeOf(event) - killedAt);
+  report(t, `${session.wine ? 'windows' : 'linux'}: SIGKILL with ${name}: ${releases.map((e, i) => `${inputText(e)} after ${latencies[i].toFixed(1)} ms`).join(', ')}`);
+  assert.deepEqual(releases.map(inputText), released);
+  for (const ms of latencies) assert.ok(ms <= RELEASE_MS, `a release came ${ms.toFixed(1)} ms after the kill`);
+  assert.ok(guardian, 'no guardian process ran at the kill');
+  await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end after its releases` });
+  // A button or key released twice, or a release too many, would show here.
+  assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonWheelOrKey).map(inputText), []);
+}
+
 // Starts a plugin, makes it hold the buttons of `row`, kills it and asserts
-// that the input stack saw every release within RELEASE_MS of the kill and
-// nothing more, and that the guardian ended.
+// that the guardian let go of them all.
 async function killWhileHolding(t, session, row) {
   const started = await restartPlugin(session);
   const { host, recorder } = session;
@@ -140,21 +159,14 @@ async function killWhileHolding(t, session, row) {
   await recorder.waitForEvents(start, (events) => heldInput(events) === [...row.holding].sort().join(),
     { filter: isButtonWheelOrKey, what: `${row.holding.join(' and ')} held` });
   await session.barrier();
-  const guardian = started.current();
-  const killed = recorder.mark();
-  const killedAt = host.origin + host.now();
-  host.plugin.child.kill('SIGKILL');
-  const releases = await recorder.waitForEvents(killed, (events) => events.length >= row.released.length,
-    { filter: isButtonWheelOrKey, what: row.released.join(', '), timeoutMs: 3000 })
-    .catch((error) => assert.fail(`after the kill: ${error.message}`));
-  const latencies = releases.map((event) => recorder.hostTimeOf(event) - killedAt);
-  report(t, `${session.wine ? 'windows' : 'linux'}: SIGKILL with ${row.name}: ${releases.map((e, i) => `${inputText(e)} after ${latencies[i].toFixed(1)} ms`).join(', ')}`);
-  assert.deepEqual(releases.map(inputText), row.released);
-  for (const ms of latencies) assert.ok(ms <= RELEASE_MS, `a release came ${ms.toFixed(1)} ms after the kill`);
-  assert.ok(guardian, 'no guardian process ran at the kill');
-  await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end after its releases` });
-  // A button or key released twice, or a release too many, would show here.
-  assert.deepEqual((await recorder.waitForQuiet(150)).filter(isButtonWheelOrKey).map(inputText), []);
+  await killAndExpect(t, session, started.current(), row.released, row.name);
+}
+
+// X keeps a button that a failed case left down; the next case would start with it.
+async function releaseWhatIsHeld(session, start) {
+  if (session.wine) return;
+  for (const button of heldButtons(session.recorder.since(start))) await releaseButton(session.display, button);
+  for (const key of heldKeys(session.recorder.since(start))) await releaseKey(session.display, key);
 }
 
 describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () => {
@@ -172,10 +184,7 @@ describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () 
       try {
         await killWhileHolding(t, session, row);
       } finally {
-        if (!session.wine) {
-          for (const button of heldButtons(session.recorder.since(start))) await releaseButton(session.display, button);
-          for (const key of heldKeys(session.recorder.since(start))) await releaseKey(session.display, key);
-        }
+        await releaseWhatIsHeld(session, start);
       }
     });
   }
@@ -210,6 +219,123 @@ describe(`${build.name} build: the guardian`, { skip: build.needsRecorder }, () 
         });
     }
   }
+});
+
+// A guardian that stops reading for a while, or ends, while a right drag
+// lock holds its button: the plugin must keep it as its guardian or start a
+// new one, so that a later kill of the plugin still lets go of the button.
+const ICONS = {
+  'hand_1red.png': solidPng(144, 144, [200, 20, 20]),
+  'hand_held_1red.png': solidPng(144, 144, [20, 20, 20]),
+};
+const RIGHT_LOCK = settings({ my_mouse_event: 'MOUSE_RIGHT_TOGGLE', my_icon_name: 'hand', my_icon_color_id: '1', my_icon_color: 'red' });
+// 64 clicks a press, in bursts the key-command thread's queue takes whole.
+// Counted at a byte for each press and each release, their messages fill
+// 80 KiB, more than a Linux pipe holds (64 KiB); under Wine, where clicks
+// are ten times slower, 16 KiB, four times a Windows pipe's 4 KiB.
+const CLICKS = settings({ my_mouse_event: 'MOUSE_SEQUENCE', my_steps: Array(64).fill('click left').join('\n') });
+const CLICK_PRESSES = build.wine ? 128 : 640;
+const CLICKS_KIB = (CLICK_PRESSES * 64 * 2) / 1024;
+const BURST = 16;
+// Longer than the plugin's retries of a set the pipe could not take.
+const QUIET_MS = 500;
+
+describe(`${build.name} build: a guardian that stops reading or ends`, { skip: build.needsRecorder }, () => {
+  let suite;
+  before(async () => {
+    suite = await startBundleSession(build, ICONS);
+  });
+  after(async () => {
+    await suite?.stop();
+  });
+
+  // A plugin of its own with the right button locked; `guardian` is its
+  // guardian's pid.
+  async function lockRight() {
+    const { session } = suite;
+    const guardian = await (await restartPlugin(session)).guardian();
+    const { host, recorder } = session;
+    host.willAppear('lock', { settings: RIGHT_LOCK });
+    host.willAppear('clicks', { settings: CLICKS, coordinates: { column: 1, row: 0 } });
+    const start = recorder.mark();
+    press(host, 'lock');
+    await recorder.waitForEvents(start, (events) => heldButtons(events).includes('right'), { filter: isButtonOrWheel, what: 'right held' });
+    await waitFor(() => shownOn(host, 'lock') === 'hand_held_1red.png', { timeoutMs: 5000, what: 'the lock\'s key to show held' });
+    return { guardian, start };
+  }
+
+  // The icon the key shows: the last image it was sent.
+  function shownOn(host, context) {
+    const last = host.images.filter((image) => image.context === context).at(-1);
+    return last && (Object.keys(ICONS).find((name) => ICONS[name].equals(last.bytes)) ?? 'another image');
+  }
+
+  async function clickMany(session) {
+    const { host, recorder } = session;
+    let downs = 0;
+    const count = (event) => {
+      if (event.kind === 'button' && event.button === 'left' && event.down) downs += 1;
+    };
+    recorder.on('event', count);
+    try {
+      for (let sent = 0; sent < CLICK_PRESSES; sent += BURST) {
+        for (let i = 0; i < BURST; i += 1) press(host, 'clicks');
+        await waitFor(() => downs >= (sent + BURST) * 64,
+          { timeoutMs: 60000, what: `${(sent + BURST) * 64} clicks (seen ${downs})` });
+      }
+    } finally {
+      recorder.off('event', count);
+    }
+  }
+
+  it(`SIGSTOP of the guardian through ${CLICKS_KIB} KiB of clicks, then SIGCONT: the lock's button stays down until a SIGKILL of the plugin, and then comes up`, async (t) => {
+    const { session } = suite;
+    const { guardian, start } = await lockRight();
+    const { host, recorder } = session;
+    let stopped = false;
+    try {
+      process.kill(guardian, 'SIGSTOP');
+      stopped = true;
+      const clicking = performance.now();
+      await clickMany(session);
+      report(t, `${build.name}: ${CLICK_PRESSES * 64} clicks with the guardian stopped in ${((performance.now() - clicking) / 1000).toFixed(1)} s`);
+      process.kill(guardian, 'SIGCONT');
+      stopped = false;
+      const resumed = recorder.mark();
+      await recorder.waitForQuiet(QUIET_MS);
+      assert.deepEqual(recorder.since(resumed, isButtonOrWheel).map(inputText), [], 'the resumed guardian let go of something');
+      assert.ok(heldButtons(recorder.since(start)).includes('right'), 'the lock\'s button is down');
+      assert.equal(shownOn(host, 'lock'), 'hand_held_1red.png', 'the lock\'s key shows held');
+      assert.ok(running(guardian), 'the guardian ended');
+      assert.doesNotMatch(host.plugin.stdout, /guardian/i);
+      await killAndExpect(t, session, guardian, ['right up'], 'a right drag lock after the guardian was stopped');
+    } finally {
+      if (stopped) process.kill(guardian, 'SIGCONT');
+      await releaseWhatIsHeld(session, start);
+    }
+  });
+
+  it('SIGKILL of the guardian, then the press of a click: a new guardian starts before it, and lets go of the lock\'s button at a SIGKILL of the plugin', async (t) => {
+    const { session } = suite;
+    const { guardian, start } = await lockRight();
+    const { host, recorder } = session;
+    try {
+      process.kill(guardian, 'SIGKILL');
+      await waitFor(() => !running(guardian), { timeoutMs: GUARDIAN_EXIT_MS, what: `guardian ${guardian} to end` });
+      const before = guardianPids();
+      host.willAppear('click', { settings: settings({ my_mouse_event: 'MOUSE_LEFT_CLICK' }), coordinates: { column: 2, row: 0 } });
+      const clicked = recorder.mark();
+      press(host, 'click');
+      await recorder.waitForEvents(clicked, (events) => events.length >= 2, { filter: isButtonOrWheel, what: 'the click' });
+      await session.barrier();
+      const restarted = await waitFor(() => [...guardianPids()].find((pid) => !before.has(pid)),
+        { timeoutMs: build.wine ? 30000 : 3000, what: 'a new guardian' });
+      assert.equal(host.plugin.stdout.match(/The guardian had ended: started it again/g)?.length, 1, host.plugin.stdout);
+      await killAndExpect(t, session, restarted, ['right up'], 'a right drag lock after the guardian was killed');
+    } finally {
+      await releaseWhatIsHeld(session, start);
+    }
+  });
 });
 
 // On the wlroots path the plugin's buttons are those of a virtual pointer

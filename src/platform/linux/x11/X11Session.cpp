@@ -22,6 +22,13 @@ constexpr long long kMaxNotchesPerEvent = 10000;
 // not end the plugin, which is what Xlib's default handler does.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
+// A connection that broke (the X server ended) ends the plugin: Xlib exits
+// once this returns, and nothing could be injected anyway. The log says why.
+int ReportDisplayGone(Display* display) {
+    LogNote(std::string("The X display ") + DisplayString(display) + " is gone: the plugin ends");
+    return 0;
+}
+
 }  // namespace
 
 Session& Session::Get() {
@@ -31,6 +38,7 @@ Session& Session::Get() {
 
 Session::Session() {
     XSetErrorHandler(IgnoreXError);
+    XSetIOErrorHandler(ReportDisplayGone);
     display = XOpenDisplay(nullptr);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (display != nullptr && !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {

@@ -139,14 +139,29 @@ Reading ReadStep(const std::vector<std::string>& words) {
     }
 }
 
+// A line ends at LF, CRLF or a lone CR, whichever the text was typed or
+// pasted with: steps on lines of their own never run together into one.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            lines.back() += text[i];
+            continue;
+        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        lines.emplace_back();
+    }
+    return lines;
+}
+
 }  // namespace
 
 ParsedSteps ParseSteps(const std::string& text) {
     ParsedSteps parsed;
-    std::istringstream lines(text);
-    std::string line;
     int steps = 0;
-    for (int number = 1; std::getline(lines, line); ++number) {
+    int number = 0;
+    for (const std::string& line : Lines(text)) {
+        ++number;
         std::istringstream parts(line);
         std::string part;
         while (std::getline(parts, part, ';')) {
