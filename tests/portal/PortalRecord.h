@@ -31,9 +31,8 @@ inline void WriteFile(const std::string& path, const std::string& text) { std::o
 inline void AnswerPortal(const std::string& answers) { WriteFile(Env("DECKMOUSE_PORTAL_ANSWERS"), answers); }
 
 // The calls recorded after the first `skip`, once there are `count` of them
-// or five seconds have passed.
+// or thirty seconds have passed (far beyond what a loaded machine takes).
 inline std::vector<nlohmann::json> RecordedPortalCalls(std::size_t skip = 0, std::size_t count = 0) {
-    // Far beyond what a loaded machine takes: it returns as soon as they came.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         std::vector<nlohmann::json> calls;
