@@ -59,7 +59,11 @@ void CheckSteps(const std::string& text) {
     if (waits != parsed.waitMs || waits > kMaxStepsWaitMs) Fail("waits miscounted");
     static const std::set<std::string> kCodes = {"unknown-step", "bad-button", "bad-number", "wrong-count",
                                                  "mixed-signs",  "too-many-steps", "too-much-wait"};
-    const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+    // A line ends at LF, CRLF or a lone CR.
+    int lines = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++lines;
+    }
     for (const StepProblem& problem : parsed.problems) {
         if (kCodes.count(problem.problem) == 0) Fail("unknown code", problem.problem);
         if (problem.line < 1 || problem.line > lines) Fail("line out of the text");
